@@ -1,0 +1,87 @@
+# Shared set-up for the build, test, demo and benchmark scripts.  Sourced, not run.
+#
+# Everything a fresh Debian 12 machine lacks is installed with apt-get; the
+# build goes to $BUILD_DIR; Wine runs in a prefix of its own under the build
+# folder, on a private Xvfb display, with one persistent wineserver.  Both are
+# stopped on every exit path by the trap that start_wine_session sets.
+
+set -euo pipefail
+
+ROOT_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+BUILD_DIR=${TARVEL_BUILD_DIR:-$ROOT_DIR/build}
+WINE_LOADER=/usr/lib/wine/wine64
+WINESERVER=/usr/lib/wine/wineserver
+
+log() { printf '[tarvel] %s\n' "$*" >&2; }
+
+ensure_packages() {
+    local missing=()
+    command -v cmake >/dev/null || missing+=(cmake)
+    command -v x86_64-w64-mingw32-g++-posix >/dev/null || missing+=(g++-mingw-w64-x86-64)
+    [ -x "$WINE_LOADER" ] || missing+=(wine64)
+    command -v Xvfb >/dev/null || missing+=(xvfb xauth)
+    [ -f /usr/src/googletest/CMakeLists.txt ] || missing+=(googletest)
+    command -v zip >/dev/null || missing+=(zip)
+    if [ ${#missing[@]} -gt 0 ]; then
+        log "installing: ${missing[*]}"
+        export DEBIAN_FRONTEND=noninteractive
+        apt-get update -qq
+        apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+    fi
+}
+
+configure_and_build() {
+    cmake -S "$ROOT_DIR" -B "$BUILD_DIR" \
+        -DCMAKE_TOOLCHAIN_FILE="$ROOT_DIR/cmake/mingw-w64-x86_64.cmake" "$@" >/dev/null
+    cmake --build "$BUILD_DIR" -j "$(nproc)"
+}
+
+XVFB_PID=
+stop_wine_session() {
+    if [ -n "${WINEPREFIX:-}" ] && [ -x "$WINESERVER" ]; then
+        "$WINESERVER" -k >/dev/null 2>&1 || true
+        "$WINESERVER" -w >/dev/null 2>&1 || true
+    fi
+    if [ -n "$XVFB_PID" ]; then
+        kill "$XVFB_PID" >/dev/null 2>&1 || true
+        wait "$XVFB_PID" 2>/dev/null || true
+        XVFB_PID=
+    fi
+}
+
+# Starts Xvfb on a free display and a persistent wineserver for a prefix under
+# the build folder (created on first use), and exports DISPLAY, WINEPREFIX,
+# WINEDEBUG and WINEDLLOVERRIDES for everything run afterwards.
+start_wine_session() {
+    trap stop_wine_session EXIT
+    trap 'exit 130' INT TERM
+
+    local display_file
+    display_file=$(mktemp)
+    Xvfb -displayfd 9 -nolisten tcp -screen 0 1280x800x24 9>"$display_file" >/dev/null 2>&1 &
+    XVFB_PID=$!
+    for _ in $(seq 100); do
+        [ -s "$display_file" ] && break
+        sleep 0.1
+    done
+    [ -s "$display_file" ] || { log "Xvfb did not start"; exit 1; }
+    export DISPLAY=":$(head -n1 "$display_file")"
+    rm -f "$display_file"
+
+    export WINEPREFIX="$BUILD_DIR/wineprefix"
+    export WINEARCH=win64
+    export WINEDEBUG=-all
+    # No Mono or Gecko installers: nothing here needs them.
+    export WINEDLLOVERRIDES="mscoree,mshtml="
+    if [ ! -f "$WINEPREFIX/system.reg" ]; then
+        log "creating the Wine prefix $WINEPREFIX"
+        "$WINE_LOADER" wineboot -i >/dev/null 2>&1
+        "$WINESERVER" -w
+    fi
+    "$WINESERVER" -p
+    # Start Wine's own background processes (services, the desktop) now, with
+    # their output going nowhere: started by a test, they would inherit its
+    # output pipe and ctest would wait for them to the time-out.
+    "$WINE_LOADER" wineboot >/dev/null 2>&1 </dev/null
+    log "Wine ready on display $DISPLAY"
+}
