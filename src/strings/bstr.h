@@ -1,8 +1,10 @@
 // CBstr: the one owner of a platform-allocated (SysAllocString) string.
 #pragma once
 
-#include <oleauto.h>
+// clang-format off
 #include <windows.h>
+#include <oleauto.h>
+// clang-format on
 
 #include "strings/atl_exception.h"
 
