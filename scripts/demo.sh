@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# Builds the plug-in and runs the demonstration host against it under Wine.
+# Builds the plug-in and the sample host and runs the host's scripted
+# demonstration (tarvel-host.exe --demo) against it under Wine.  Extra
+# arguments go to tarvel-host.exe (for instance another plug-in's path).
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 
 ensure_packages
 configure_and_build -DTARVEL_BUILD_TESTS=OFF
 start_wine_session
 cd "$BUILD_DIR/bin"
-"$WINE_LOADER" ./tarvel-demo.exe "$@"
+"$WINE_LOADER" ./tarvel-host.exe --demo "$@"

@@ -1,0 +1,146 @@
+#include "host_process.h"
+
+#include <chrono>
+
+namespace {
+
+// Both ends of a pipe whose write end the child inherits.
+struct ChildPipe {
+    HANDLE read = nullptr;
+    HANDLE write = nullptr;
+
+    bool Create()
+    {
+        SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
+        if (!CreatePipe(&read, &write, &inherit, 0))
+            return false;
+        SetHandleInformation(read, HANDLE_FLAG_INHERIT, 0);
+        return true;
+    }
+    void CloseWrite()
+    {
+        if (write != nullptr)
+            CloseHandle(write);
+        write = nullptr;
+    }
+};
+
+}  // namespace
+
+HostProcess::~HostProcess()
+{
+    if (m_process != nullptr && WaitForSingleObject(m_process, 0) == WAIT_TIMEOUT) {
+        TerminateProcess(m_process, 99);
+        WaitForSingleObject(m_process, 10000);
+    }
+    if (m_outputReader.joinable())
+        m_outputReader.join();
+    if (m_errorReader.joinable())
+        m_errorReader.join();
+    if (m_process != nullptr)
+        CloseHandle(m_process);
+}
+
+bool HostProcess::Start(const std::wstring& arguments)
+{
+    ChildPipe output;
+    ChildPipe errors;
+    if (!output.Create() || !errors.Create())
+        return false;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    startup.hStdOutput = output.write;
+    startup.hStdError = errors.write;
+    std::wstring commandLine = L"tarvel-host.exe " + arguments;
+    PROCESS_INFORMATION process{};
+    const BOOL started = CreateProcessW(L"tarvel-host.exe", commandLine.data(), nullptr, nullptr, TRUE, 0,
+                                        nullptr, nullptr, &startup, &process);
+    // Only the child keeps the write ends, so the readers see the end of file
+    // when it exits.
+    output.CloseWrite();
+    errors.CloseWrite();
+    if (!started) {
+        CloseHandle(output.read);
+        CloseHandle(errors.read);
+        return false;
+    }
+    CloseHandle(process.hThread);
+    m_process = process.hProcess;
+    m_mainThreadId = process.dwThreadId;
+    m_outputReader = std::thread(&HostProcess::ReadPipe, this, output.read, std::ref(m_output));
+    m_errorReader = std::thread(&HostProcess::ReadPipe, this, errors.read, std::ref(m_errors));
+    return true;
+}
+
+void HostProcess::ReadPipe(HANDLE pipe, std::string& into) noexcept
+{
+    char buffer[4096];
+    DWORD count = 0;
+    while (ReadFile(pipe, buffer, sizeof(buffer), &count, nullptr) && count > 0) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        into.append(buffer, count);
+        m_grew.notify_all();
+    }
+    CloseHandle(pipe);
+}
+
+bool HostProcess::WaitForOutput(const std::string& text, DWORD timeoutMs)
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    return m_grew.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                           [&] { return m_output.find(text) != std::string::npos; });
+}
+
+int HostProcess::WaitForExit(DWORD timeoutMs)
+{
+    if (m_process == nullptr)
+        return -1;
+    if (WaitForSingleObject(m_process, timeoutMs) != WAIT_OBJECT_0) {
+        TerminateProcess(m_process, 99);
+        WaitForSingleObject(m_process, 10000);
+        return -1;
+    }
+    if (m_outputReader.joinable())
+        m_outputReader.join();
+    if (m_errorReader.joinable())
+        m_errorReader.join();
+    DWORD code = 0;
+    GetExitCodeProcess(m_process, &code);
+    return static_cast<int>(code);
+}
+
+std::string HostProcess::Output() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_output;
+}
+
+std::string HostProcess::Errors() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_errors;
+}
+
+HostRun RunHost(const std::wstring& arguments)
+{
+    HostProcess host;
+    HostRun run;
+    if (!host.Start(arguments))
+        return run;
+    run.exitCode = host.WaitForExit(60000);
+    run.output = host.Output();
+    run.errors = host.Errors();
+    return run;
+}
+
+int CountLines(const std::string& text)
+{
+    int lines = 0;
+    for (char c : text)
+        lines += c == '\n';
+    if (!text.empty() && text.back() != '\n')
+        ++lines;
+    return lines;
+}

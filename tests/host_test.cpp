@@ -1,0 +1,95 @@
+// tarvel-host.exe run as a user runs it: its demonstration, its help and its
+// answers to command lines and plug-ins it cannot use.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+#include "host_process.h"
+
+namespace {
+
+bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+// Expects exit code 2, nothing on standard output and exactly one line on
+// standard error that names the problem.
+void ExpectOneErrorLine(const std::wstring& arguments, const std::string& problem)
+{
+    SCOPED_TRACE(std::string(arguments.begin(), arguments.end()));
+    const HostRun run = RunHost(arguments);
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_EQ(run.output, "");
+    EXPECT_EQ(CountLines(run.errors), 1) << run.errors;
+    EXPECT_TRUE(Contains(run.errors, "tarvel-host: ")) << run.errors;
+    EXPECT_TRUE(Contains(run.errors, problem)) << run.errors;
+}
+
+TEST(HostDemo, WithTheBuiltPlugin_EveryStepOkAndExitCodeZero)
+{
+    const HostRun run = RunHost(L"--demo");
+    EXPECT_EQ(run.exitCode, 0) << run.output << run.errors;
+    EXPECT_FALSE(Contains(run.output, "FAIL")) << run.output;
+    EXPECT_TRUE(Contains(run.output, "GetCapability() returned 1")) << run.output;
+    EXPECT_TRUE(Contains(run.output, "as text \"TARVEL\"   supported")) << run.output;
+    EXPECT_TRUE(Contains(run.output, "as text \"Tarve\"    not supported")) << run.output;
+    EXPECT_TRUE(Contains(run.output, "as string 102 of the host's table, \"tARVEL\": supported")) << run.output;
+    EXPECT_TRUE(Contains(run.output, "Lock() returned true")) << run.output;
+    EXPECT_TRUE(Contains(run.output, "Demo passed")) << run.output;
+    EXPECT_EQ(run.errors, "");
+}
+
+TEST(HostDemo, PluginGivenByPathThatMisbehaves_FailedStepsMarkedAndExitCodeOne)
+{
+    // The do-nothing plug-in knows only the exact text "Tarvel": other
+    // spellings and every string identifier are refused.
+    const HostRun run = RunHost(L"--demo null_plugin.dll");
+    EXPECT_EQ(run.exitCode, 1) << run.output << run.errors;
+    EXPECT_TRUE(Contains(run.output, "null_plugin.dll")) << run.output;
+    EXPECT_TRUE(Contains(run.output, "FAIL  as text \"tarvel\"   not supported")) << run.output;
+    EXPECT_TRUE(Contains(run.output, "FAIL  as string 101")) << run.output;
+    EXPECT_TRUE(Contains(run.output, "ok    as text \"Tarvel\"   supported")) << run.output;
+    EXPECT_TRUE(Contains(run.output, "Demo FAILED")) << run.output;
+}
+
+TEST(HostCommandLine, Help_ExplainsModesOptionsAndExitCodes)
+{
+    for (const wchar_t* help : {L"--help", L"--demo --help"}) {
+        const HostRun run = RunHost(help);
+        EXPECT_EQ(run.exitCode, 0);
+        for (const char* part : {"--demo", "--button", "xbutton1", "--macro", "Ctrl+C", "pointer speed",
+                                 "HELP_QUICKSWITCH", "Exit codes"})
+            EXPECT_TRUE(Contains(run.output, part)) << part;
+        EXPECT_FALSE(Contains(run.output, "Demo passed")) << "help must not run the demo";
+    }
+}
+
+TEST(HostCommandLine, PluginThatCannotBeUsed_OneErrorLineAndExitCodeTwo)
+{
+    ExpectOneErrorLine(L"--demo no_such_plugin.dll", "no such file");
+    ExpectOneErrorLine(L"no_such_plugin.dll", "no such file");
+    // A real DLL without the entry points.
+    ExpectOneErrorLine(L"--demo C:\\windows\\system32\\version.dll",
+                       "is not a macro plug-in: it does not export Initialize, GetCapability, "
+                       "IsMacroSupported, CreateMacro");
+
+    // A file that is not a DLL at all.
+    const std::wstring text = L"host_test_" + std::to_wstring(GetCurrentProcessId()) + L".dll";
+    FILE* file = _wfopen(text.c_str(), L"w");
+    ASSERT_NE(file, nullptr);
+    std::fputs("not a DLL\n", file);
+    std::fclose(file);
+    ExpectOneErrorLine(L"--demo " + text, "cannot load");
+    _wremove(text.c_str());
+}
+
+TEST(HostCommandLine, WrongCommandLine_OneErrorLineAndExitCodeTwo)
+{
+    ExpectOneErrorLine(L"--bogus", "unknown option --bogus");
+    ExpectOneErrorLine(L"--button", "--button needs a value");
+    ExpectOneErrorLine(L"--button left", "unknown button \"left\"");
+    ExpectOneErrorLine(L"tarvel.dll null_plugin.dll", "more than one plug-in");
+    // Loads, but offers no such macro.
+    ExpectOneErrorLine(L"--macro Nope", "offers no macro named \"Nope\"");
+}
+
+}  // namespace

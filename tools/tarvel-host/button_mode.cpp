@@ -1,0 +1,166 @@
+#include "button_mode.h"
+
+#include <atomic>
+#include <cstdio>
+#include <cwctype>
+
+#include "hook_thread.h"
+#include "host_objects.h"
+
+namespace {
+
+// Posted to the main thread for each press of the chosen button.
+constexpr UINT WM_BUTTON_PRESSED = WM_APP + 1;
+
+// Read by the hook procedure and the console handler, which get no context
+// from the system: set before the hook and the handler are installed and not
+// changed while they are.
+std::atomic<DWORD> g_mainThreadId{0};
+std::atomic<MouseButton> g_button{MouseButton::XButton1};
+// Signalled once the main thread has cleaned up, so that a console-close
+// handler can hold the process until then (the system ends it on return).
+// Lives, and is closed, with the process.
+struct CleanedUpEvent {
+    HANDLE handle = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    ~CleanedUpEvent() { CloseHandle(handle); }
+} g_cleanedUp;
+
+bool IsChosenButton(WPARAM message, const MSLLHOOKSTRUCT& data, bool& down)
+{
+    switch (g_button.load()) {
+    case MouseButton::Middle:
+        down = message == WM_MBUTTONDOWN;
+        return message == WM_MBUTTONDOWN || message == WM_MBUTTONUP;
+    case MouseButton::XButton1:
+    case MouseButton::XButton2: {
+        const WORD wanted = g_button.load() == MouseButton::XButton1 ? XBUTTON1 : XBUTTON2;
+        down = message == WM_XBUTTONDOWN;
+        return (message == WM_XBUTTONDOWN || message == WM_XBUTTONUP) && HIWORD(data.mouseData) == wanted;
+    }
+    }
+    return false;
+}
+
+// Swallows both halves of the chosen button's click and reports the press.
+LRESULT CALLBACK MouseHookProc(int code, WPARAM message, LPARAM data) noexcept
+{
+    bool down = false;
+    if (code == HC_ACTION && IsChosenButton(message, *reinterpret_cast<const MSLLHOOKSTRUCT*>(data), down)) {
+        if (down)
+            PostThreadMessageW(g_mainThreadId.load(), WM_BUTTON_PRESSED, 0, 0);
+        return 1;
+    }
+    return CallNextHookEx(nullptr, code, message, data);
+}
+
+BOOL WINAPI ConsoleHandler(DWORD event) noexcept
+{
+    PostThreadMessageW(g_mainThreadId.load(), WM_QUIT, 0, 0);
+    if (event == CTRL_CLOSE_EVENT || event == CTRL_LOGOFF_EVENT || event == CTRL_SHUTDOWN_EVENT)
+        WaitForSingleObject(g_cleanedUp.handle, 4000);  // the system allows about five seconds
+    return TRUE;
+}
+
+// A flip still shown when the host ends leaves the Windows key held by the
+// plug-in; nothing would ever release it once the plug-in is unloaded.
+void ReleaseHeldWindowsKey()
+{
+    if ((GetAsyncKeyState(VK_LWIN) & 0x8000) == 0)
+        return;
+    keybd_event(VK_LWIN, 0, KEYEVENTF_KEYUP, 0);
+    std::printf("tarvel-host: released the Windows key a flip still held\n");
+}
+
+void RunMacro(IHandler& handler, HostApplication& application, MouseButton button)
+{
+    MacroContext context = application.MakeContext();
+    const int32_t result = handler.Execute(&context);
+    // The plug-in's diagnostic line shares this stream; let it out now.
+    std::fflush(stdout);
+    std::printf("%s pressed: Execute returned %d, pointer speed %d\n", MouseButtonName(button),
+                static_cast<int>(result), ReadPointerSpeed());
+    std::fflush(stdout);
+}
+
+// Pumps the main thread's messages until WM_QUIT; each press runs the macro.
+void PumpUntilQuit(IHandler& handler, HostApplication& application, MouseButton button)
+{
+    MSG message;
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        if (message.hwnd == nullptr && message.message == WM_BUTTON_PRESSED)
+            RunMacro(handler, application, button);
+        else
+            DispatchMessageW(&message);
+    }
+}
+
+}  // namespace
+
+bool ParseMouseButton(const std::wstring& text, MouseButton& button)
+{
+    std::wstring lower;
+    for (wchar_t c : text)
+        lower += static_cast<wchar_t>(std::towlower(c));
+    if (lower == L"xbutton1")
+        button = MouseButton::XButton1;
+    else if (lower == L"xbutton2")
+        button = MouseButton::XButton2;
+    else if (lower == L"middle")
+        button = MouseButton::Middle;
+    else
+        return false;
+    return true;
+}
+
+const char* MouseButtonName(MouseButton button)
+{
+    switch (button) {
+    case MouseButton::XButton1: return "XBUTTON1";
+    case MouseButton::XButton2: return "XBUTTON2";
+    case MouseButton::Middle: return "middle button";
+    }
+    return "?";
+}
+
+int RunButtonMode(std::unique_ptr<PluginLibrary>& plugin, const std::wstring& macro, MouseButton button)
+{
+    IHandler* handler = plugin->CreateMacro(macro.c_str());
+    if (handler == nullptr) {
+        std::fprintf(stderr, "tarvel-host: %s offers no macro named \"%s\"\n", Narrow(plugin->Path()).c_str(),
+                     Narrow(macro).c_str());
+        return 2;
+    }
+    HostApplication application;
+    HostServiceChain hostObject;
+    handler->SetHost(0, static_cast<IHostObject*>(&hostObject));
+    const int speedBefore = ReadPointerSpeed();
+
+    MSG message;
+    PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE);  // the queue the hook posts to
+    g_mainThreadId = GetCurrentThreadId();
+    g_button = button;
+    SetConsoleCtrlHandler(ConsoleHandler, TRUE);
+    int exitCode = 0;
+    {
+        HookThread mouseHook(WH_MOUSE_LL, MouseHookProc);
+        if (mouseHook.Installed()) {
+            std::printf("tarvel-host: \"%s\" runs on %s (pointer speed %d); press Ctrl+C to end\n",
+                        Narrow(macro).c_str(), MouseButtonName(button), speedBefore);
+            std::fflush(stdout);
+            PumpUntilQuit(*handler, application, button);
+        } else {
+            std::fprintf(stderr, "tarvel-host: cannot install the mouse hook (error %lu)\n", GetLastError());
+            exitCode = 1;
+        }
+    }
+    static_cast<IInterface*>(handler)->Destroy();
+    ReleaseHeldWindowsKey();
+    if (speedBefore > 0 && ReadPointerSpeed() != speedBefore)
+        WritePointerSpeed(speedBefore);
+    plugin.reset();
+    std::printf("tarvel-host: ended; handler destroyed, plug-in unloaded, pointer speed %d\n",
+                ReadPointerSpeed());
+    std::fflush(stdout);
+    SetEvent(g_cleanedUp.handle);
+    return exitCode;
+}

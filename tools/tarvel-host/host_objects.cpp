@@ -1,0 +1,68 @@
+#include "host_objects.h"
+
+#include <algorithm>
+
+#include "host_strings.h"
+#include "plugin_library.h"
+
+int ReadPointerSpeed()
+{
+    int speed = 0;
+    if (!SystemParametersInfoW(SPI_GETMOUSESPEED, 0, &speed, 0))
+        return 0;
+    return speed;
+}
+
+bool WritePointerSpeed(int speed)
+{
+    // The speed travels in the pointer argument itself.  No SPIF_UPDATEINIFILE:
+    // a host that dies mid-flip must not leave a slow pointer in the profile.
+    return SystemParametersInfoW(SPI_SETMOUSESPEED, 0,
+                                 reinterpret_cast<void*>(static_cast<intptr_t>(speed)),
+                                 SPIF_SENDCHANGE) != FALSE;
+}
+
+int PointerSpeedDevice::GetSetting()
+{
+    const int speed = ReadPointerSpeed();
+    const int setting = speed <= 0 ? 0 : std::clamp((speed + 1) / 2, 1, 10);
+    m_readSpeed = speed;
+    m_readSetting = setting;
+    return setting;
+}
+
+void PointerSpeedDevice::SetSetting(int value)
+{
+    const int setting = std::clamp(value, 1, 10);
+    const int speed = (setting == m_readSetting.load() && m_readSpeed.load() > 0) ? m_readSpeed.load()
+                                                                                  : setting * 2;
+    WritePointerSpeed(speed);
+    m_lastSetValue = value;
+    ++m_setCalls;
+}
+
+bool HostTranslator::Translate(CResString key, CResString& text)
+{
+    ++m_calls;
+    if (key != L"HELP_QUICKSWITCH") {
+        text.clear();
+        return false;
+    }
+    text = CResString(MAKEINTRESOURCEW(IDS_HELP_QUICKSWITCH));
+    return !text.empty();
+}
+
+IDevice* HostApplication::GetDevice(uint64_t deviceId)
+{
+    return deviceId == MouseId ? &m_mouse : nullptr;
+}
+
+MacroContext HostApplication::MakeContext()
+{
+    MacroContext context;
+    context.Device = &m_mouse;
+    context.Application = this;
+    context.DeviceId = MouseId;
+    context.HostFolder = ExecutableFolder().c_str();
+    return context;
+}
