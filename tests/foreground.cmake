@@ -1,0 +1,11 @@
+# The foreground monitor and the helper program that makes real foreground switches.
+
+# A real window under any file name; tests copy it (see support/foreground_switcher.h).
+tarvel_test_program(foreground_window ${CMAKE_CURRENT_LIST_DIR}/helpers/foreground_window.cpp)
+set_target_properties(foreground_window PROPERTIES WIN32_EXECUTABLE ON)
+
+tarvel_test(foreground_support_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/foreground_support_test.cpp
+  LIBS psapi
+  DEPENDS foreground_window
+  SERIAL)
