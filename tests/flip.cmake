@@ -1,0 +1,37 @@
+# The window flip and the app-switcher launch, end to end through tarvel.dll.
+
+# dwmapi.dll stand-ins (see helpers/fake_dwmapi.cpp): one for the prefix's
+# system folder, one beside the test programs that answers the opposite.
+add_library(fake_dwmapi_system MODULE ${CMAKE_CURRENT_LIST_DIR}/helpers/fake_dwmapi.cpp)
+set_target_properties(fake_dwmapi_system PROPERTIES PREFIX "" OUTPUT_NAME dwmapi
+  LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/fake-system32)
+add_library(fake_dwmapi_beside MODULE ${CMAKE_CURRENT_LIST_DIR}/helpers/fake_dwmapi.cpp)
+target_compile_definitions(fake_dwmapi_beside PRIVATE TARVEL_FAKE_DWMAPI_INVERTED)
+set_target_properties(fake_dwmapi_beside PROPERTIES PREFIX "" OUTPUT_NAME dwmapi)
+foreach(fake fake_dwmapi_system fake_dwmapi_beside)
+  target_link_options(${fake} PRIVATE ${TARVEL_STATIC_RUNTIME})
+endforeach()
+
+add_test(NAME FlipSetup.InstallSystemDwmapi
+  COMMAND ${CMAKE_COMMAND} -DACTION=install -DFAKE=$<TARGET_FILE:fake_dwmapi_system>
+          -P ${CMAKE_CURRENT_LIST_DIR}/helpers/system32_dwmapi.cmake)
+set_tests_properties(FlipSetup.InstallSystemDwmapi PROPERTIES FIXTURES_SETUP flip_dwmapi)
+add_test(NAME FlipSetup.RestoreSystemDwmapi
+  COMMAND ${CMAKE_COMMAND} -DACTION=restore -P ${CMAKE_CURRENT_LIST_DIR}/helpers/system32_dwmapi.cmake)
+set_tests_properties(FlipSetup.RestoreSystemDwmapi PROPERTIES FIXTURES_CLEANUP flip_dwmapi)
+
+# Started by the plug-in as <HostFolder>Pluggins\ZeltoAppSwitcher.exe.
+tarvel_test_program(app_switcher_recorder ${CMAKE_CURRENT_LIST_DIR}/helpers/app_switcher_recorder.cpp)
+
+set(FLIP_TEST_DEPENDS fake_dwmapi_system fake_dwmapi_beside app_switcher_recorder)
+
+tarvel_test(launch_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/launch_test.cpp
+  DEPENDS ${FLIP_TEST_DEPENDS}
+  PROPERTIES FIXTURES_REQUIRED flip_dwmapi)
+
+tarvel_test(flip_composition_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/flip_composition_test.cpp
+  DEPENDS ${FLIP_TEST_DEPENDS}
+  PROPERTIES FIXTURES_REQUIRED flip_dwmapi)
+# Wine's loader refuses dwmapi.dll altogether; the scripts' own entries stay.
+set_tests_properties(Composition.NoLibrary_LaunchesTheSwitcher PROPERTIES
+  ENVIRONMENT "WINEDLLOVERRIDES=mscoree,mshtml=\;dwmapi=d")

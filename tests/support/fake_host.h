@@ -1,0 +1,76 @@
+// The test host's objects, handed to the plug-in through MacroContext.  They
+// count and record every call the plug-in makes on them.  Thread-safe: a flip
+// is completed on the plug-in's monitor thread, which calls them from there.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "host/host.h"
+
+class FakePointingDevice : public IPointingDevice {
+public:
+    explicit FakePointingDevice(int setting) : m_setting(setting) {}
+
+    int GetSetting() override;
+    void SetSetting(int value) override;
+
+    int Setting() const;
+    int GetCount() const;
+    // Every value passed to SetSetting, in order.
+    std::vector<int> SetCalls() const;
+    // Which thread made the last SetSetting call (0 if none).
+    DWORD LastSetThread() const;
+
+private:
+    mutable std::mutex m_lock;  // guards everything below
+    int m_setting;
+    int m_getCount = 0;
+    std::vector<int> m_setCalls;
+    DWORD m_lastSetThread = 0;
+};
+
+// A device without the pointing-device interface.
+class FakePlainDevice : public IDevice {};
+
+class FakeTranslator : public ITranslator {
+public:
+    explicit FakeTranslator(std::wstring text) : m_text(std::move(text)) {}
+    virtual ~FakeTranslator() = default;
+
+    bool Translate(CResString key, CResString& text) override;
+
+    // The keys asked for, in order.
+    std::vector<std::wstring> Keys() const;
+
+private:
+    mutable std::mutex m_lock;  // guards m_keys
+    const std::wstring m_text;
+    std::vector<std::wstring> m_keys;
+};
+
+class FakeApplication : public IApplication {
+public:
+    explicit FakeApplication(ITranslator* translator = nullptr) : m_translator(translator) {}
+    virtual ~FakeApplication() = default;
+
+    ITranslator* GetTranslator() override;
+    IDevice* GetDevice(uint64_t deviceId) override;
+
+    void AddDevice(uint64_t deviceId, IDevice* device);
+    // The identifiers GetDevice was asked for, in order.
+    std::vector<uint64_t> DeviceRequests() const;
+    int TranslatorRequests() const;
+
+private:
+    mutable std::mutex m_lock;  // guards everything below
+    ITranslator* m_translator;
+    std::map<uint64_t, IDevice*> m_devices;
+    std::vector<uint64_t> m_deviceRequests;
+    int m_translatorRequests = 0;
+};
