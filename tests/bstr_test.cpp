@@ -4,6 +4,7 @@
 #include <string>
 
 #include "strings/bstr.h"
+#include "support/import_patch.h"
 
 namespace {
 
@@ -61,6 +62,30 @@ TEST(Bstr, AddressOf_EmptiesBeforeAStore)
     EXPECT_EQ(*slot, nullptr);
     *slot = SysAllocString(L"new");
     EXPECT_EQ(std::wstring(name), L"new");
+}
+
+}  // namespace
+
+namespace {
+
+BSTR WINAPI FailingSysAllocString(const OLECHAR*) { return nullptr; }
+
+TEST(Bstr, FailedAllocation_ThrowsOutOfMemoryAndLeavesTheHolderNull)
+{
+    CBstr name;
+    name = L"before";
+
+    // Test double: the platform offers no way to make SysAllocString fail.
+    ImportPatch failing(GetModuleHandleW(nullptr), "oleaut32.dll", "SysAllocString",
+                        reinterpret_cast<void*>(&FailingSysAllocString));
+    ASSERT_TRUE(failing.Applied());
+    try {
+        name = L"after";
+        ADD_FAILURE() << "no exception";
+    } catch (const ATL::CAtlException& error) {
+        EXPECT_EQ(static_cast<HRESULT>(error), static_cast<HRESULT>(0x8007000E));
+    }
+    EXPECT_TRUE(!name) << "the old string is freed and nothing new is held";
 }
 
 }  // namespace
