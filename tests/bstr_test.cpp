@@ -70,17 +70,21 @@ namespace {
 
 BSTR WINAPI FailingSysAllocString(const OLECHAR*) { return nullptr; }
 
+// Not inlined, so that every call reads the import slot afresh instead of an
+// address the compiler loaded before the slot was patched.
+[[gnu::noinline]] void Assign(CBstr& holder, const wchar_t* text) { holder = text; }
+
 TEST(Bstr, FailedAllocation_ThrowsOutOfMemoryAndLeavesTheHolderNull)
 {
     CBstr name;
-    name = L"before";
+    Assign(name, L"before");
 
     // Test double: the platform offers no way to make SysAllocString fail.
     ImportPatch failing(GetModuleHandleW(nullptr), "oleaut32.dll", "SysAllocString",
                         reinterpret_cast<void*>(&FailingSysAllocString));
     ASSERT_TRUE(failing.Applied());
     try {
-        name = L"after";
+        Assign(name, L"after");
         ADD_FAILURE() << "no exception";
     } catch (const ATL::CAtlException& error) {
         EXPECT_EQ(static_cast<HRESULT>(error), static_cast<HRESULT>(0x8007000E));
