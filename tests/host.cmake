@@ -12,3 +12,15 @@ tarvel_test(host_button_test
   LIBS host_process
   DEPENDS tarvel-host
   SERIAL)
+# The host's own objects, compiled into the test with the host's string table.
+set(TARVEL_HOST_DIR ${CMAKE_SOURCE_DIR}/tools/tarvel-host)
+tarvel_test(host_objects_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/host_objects_test.cpp
+          ${TARVEL_HOST_DIR}/host_objects.cpp ${TARVEL_HOST_DIR}/plugin_library.cpp
+          ${TARVEL_HOST_DIR}/tarvel-host.rc
+  DEPENDS tarvel-host
+  SERIAL)
+target_include_directories(host_objects_test PRIVATE ${TARVEL_HOST_DIR})
+target_compile_definitions(host_objects_test PRIVATE
+  TARVEL_VERSION_MAJOR=${PROJECT_VERSION_MAJOR} TARVEL_VERSION_MINOR=${PROJECT_VERSION_MINOR}
+  TARVEL_VERSION_PATCH=${PROJECT_VERSION_PATCH})

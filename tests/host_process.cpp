@@ -41,7 +41,7 @@ HostProcess::~HostProcess()
         CloseHandle(m_process);
 }
 
-bool HostProcess::Start(const std::wstring& arguments)
+bool HostProcess::Start(const std::wstring& arguments, DWORD creationFlags)
 {
     ChildPipe output;
     ChildPipe errors;
@@ -55,7 +55,7 @@ bool HostProcess::Start(const std::wstring& arguments)
     startup.hStdError = errors.write;
     std::wstring commandLine = L"tarvel-host.exe " + arguments;
     PROCESS_INFORMATION process{};
-    const BOOL started = CreateProcessW(L"tarvel-host.exe", commandLine.data(), nullptr, nullptr, TRUE, 0,
+    const BOOL started = CreateProcessW(L"tarvel-host.exe", commandLine.data(), nullptr, nullptr, TRUE, creationFlags,
                                         nullptr, nullptr, &startup, &process);
     // Only the child keeps the write ends, so the readers see the end of file
     // when it exits.
@@ -69,6 +69,7 @@ bool HostProcess::Start(const std::wstring& arguments)
     CloseHandle(process.hThread);
     m_process = process.hProcess;
     m_mainThreadId = process.dwThreadId;
+    m_processId = process.dwProcessId;
     m_outputReader = std::thread(&HostProcess::ReadPipe, this, output.read, std::ref(m_output));
     m_errorReader = std::thread(&HostProcess::ReadPipe, this, errors.read, std::ref(m_errors));
     return true;
@@ -76,9 +77,23 @@ bool HostProcess::Start(const std::wstring& arguments)
 
 void HostProcess::ReadPipe(HANDLE pipe, std::string& into) noexcept
 {
+    // Polls rather than waiting for the end of file: a console that Wine
+    // starts for the child inherits the write end too and may outlive it.
     char buffer[4096];
-    DWORD count = 0;
-    while (ReadFile(pipe, buffer, sizeof(buffer), &count, nullptr) && count > 0) {
+    for (;;) {
+        const bool ended = WaitForSingleObject(m_process, 0) == WAIT_OBJECT_0;
+        DWORD available = 0;
+        if (!PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr))
+            break;  // the child and everyone else closed it
+        if (available == 0) {
+            if (ended)
+                break;
+            Sleep(10);
+            continue;
+        }
+        DWORD count = 0;
+        if (!ReadFile(pipe, buffer, sizeof(buffer) < available ? sizeof(buffer) : available, &count, nullptr))
+            break;
         std::lock_guard<std::mutex> lock(m_mutex);
         into.append(buffer, count);
         m_grew.notify_all();

@@ -18,7 +18,8 @@ public:
     HostProcess& operator=(const HostProcess&) = delete;
 
     // Starts "tarvel-host.exe <arguments>" from the current folder.
-    bool Start(const std::wstring& arguments);
+    // `creationFlags` go to CreateProcessW (CREATE_NEW_PROCESS_GROUP, say).
+    bool Start(const std::wstring& arguments, DWORD creationFlags = 0);
     // Waits until standard output holds `text`; false after `timeoutMs`.
     bool WaitForOutput(const std::string& text, DWORD timeoutMs);
     // Waits for the process to end and for its pipes to close; its exit code,
@@ -28,12 +29,14 @@ public:
     std::string Output() const;
     std::string Errors() const;
     DWORD MainThreadId() const { return m_mainThreadId; }
+    DWORD ProcessId() const { return m_processId; }
 
 private:
     void ReadPipe(HANDLE pipe, std::string& into) noexcept;
 
     HANDLE m_process = nullptr;  // owned; closed by the destructor
     DWORD m_mainThreadId = 0;
+    DWORD m_processId = 0;
     std::thread m_outputReader;
     std::thread m_errorReader;
 

@@ -133,7 +133,7 @@ int RunButtonMode(std::unique_ptr<PluginLibrary>& plugin, const std::wstring& ma
     HostApplication application;
     HostServiceChain hostObject;
     handler->SetHost(0, static_cast<IHostObject*>(&hostObject));
-    const int speedBefore = ReadPointerSpeed();
+    const int speedAtStart = ReadPointerSpeed();
 
     MSG message;
     PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE);  // the queue the hook posts to
@@ -145,7 +145,7 @@ int RunButtonMode(std::unique_ptr<PluginLibrary>& plugin, const std::wstring& ma
         HookThread mouseHook(WH_MOUSE_LL, MouseHookProc);
         if (mouseHook.Installed()) {
             std::printf("tarvel-host: \"%s\" runs on %s (pointer speed %d); press Ctrl+C to end\n",
-                        Narrow(macro).c_str(), MouseButtonName(button), speedBefore);
+                        Narrow(macro).c_str(), MouseButtonName(button), speedAtStart);
             std::fflush(stdout);
             PumpUntilQuit(*handler, application, button);
         } else {
@@ -155,8 +155,8 @@ int RunButtonMode(std::unique_ptr<PluginLibrary>& plugin, const std::wstring& ma
     }
     static_cast<IInterface*>(handler)->Destroy();
     ReleaseHeldWindowsKey();
-    if (speedBefore > 0 && ReadPointerSpeed() != speedBefore)
-        WritePointerSpeed(speedBefore);
+    if (application.Mouse().RestoreIfLowered())
+        std::printf("tarvel-host: put back the pointer speed a flip had lowered\n");
     plugin.reset();
     std::printf("tarvel-host: ended; handler destroyed, plug-in unloaded, pointer speed %d\n",
                 ReadPointerSpeed());

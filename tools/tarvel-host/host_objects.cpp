@@ -15,9 +15,11 @@ int ReadPointerSpeed()
 
 bool WritePointerSpeed(int speed)
 {
-    // The speed travels in the pointer argument itself.  No SPIF_UPDATEINIFILE:
-    // a host that dies mid-flip must not leave a slow pointer in the profile.
-    return SystemParametersInfoW(SPI_SETMOUSESPEED, 0,
+    // Windows takes the speed in the pointer argument itself, Wine 8 in the
+    // integer one (and stores 0 otherwise); each ignores the other, so pass it
+    // in both.  No SPIF_UPDATEINIFILE: a host that dies mid-flip must not
+    // leave a slow pointer in the user's profile.
+    return SystemParametersInfoW(SPI_SETMOUSESPEED, static_cast<UINT>(speed),
                                  reinterpret_cast<void*>(static_cast<intptr_t>(speed)),
                                  SPIF_SENDCHANGE) != FALSE;
 }
@@ -34,11 +36,18 @@ int PointerSpeedDevice::GetSetting()
 void PointerSpeedDevice::SetSetting(int value)
 {
     const int setting = std::clamp(value, 1, 10);
-    const int speed = (setting == m_readSetting.load() && m_readSpeed.load() > 0) ? m_readSpeed.load()
-                                                                                  : setting * 2;
-    WritePointerSpeed(speed);
+    const bool restore = setting == m_readSetting.load() && m_readSpeed.load() > 0;
+    WritePointerSpeed(restore ? m_readSpeed.load() : setting * 2);
+    m_lowered = !restore;
     m_lastSetValue = value;
     ++m_setCalls;
+}
+
+bool PointerSpeedDevice::RestoreIfLowered()
+{
+    if (!m_lowered.exchange(false) || m_readSpeed.load() <= 0)
+        return false;
+    return WritePointerSpeed(m_readSpeed.load());
 }
 
 bool HostTranslator::Translate(CResString key, CResString& text)

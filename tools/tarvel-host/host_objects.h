@@ -21,6 +21,10 @@ public:
     // odd speeds included.
     void SetSetting(int value) override;
 
+    // Puts back the speed of the last GetSetting when the last SetSetting
+    // left the pointer at another one (a flip still shown); true if it did.
+    bool RestoreIfLowered();
+
     int SetCalls() const { return m_setCalls.load(); }
     int LastSetValue() const { return m_lastSetValue.load(); }
 
@@ -29,6 +33,7 @@ private:
     std::atomic<int> m_readSetting{0};  // what that GetSetting returned
     std::atomic<int> m_setCalls{0};
     std::atomic<int> m_lastSetValue{0};
+    std::atomic<bool> m_lowered{false};  // the last SetSetting was not a restore
 };
 
 // The system's pointer speed, 1 to 20; 0 when it cannot be read.
