@@ -9,3 +9,9 @@ tarvel_test(foreground_support_test
   LIBS psapi
   DEPENDS foreground_window
   SERIAL)
+
+tarvel_test(foreground_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/foreground_test.cpp ${CMAKE_CURRENT_LIST_DIR}/foreground_recorder.cpp
+  LIBS tarvel_core
+  DEPENDS foreground_window
+  SERIAL)

@@ -53,3 +53,11 @@ private:
 using UniqueHandle = UniqueAny<HANDLE, &::CloseHandle>;
 using UniqueModule = UniqueAny<HMODULE, &::FreeLibrary>;
 using UniqueWinEventHook = UniqueAny<HWINEVENTHOOK, &::UnhookWinEvent>;
+
+// A timer set without a window belongs to the thread that set it; only that
+// thread may kill it, so an owner of one lives and is reset on that thread.
+inline void KillThreadTimer(UINT_PTR timerId) noexcept
+{
+    KillTimer(nullptr, timerId);
+}
+using UniqueThreadTimer = UniqueAny<UINT_PTR, &KillThreadTimer>;
