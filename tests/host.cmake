@@ -3,10 +3,13 @@
 include(${CMAKE_SOURCE_DIR}/bench/null_plugin.cmake)
 add_library(host_process STATIC ${CMAKE_CURRENT_LIST_DIR}/host_process.cpp)
 target_link_libraries(host_process PUBLIC tarvel_sdk)
+# The demonstration switches composition on and off through the stand-in
+# dwmapi.dll that the flip tests' fixture puts in the prefix's system folder.
 tarvel_test(host_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/host_test.cpp
   LIBS host_process
-  DEPENDS tarvel-host null_plugin)
+  DEPENDS tarvel-host null_plugin
+  PROPERTIES FIXTURES_REQUIRED flip_dwmapi)
 tarvel_test(host_button_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/host_button_test.cpp
   LIBS host_process

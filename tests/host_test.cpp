@@ -34,6 +34,8 @@ TEST(HostDemo, WithTheBuiltPlugin_EveryStepOkAndExitCodeZero)
     EXPECT_TRUE(Contains(run.output, "as text \"Tarve\"    not supported")) << run.output;
     EXPECT_TRUE(Contains(run.output, "as string 102 of the host's table, \"tARVEL\": supported")) << run.output;
     EXPECT_TRUE(Contains(run.output, "Lock() returned true")) << run.output;
+    EXPECT_TRUE(Contains(run.output, "app switcher started with the host's prompt as its argument: "
+                                     "\"Choose the application to switch to\"")) << run.output;
     EXPECT_TRUE(Contains(run.output, "Demo passed")) << run.output;
     EXPECT_EQ(run.errors, "");
 }

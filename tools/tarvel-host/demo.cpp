@@ -1,12 +1,79 @@
 #include "demo.h"
 
 #include <cstdint>
+#include <fstream>
+#include <string>
 
 #include "host_objects.h"
 #include "host_strings.h"
 #include "transcript.h"
 
 namespace {
+
+constexpr DWORD kSwitcherWait = 10000;  // generous: a cold Wine process start
+
+// Asks the desktop window manager whether composition is on, the way the
+// plug-in does: dwmapi.dll from the system folder only.
+bool SystemCompositionEnabled()
+{
+    HMODULE dwmapi = LoadLibraryExW(L"dwmapi.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    if (dwmapi == nullptr)
+        return false;
+    using Query = HRESULT(WINAPI*)(BOOL*);
+    auto query = reinterpret_cast<Query>(reinterpret_cast<void*>(GetProcAddress(dwmapi, "DwmIsCompositionEnabled")));
+    BOOL enabled = FALSE;
+    if (query != nullptr)
+        query(&enabled);
+    FreeLibrary(dwmapi);
+    return enabled != FALSE;
+}
+
+// Wine's desktop has no composition.  scripts/demo.sh puts a stand-in
+// dwmapi.dll in Wine's system folder that answers "on" exactly while this
+// variable says so; Windows' own dwmapi.dll ignores it.
+void RequestComposition(bool on)
+{
+    SetEnvironmentVariableW(L"TARVEL_TEST_COMPOSITION", on ? L"on" : L"off");
+}
+
+// A new handler bound to the host, or null (reported as a failed step).
+IHandler* CreateBoundHandler(PluginLibrary& plugin, Transcript& transcript, HostServiceChain& hostObject)
+{
+    IHandler* handler = plugin.CreateMacro(L"Tarvel");
+    if (!transcript.Step(handler != nullptr, "CreateMacro(\"Tarvel\") returned a handler, bound with SetHost"))
+        return nullptr;
+    handler->SetHost(0, static_cast<IHostObject*>(&hostObject));
+    return handler;
+}
+
+// A command line without its first word, the program (quoted or not).
+std::string ArgumentsOf(const std::string& commandLine)
+{
+    size_t end = 0;
+    if (!commandLine.empty() && commandLine[0] == '"')
+        end = commandLine.find('"', 1);
+    else
+        end = commandLine.find(' ');
+    if (end == std::string::npos)
+        return {};
+    const size_t start = commandLine.find_first_not_of(' ', end + 1);
+    return start == std::string::npos ? std::string() : commandLine.substr(start);
+}
+
+// The second line of what the stand-in app switcher wrote when started: its
+// command line.  Empty when it has not written it within the wait.
+std::string WaitForSwitcherCommandLine(const std::wstring& record)
+{
+    for (DWORD waited = 0; waited < kSwitcherWait; waited += 50) {
+        std::ifstream file(Narrow(record));
+        std::string program;
+        std::string commandLine;
+        if (std::getline(file, program) && std::getline(file, commandLine))
+            return commandLine;
+        Sleep(50);
+    }
+    return {};
+}
 
 const wchar_t* ResourceName(unsigned identifier) { return MAKEINTRESOURCEW(identifier); }
 
@@ -80,6 +147,37 @@ void ShowHandlerLifecycle(PluginLibrary& plugin, Transcript& transcript)
     transcript.Note("Destroy() ended the handler");
 }
 
+void ShowLaunch(PluginLibrary& plugin, Transcript& transcript)
+{
+    transcript.Section("The app switcher, with desktop composition off");
+    RequestComposition(false);
+    if (SystemCompositionEnabled()) {
+        transcript.Note("composition is on on this desktop and cannot be turned off here: skipped");
+        return;
+    }
+    const std::wstring folder = ExecutableFolder() + L"Pluggins\\";
+    const std::wstring record = folder + L"received.txt";
+    DeleteFileW(record.c_str());
+    transcript.Note("the host's app switcher: %s", Narrow(folder + L"ZeltoAppSwitcher.exe").c_str());
+
+    HostApplication application;
+    HostServiceChain hostObject;
+    IHandler* handler = CreateBoundHandler(plugin, transcript, hostObject);
+    if (handler == nullptr)
+        return;
+    MacroContext context = application.MakeContext();
+    const int32_t result = handler->Execute(&context);
+    transcript.Step(result == 1, "button pressed: Execute returned %d", static_cast<int>(result));
+    const std::string commandLine = WaitForSwitcherCommandLine(record);
+    const std::string arguments = ArgumentsOf(commandLine);
+    transcript.Step(arguments == "\"Choose the application to switch to\"",
+                    "the app switcher started with the host's prompt as its argument: %s",
+                    commandLine.empty() ? "(it did not start)" : arguments.c_str());
+    transcript.Step(application.Translator().Calls() == 1, "the plug-in asked the host's translator once");
+    static_cast<IInterface*>(handler)->Destroy();
+    DeleteFileW(record.c_str());
+}
+
 }  // namespace
 
 bool RunDemo(PluginLibrary& plugin)
@@ -89,5 +187,6 @@ bool RunDemo(PluginLibrary& plugin)
     ShowEntryPoints(plugin, transcript);
     ShowSpellings(plugin, transcript);
     ShowHandlerLifecycle(plugin, transcript);
+    ShowLaunch(plugin, transcript);
     return transcript.Finish();
 }

@@ -1,0 +1,59 @@
+#include "demo_window.h"
+
+#include "plugin_library.h"
+
+namespace {
+
+constexpr DWORD kWindowWait = 10000;  // a cold Wine process start can take seconds
+
+HANDLE CreateChannelEvent(const std::wstring& channel, const wchar_t* suffix, bool manualReset)
+{
+    return CreateEventW(nullptr, manualReset, FALSE, (channel + suffix).c_str());
+}
+
+}  // namespace
+
+DemoWindow::DemoWindow(const std::wstring& program)
+{
+    static LONG s_started = 0;
+    const std::wstring channel = L"tarvel-host-demo-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                                 std::to_wstring(InterlockedIncrement(&s_started));
+    m_raise.value = CreateChannelEvent(channel, L".raise", false);
+    m_raised.value = CreateChannelEvent(channel, L".raised", false);
+    m_exit.value = CreateChannelEvent(channel, L".exit", true);
+    if (m_raise.value == nullptr || m_raised.value == nullptr || m_exit.value == nullptr)
+        return;
+
+    const std::wstring path = ExecutableFolder() + program;
+    std::wstring commandLine = L"\"" + path + L"\" " + channel + L" " + std::to_wstring(GetCurrentProcessId());
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process))
+        return;
+    CloseHandle(process.hThread);
+    m_process.value = process.hProcess;
+    // The program comes to the front once by itself when it starts.
+    const HANDLE waits[] = {m_raised.value, m_process.value};
+    m_inFront = WaitForMultipleObjects(2, waits, FALSE, kWindowWait) == WAIT_OBJECT_0;
+}
+
+DemoWindow::~DemoWindow()
+{
+    if (m_process.value == nullptr)
+        return;
+    SetEvent(m_exit.value);
+    if (WaitForSingleObject(m_process.value, kWindowWait) != WAIT_OBJECT_0)
+        TerminateProcess(m_process.value, 1);
+}
+
+bool DemoWindow::Raise()
+{
+    if (m_process.value == nullptr)
+        return false;
+    SetEvent(m_raise.value);
+    const HANDLE waits[] = {m_raised.value, m_process.value};
+    m_inFront = WaitForMultipleObjects(2, waits, FALSE, kWindowWait) == WAIT_OBJECT_0;
+    return m_inFront;
+}

@@ -1,0 +1,40 @@
+// Another application for the demonstration to bring to the front: a copy of
+// the window helper program under its own file name, started beside
+// tarvel-host.exe.  It tells the foreground watchers itself (NotifyWinEvent),
+// since Wine raises no foreground event of its own.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+class DemoWindow {
+public:
+    // Starts `program` (a file beside tarvel-host.exe) and waits until its
+    // window is in front.
+    explicit DemoWindow(const std::wstring& program);
+    // Tells the program to end and waits for it.
+    ~DemoWindow();
+    DemoWindow(const DemoWindow&) = delete;
+    DemoWindow& operator=(const DemoWindow&) = delete;
+
+    bool InFront() const { return m_inFront; }
+    // Brings the window to the front again; true once it is.
+    bool Raise();
+
+private:
+    struct Handle {
+        HANDLE value = nullptr;
+        ~Handle()
+        {
+            if (value != nullptr)
+                CloseHandle(value);
+        }
+    };
+
+    Handle m_raise;   // auto-reset: asks the window to come to the front
+    Handle m_raised;  // auto-reset: the window says it is in front
+    Handle m_exit;    // manual reset: asks the program to end
+    Handle m_process;
+    bool m_inFront = false;
+};
