@@ -5,11 +5,11 @@
 #include <windows.h>
 
 #include <atomic>
-#include <fstream>
 #include <string>
 #include <thread>
 
 #include "host_process.h"
+#include "support/app_switcher_folder.h"
 
 namespace {
 
@@ -83,21 +83,6 @@ void Click(DWORD downFlag, DWORD upFlag, DWORD data)
 
 void ClickSideButton(WORD button) { Click(MOUSEEVENTF_XDOWN, MOUSEEVENTF_XUP, button); }
 
-// The command line with which the host's app switcher (the recording stand-in
-// the build puts in Pluggins\) was started, once it has written it.
-std::string WaitForSwitcherCommandLine(const char* record)
-{
-    for (int i = 0; i < 200; ++i) {
-        std::ifstream file(record);
-        std::string program;
-        std::string commandLine;
-        if (std::getline(file, program) && std::getline(file, commandLine))
-            return commandLine;
-        Sleep(50);
-    }
-    return {};
-}
-
 // What a user's Ctrl+C leads to inside the host: its main loop ends.
 void AskToEnd(const HostProcess& host) { PostThreadMessageW(host.MainThreadId(), WM_QUIT, 0, 0); }
 
@@ -117,13 +102,17 @@ TEST(HostButtonMode, ChosenButton_RunsTheMacroAndIsSwallowed_OthersPassThrough)
     ASSERT_TRUE(host.WaitForOutput("runs on XBUTTON1", kGenerous)) << host.Output() << host.Errors();
 
     // Wine's desktop has no composition, so the press starts the host's app
-    // switcher with the prompt from the host's string table.
-    const char* record = "Pluggins\\received.txt";
-    DeleteFileA(record);
+    // switcher (the recording stand-in the build puts in Pluggins\) with the
+    // prompt from the host's string table.
+    const AppSwitcherFolder records;
+    const std::wstring switcherFolder = L"Pluggins\\";
+    DeleteFileW((switcherFolder + L"received.txt").c_str());
     ClickSideButton(XBUTTON1);
     EXPECT_TRUE(host.WaitForOutput("XBUTTON1 pressed: Execute returned 1", kGenerous)) << host.Output();
-    EXPECT_TRUE(Contains(WaitForSwitcherCommandLine(record), "Pluggins\\ZeltoAppSwitcher.exe\" \"Choose the application to switch to\""));
-    DeleteFileA(record);
+    const auto launch = records.WaitForLaunch(switcherFolder, std::chrono::milliseconds(kGenerous));
+    ASSERT_TRUE(launch.has_value());
+    EXPECT_EQ(launch->arguments, L"\"Choose the application to switch to\"");
+    DeleteFileW((switcherFolder + L"received.txt").c_str());
     ClickSideButton(XBUTTON2);
     EXPECT_TRUE(WaitUntil(observer.xbutton2, 1)) << "the observer saw nothing at all";
     EXPECT_EQ(observer.xbutton1.load(), 0) << "the chosen button was not swallowed";
