@@ -35,3 +35,22 @@ tarvel_test(flip_composition_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/flip_composi
 # Wine's loader refuses dwmapi.dll altogether; the scripts' own entries stay.
 set_tests_properties(Composition.NoLibrary_LaunchesTheSwitcher PROPERTIES
   ENVIRONMENT "WINEDLLOVERRIDES=mscoree,mshtml=\;dwmapi=d")
+
+# These use the shared desktop: the foreground and the keyboard.
+tarvel_test(flip_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/flip_test.cpp
+  LIBS psapi
+  DEPENDS ${FLIP_TEST_DEPENDS} foreground_window
+  PROPERTIES FIXTURES_REQUIRED flip_dwmapi
+  SERIAL)
+
+tarvel_test(flip_stress_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/flip_stress_test.cpp
+  LIBS psapi
+  DEPENDS ${FLIP_TEST_DEPENDS} foreground_window
+  PROPERTIES FIXTURES_REQUIRED flip_dwmapi
+  SERIAL)
+
+# The completion's exactly-once claim, driven from two threads at once.
+tarvel_test(flip_race_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/flip_race_test.cpp
+  LIBS tarvel_core psapi
+  DEPENDS foreground_window
+  SERIAL)

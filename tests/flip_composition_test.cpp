@@ -74,19 +74,6 @@ TEST_F(Composition, SystemLibraryAnswersOff_LaunchesTheSwitcher)
         << "composition was taken as on: the dwmapi.dll beside the host was loaded";
 }
 
-TEST_F(Composition, SystemLibraryAnswersOn_DoesNotLaunch)
-{
-    SetEnvironmentVariableW(L"TARVEL_TEST_COMPOSITION", L"on");
-    ASSERT_EQ(SystemDwmapiAnswer(), std::optional<bool>(true))
-        << "our dwmapi.dll is not in the prefix's system folder";
-
-    Press();
-
-    Sleep(1000);  // a launch, if one had been made, has recorded itself by now
-    EXPECT_FALSE(host.Launched(host.ProgramFolder()))
-        << "composition was taken as off: the dwmapi.dll beside the host was loaded";
-}
-
 TEST_F(Composition, NoLibrary_LaunchesTheSwitcher)
 {
     ASSERT_NE(Environment(L"WINEDLLOVERRIDES").find(L"dwmapi=d"), std::wstring::npos)

@@ -13,6 +13,13 @@ void FakePointingDevice::SetSetting(int value)
     m_setting = value;
     m_setCalls.push_back(value);
     m_lastSetThread = GetCurrentThreadId();
+    m_lastSetTime = std::chrono::steady_clock::now();
+}
+
+std::chrono::steady_clock::time_point FakePointingDevice::LastSetTime() const
+{
+    std::lock_guard<std::mutex> hold(m_lock);
+    return m_lastSetTime;
 }
 
 int FakePointingDevice::Setting() const

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <chrono>
 #include <cstdint>
 #include <map>
 #include <mutex>
@@ -26,6 +27,7 @@ public:
     std::vector<int> SetCalls() const;
     // Which thread made the last SetSetting call (0 if none).
     DWORD LastSetThread() const;
+    std::chrono::steady_clock::time_point LastSetTime() const;
 
 private:
     mutable std::mutex m_lock;  // guards everything below
@@ -33,6 +35,7 @@ private:
     int m_getCount = 0;
     std::vector<int> m_setCalls;
     DWORD m_lastSetThread = 0;
+    std::chrono::steady_clock::time_point m_lastSetTime{};
 };
 
 // A device without the pointing-device interface.

@@ -1,0 +1,89 @@
+// The flip's completion, linked in directly, with the two ways of ending a
+// flip started at the same instant on two threads: a second button press on
+// the host's thread and a report on the monitor's.  One of them must end the
+// flip and the other find nothing to do, round after round.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <algorithm>
+#include <atomic>
+#include <thread>
+
+#include "flip/flip_state.h"
+#include "foreground/foreground_monitor.h"
+#include "host/host.h"
+#include "support/fake_host.h"
+#include "support/foreground_switcher.h"
+#include "support/key_recorder.h"
+#include "support/stdout_capture.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr uint64_t kDeviceId = 42;
+
+// Runs both ends of the flip at once and waits for both.
+void EndFromBothThreadsAtOnce()
+{
+    std::atomic<int> ready{0};
+    auto together = [&ready] {
+        ready.fetch_add(1);
+        while (ready.load() < 2) {
+        }
+    };
+    std::thread host([&] {
+        together();
+        EndFlipFromHost();
+    });
+    std::thread monitor([&] {
+        wchar_t name[] = L"Notepad.exe";
+        together();
+        OnForegroundChanged(name, kDeviceId);
+    });
+    host.join();
+    monitor.join();
+}
+
+TEST(FlipRace, SecondPressAndReportAtOnce_EndTheFlipExactlyOnce)
+{
+    constexpr int kRounds = 24;
+    KeyRecorder keys;
+    ASSERT_TRUE(keys.Installed());
+    ForegroundSwitcher desktop;
+    ASSERT_TRUE(desktop.SwitchTo(L"start.exe"));  // named by the registration's call
+    FakePointingDevice device(5);
+    FakeApplication application;
+    application.AddDevice(kDeviceId, &device);
+    MacroContext context;
+    context.Device = &device;
+    context.Application = &application;
+    context.DeviceId = kDeviceId;
+    g_flipState.Application.store(&application);
+    StdoutCapture output;
+
+    for (int round = 0; round < kRounds; ++round) {
+        StartFlip(context);
+        ASSERT_TRUE(g_flipState.FirstCallSeen()) << "the registration's call did not come";
+        // Every other round as if that call had never come: then one of the
+        // two is swallowed and the other ends the flip.
+        if (round % 2 == 1)
+            g_flipState.Phase.store(FlipPhase::Starting);
+
+        EndFromBothThreadsAtOnce();
+
+        ASSERT_FALSE(g_flipState.Active()) << "round " << round;
+        ASSERT_EQ(keys.Count(VK_LWIN, false), static_cast<size_t>(round + 1)) << "round " << round;
+    }
+    CForegroundMonitor::DestroyInstance();
+
+    const std::vector<int> sets = device.SetCalls();
+    EXPECT_EQ(std::count(sets.begin(), sets.end(), 1), kRounds);
+    EXPECT_EQ(std::count(sets.begin(), sets.end(), 5), kRounds);
+    EXPECT_EQ(keys.Count(VK_LWIN, true), static_cast<size_t>(kRounds));
+    EXPECT_TRUE(keys.WaitFor(VK_LWIN, false, kRounds, 1s));
+    EXPECT_EQ(keys.Count(VK_LWIN, false), static_cast<size_t>(kRounds));
+}
+
+}  // namespace

@@ -1,0 +1,180 @@
+// The window flip end to end (see flip_fixture.h for the set-up).
+#include "flip_fixture.h"
+
+#include "support/import_patch.h"
+
+namespace {
+
+HANDLE WINAPI RefusedOpenProcess(DWORD, BOOL, DWORD)
+{
+    SetLastError(ERROR_ACCESS_DENIED);
+    return nullptr;
+}
+
+using Flip = FlipFixture;
+
+const std::vector<Key> kFlipKeys = {{VK_LWIN, true}, {VK_TAB, true}, {VK_TAB, false}};
+
+TEST_F(Flip, FirstPress_LowersTheSettingAndHoldsTheWindowsKeyWithTab)
+{
+    EXPECT_EQ(Press(), 1);
+
+    ASSERT_TRUE(keys.WaitFor(VK_TAB, false, 1, 5s));
+    EXPECT_EQ(InjectedKeys(), kFlipKeys);
+    EXPECT_EQ(device.GetCount(), 1);
+    EXPECT_EQ(device.SetCalls(), std::vector<int>{1});
+    // The registration's immediate call is swallowed: no line.
+    EXPECT_TRUE(output->Lines().empty());
+    // Composition was found on (the dwmapi.dll beside us would say off).
+    EXPECT_FALSE(host.Launched(host.ProgramFolder()));
+}
+
+TEST_F(Flip, AnotherApplication_RestoresTheSettingThenReleasesTheKey)
+{
+    ASSERT_EQ(Press(), 1);
+
+    SwitchAndWaitForLine(L"notepad.exe", LineFor("notepad.exe"));
+    ASSERT_TRUE(WaitWindowsUps(1));
+
+    EXPECT_EQ(device.SetCalls(), (std::vector<int>{1, 5}));
+    EXPECT_EQ(application.DeviceRequests(), std::vector<uint64_t>{kDeviceId});
+    EXPECT_NE(device.LastSetThread(), GetCurrentThreadId()) << "not completed on the monitor's thread";
+    const auto released = keys.Events().back().when;
+    EXPECT_GE(released - device.LastSetTime(), 30ms) << "the key went up without the pause";
+    EXPECT_EQ(InjectedKeys().back(), (Key{VK_LWIN, false}));
+
+    // The flip is over and its registration gone: the next press starts a new
+    // flip whose first call is swallowed again, and the next switch ends it.
+    Sleep(500);  // the flags clear 50 ms after the release
+    ASSERT_EQ(Press(), 1);
+    ASSERT_EQ(keys.Count(VK_LWIN, true), 2u);
+    SwitchAndWaitForLine(L"wordpad.exe", LineFor("wordpad.exe"));
+    EXPECT_TRUE(WaitWindowsUps(2));
+    EXPECT_EQ(device.SetCalls(), (std::vector<int>{1, 5, 1, 5}));
+}
+
+TEST_F(Flip, WindowManagerInAnyCase_KeepsTheFlipAndWritesItLowercased)
+{
+    ASSERT_EQ(Press(), 1);
+
+    SwitchAndWaitForLine(L"DWM.EXE", LineFor("dwm.exe"));
+    Sleep(300);  // a completion would release the key within 100 ms
+    EXPECT_EQ(WindowsUps(), 0u);
+    EXPECT_EQ(device.SetCalls(), std::vector<int>{1});
+
+    SwitchAndWaitForLine(L"notepad.exe", LineFor("notepad.exe"));
+    EXPECT_TRUE(WaitWindowsUps(1));
+    EXPECT_EQ(output->Lines(), (std::vector<std::string>{LineFor("dwm.exe"), LineFor("notepad.exe")}));
+}
+
+TEST_F(Flip, NamesLikeTheWindowManager_EndTheFlip)
+{
+    // Only "dwm.exe" itself is spared; the comparison covers the terminator.
+    ASSERT_EQ(Press(), 1);
+    SwitchAndWaitForLine(L"dwm.exe.exe", LineFor("dwm.exe.exe"));
+    EXPECT_TRUE(WaitWindowsUps(1));
+}
+
+TEST_F(Flip, SecondPress_EndsTheShownFlipWithAnEmptyName)
+{
+    ASSERT_EQ(Press(), 1);
+    EXPECT_EQ(Press(), 0);
+
+    EXPECT_EQ(WindowsUps(), 1u);  // released before Execute returned
+    EXPECT_EQ(output->Lines(), std::vector<std::string>{kEmptyLine});
+    EXPECT_EQ(device.SetCalls(), (std::vector<int>{1, 5}));
+    EXPECT_EQ(device.LastSetThread(), GetCurrentThreadId());
+
+    EXPECT_EQ(Press(), 1);
+    EXPECT_EQ(keys.Count(VK_LWIN, true), 2u);
+    EXPECT_EQ(Press(), 0);
+    EXPECT_EQ(WindowsUps(), 2u);
+}
+
+TEST_F(Flip, PressBeforeTheRegistrationCall_IsSwallowedAndTheFlipGoesOn)
+{
+    // One whole flip first, so that the monitor is up before the foreground
+    // process is made unreadable.
+    ASSERT_EQ(Press(), 1);
+    ASSERT_EQ(Press(), 0);
+    {
+        // The monitor cannot name the foreground application, so the
+        // registration makes no immediate call.
+        ImportPatch refuse(plugin.Module(), "KERNEL32.dll", "OpenProcess",
+                           reinterpret_cast<void*>(&RefusedOpenProcess));
+        ASSERT_TRUE(refuse.Applied());
+        ASSERT_EQ(Press(), 1);
+        EXPECT_EQ(Press(), 0);
+    }
+    EXPECT_EQ(WindowsUps(), 1u);
+    EXPECT_EQ(output->Lines(), std::vector<std::string>{kEmptyLine});
+
+    SwitchAndWaitForLine(L"notepad.exe", LineFor("notepad.exe"));
+    EXPECT_TRUE(WaitWindowsUps(2));
+    EXPECT_EQ(device.SetCalls(), (std::vector<int>{1, 5, 1, 5}));
+}
+
+TEST_F(Flip, CompositionOffDuringAFlip_LaunchesAndLeavesTheFlipAlone)
+{
+    ASSERT_EQ(Press(), 1);
+
+    SetEnvironmentVariableW(L"TARVEL_TEST_COMPOSITION", L"off");
+    EXPECT_EQ(Press(), 1);
+    const auto launch = host.WaitForLaunch(host.ProgramFolder(), kReportLimit);
+    ASSERT_TRUE(launch.has_value());
+    EXPECT_EQ(launch->arguments, L"\"Quick switch\"");
+    EXPECT_TRUE(Held());
+    EXPECT_EQ(device.SetCalls(), std::vector<int>{1});
+
+    SetEnvironmentVariableW(L"TARVEL_TEST_COMPOSITION", L"on");
+    EXPECT_EQ(Press(), 0);
+    EXPECT_EQ(WindowsUps(), 1u);
+    EXPECT_EQ(device.SetCalls(), (std::vector<int>{1, 5}));
+}
+
+TEST_F(Flip, SavedSettingOutsideOneToTen_IsNotRestored)
+{
+    for (int first : {0, 11}) {
+        FakePointingDevice odd(first);
+        application.AddDevice(kDeviceId, &odd);
+        context.Device = &odd;
+        ASSERT_EQ(Press(), 1);
+        ASSERT_EQ(Press(), 0);
+        EXPECT_EQ(odd.SetCalls(), std::vector<int>{1}) << "first value " << first;
+        EXPECT_EQ(odd.Setting(), 1);
+    }
+    // A device that is not a pointing device: nothing lowered, the flip still runs.
+    FakePlainDevice plain;
+    application.AddDevice(kDeviceId, &plain);
+    context.Device = &plain;
+    ASSERT_EQ(Press(), 1);
+    EXPECT_EQ(Press(), 0);
+    EXPECT_EQ(keys.Count(VK_LWIN, true), 3u);
+    EXPECT_EQ(WindowsUps(), 3u);
+}
+
+TEST_F(Flip, DestroyDuringAFlip_StopsReportsAndTheNextPressStillReleasesTheKey)
+{
+    // A handler destroyed while no monitor exists frees itself only.
+    HandlerOwner(plugin.CreateTarvel());
+    ASSERT_EQ(Press(), 1);
+
+    // Another handler's Destroy takes the monitor, and so the flip's
+    // registration, down.
+    static_cast<IInterface*>(plugin.CreateTarvel())->Destroy();
+    ASSERT_TRUE(desktop.SwitchTo(L"notepad.exe"));
+    Sleep(1500);  // twice the monitor's delay: a report would have come
+    EXPECT_TRUE(output->Lines().empty());
+    EXPECT_TRUE(Held());
+
+    EXPECT_EQ(Press(), 0);
+    EXPECT_EQ(WindowsUps(), 1u);
+    EXPECT_EQ(output->Lines(), std::vector<std::string>{kEmptyLine});
+
+    // The next flip brings a new monitor that reports again.
+    ASSERT_EQ(Press(), 1);
+    SwitchAndWaitForLine(L"wordpad.exe", LineFor("wordpad.exe"));
+    EXPECT_TRUE(WaitWindowsUps(2));
+}
+
+}  // namespace
