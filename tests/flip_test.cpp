@@ -3,6 +3,8 @@
 
 #include "support/import_patch.h"
 
+#include <stdexcept>
+
 namespace {
 
 HANDLE WINAPI RefusedOpenProcess(DWORD, BOOL, DWORD)
@@ -10,6 +12,18 @@ HANDLE WINAPI RefusedOpenProcess(DWORD, BOOL, DWORD)
     SetLastError(ERROR_ACCESS_DENIED);
     return nullptr;
 }
+
+// A device that can be lowered but throws when it is put back.
+class ThrowingDevice : public FakePointingDevice {
+public:
+    using FakePointingDevice::FakePointingDevice;
+    void SetSetting(int value) override
+    {
+        FakePointingDevice::SetSetting(value);
+        if (value != 1)
+            throw std::runtime_error("device gone");
+    }
+};
 
 using Flip = FlipFixture;
 
@@ -175,6 +189,28 @@ TEST_F(Flip, DestroyDuringAFlip_StopsReportsAndTheNextPressStillReleasesTheKey)
     ASSERT_EQ(Press(), 1);
     SwitchAndWaitForLine(L"wordpad.exe", LineFor("wordpad.exe"));
     EXPECT_TRUE(WaitWindowsUps(2));
+}
+
+TEST_F(Flip, DeviceThatThrowsOnRestore_TheFlipStillEndsAndTheKeyGoesUp)
+{
+    ThrowingDevice throwing(5);
+    application.AddDevice(kDeviceId, &throwing);
+    context.Device = &throwing;
+
+    // Ended on the monitor's thread, which drops the exception.
+    ASSERT_EQ(Press(), 1);
+    SwitchAndWaitForLine(L"notepad.exe", LineFor("notepad.exe"));
+    ASSERT_TRUE(WaitWindowsUps(1));
+    Sleep(500);
+
+    // Ended by a second press: the host gets its exception back, after the release.
+    ASSERT_EQ(Press(), 1);
+    EXPECT_THROW(Press(), std::runtime_error);
+    EXPECT_EQ(WindowsUps(), 2u);
+    EXPECT_EQ(Press(), 1) << "the flip is stuck";
+    EXPECT_THROW(Press(), std::runtime_error);
+    EXPECT_EQ(WindowsUps(), 3u);
+    EXPECT_EQ(throwing.SetCalls(), (std::vector<int>{1, 5, 1, 5, 1, 5}));
 }
 
 }  // namespace

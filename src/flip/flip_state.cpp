@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cwchar>
+#include <exception>
 
 #include "foreground/foreground_monitor.h"
 #include "host/host.h"
@@ -85,13 +86,22 @@ bool IsWindowManager(const wchar_t* name)
     return wcsncmp(name, L"dwm.exe", 8) == 0;
 }
 
-// Runs in the thread that won the completion.
+// Runs in the thread that won the completion.  A host device that throws
+// still gets its exception back, but only after the flip has ended: otherwise
+// the Windows key would stay down and the flip would never end again.
 void CompleteFlip(uintptr_t context)
 {
-    RestoreSetting(context);
+    std::exception_ptr hostFailure;
+    try {
+        RestoreSetting(context);
+    } catch (...) {
+        hostFailure = std::current_exception();
+    }
     CForegroundMonitor::GetInstance()->UnregisterCallback(OnForegroundChanged, context);
     ReleaseWindowsKey();
     g_flipState.Phase.store(FlipPhase::Idle);
+    if (hostFailure)
+        std::rethrow_exception(hostFailure);
 }
 
 }  // namespace
