@@ -167,6 +167,25 @@ TEST_F(Flip, SavedSettingOutsideOneToTen_IsNotRestored)
     EXPECT_EQ(WindowsUps(), 3u);
 }
 
+TEST_F(Flip, Restore_GoesToTheDeviceTheHostNamesNow_OrNowhere)
+{
+    // The setting is put back on whatever GetDevice answers for the stored
+    // identifier at completion, never through a pointer kept from Execute.
+    FakePointingDevice answered(7);
+    application.AddDevice(kDeviceId, &answered);
+    ASSERT_EQ(Press(), 1);
+    ASSERT_EQ(Press(), 0);
+    EXPECT_EQ(device.SetCalls(), std::vector<int>{1});
+    EXPECT_EQ(answered.SetCalls(), std::vector<int>{5});
+
+    // No device for the identifier any more: nothing restored, the key released.
+    application.AddDevice(kDeviceId, nullptr);
+    ASSERT_EQ(Press(), 1);
+    EXPECT_EQ(Press(), 0);
+    EXPECT_EQ(device.SetCalls(), (std::vector<int>{1, 1}));
+    EXPECT_EQ(WindowsUps(), 2u);
+}
+
 TEST_F(Flip, DestroyDuringAFlip_StopsReportsAndTheNextPressStillReleasesTheKey)
 {
     // A handler destroyed while no monitor exists frees itself only.
