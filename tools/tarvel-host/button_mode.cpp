@@ -61,16 +61,6 @@ BOOL WINAPI ConsoleHandler(DWORD event) noexcept
     return TRUE;
 }
 
-// A flip still shown when the host ends leaves the Windows key held by the
-// plug-in; nothing would ever release it once the plug-in is unloaded.
-void ReleaseHeldWindowsKey()
-{
-    if ((GetAsyncKeyState(VK_LWIN) & 0x8000) == 0)
-        return;
-    keybd_event(VK_LWIN, 0, KEYEVENTF_KEYUP, 0);
-    std::printf("tarvel-host: released the Windows key a flip still held\n");
-}
-
 void RunMacro(IHandler& handler, HostApplication& application, MouseButton button)
 {
     MacroContext context = application.MakeContext();
@@ -154,7 +144,8 @@ int RunButtonMode(std::unique_ptr<PluginLibrary>& plugin, const std::wstring& ma
         }
     }
     static_cast<IInterface*>(handler)->Destroy();
-    ReleaseHeldWindowsKey();
+    if (ReleaseHeldWindowsKey())
+        std::printf("tarvel-host: released the Windows key a flip still held\n");
     if (application.Mouse().RestoreIfLowered())
         std::printf("tarvel-host: put back the pointer speed a flip had lowered\n");
     plugin.reset();

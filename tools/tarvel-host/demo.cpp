@@ -2,7 +2,12 @@
 
 #include <cstdint>
 #include <fstream>
+#include <optional>
 #include <string>
+#include <vector>
+
+#include "demo_window.h"
+#include "key_watcher.h"
 
 #include "host_objects.h"
 #include "host_strings.h"
@@ -11,6 +16,11 @@
 namespace {
 
 constexpr DWORD kSwitcherWait = 10000;  // generous: a cold Wine process start
+constexpr DWORD kKeyWait = 5000;        // the flip's keys come at once
+constexpr DWORD kFlipEndWait = 10000;   // the monitor's 700 ms timer, the two 50 ms pauses, a busy machine
+
+const std::vector<KeyStroke> kFlipStartKeys = {{VK_LWIN, true}, {VK_TAB, true}, {VK_TAB, false}};
+const std::vector<KeyStroke> kFlipEndKeys = {{VK_LWIN, false}};
 
 // Asks the desktop window manager whether composition is on, the way the
 // plug-in does: dwmapi.dll from the system folder only.
@@ -147,6 +157,89 @@ void ShowHandlerLifecycle(PluginLibrary& plugin, Transcript& transcript)
     transcript.Note("Destroy() ended the handler");
 }
 
+// What one flip of the demonstration works with.
+struct FlipStage {
+    FlipStage(Transcript& transcript, KeyWatcher& keys, IHandler& handler)
+        : transcript(transcript), keys(keys), handler(handler) {}
+
+    Transcript& transcript;
+    KeyWatcher& keys;
+    IHandler& handler;
+    HostApplication application;
+    int speedBefore = ReadPointerSpeed();
+};
+
+// A press with no flip shown: Execute starts one.  True when it did.
+bool PressStartsFlip(FlipStage& stage)
+{
+    MacroContext context = stage.application.MakeContext();
+    const int32_t result = stage.handler.Execute(&context);
+    bool ok = stage.transcript.Step(result == 1, "button pressed: Execute returned %d", static_cast<int>(result));
+    std::string seen;
+    ok &= stage.transcript.Step(stage.keys.TakeExactly(kFlipStartKeys, kKeyWait, seen),
+                                "keys seen: %s; the flip is shown", seen.c_str());
+    const int speed = ReadPointerSpeed();
+    ok &= stage.transcript.Step(speed == 2, "pointer slowed while the flip shows: speed %d (setting 1), was %d",
+                                speed, stage.speedBefore);
+    return ok;
+}
+
+// After whatever ends the flip: the Windows key released, the speed back.
+void ExpectFlipEnded(FlipStage& stage)
+{
+    std::string seen;
+    stage.transcript.Step(stage.keys.TakeExactly(kFlipEndKeys, kFlipEndWait, seen), "keys seen: %s; the flip is over",
+                          seen.c_str());
+    const int speed = ReadPointerSpeed();
+    stage.transcript.Step(speed == stage.speedBefore, "pointer speed back to %d", speed);
+}
+
+void ShowFlipAndSecondPress(FlipStage& stage, std::optional<DemoWindow>& other)
+{
+    if (PressStartsFlip(stage)) {
+        other.emplace(L"tarvel-demo-viewer.exe");
+        stage.transcript.Step(other->InFront(), "another application, tarvel-demo-viewer.exe, came to the front");
+        ExpectFlipEnded(stage);
+    }
+    stage.transcript.Section("A second press ends a flip");
+    if (PressStartsFlip(stage)) {
+        MacroContext context = stage.application.MakeContext();
+        const int32_t result = stage.handler.Execute(&context);
+        stage.transcript.Step(result == 0, "button pressed again: Execute returned %d", static_cast<int>(result));
+        ExpectFlipEnded(stage);
+    }
+}
+
+void ShowFlip(PluginLibrary& plugin, Transcript& transcript)
+{
+    transcript.Section("A window flip, with desktop composition on");
+    RequestComposition(true);
+    if (!SystemCompositionEnabled()) {
+        transcript.Note("composition is off on this desktop and cannot be turned on here: skipped");
+        return;
+    }
+    KeyWatcher keys;
+    if (!transcript.Step(keys.Installed(), "a keyboard hook watches the keys"))
+        return;
+    DemoWindow editor(L"tarvel-demo-editor.exe");
+    transcript.Step(editor.InFront(), "an application, tarvel-demo-editor.exe, is in front");
+    HostServiceChain hostObject;
+    IHandler* handler = CreateBoundHandler(plugin, transcript, hostObject);
+    if (handler == nullptr)
+        return;
+    FlipStage stage(transcript, keys, *handler);
+    // Kept until the end: on Windows its exit would bring another window to
+    // the front, which would end the second flip before its press.
+    std::optional<DemoWindow> other;
+    ShowFlipAndSecondPress(stage, other);
+    static_cast<IInterface*>(handler)->Destroy();
+    // Whatever went wrong above, leave no Windows key held and no slow pointer.
+    if (ReleaseHeldWindowsKey())
+        transcript.Note("released the Windows key a flip still held");
+    if (stage.application.Mouse().RestoreIfLowered())
+        transcript.Note("put back the pointer speed a flip had lowered");
+}
+
 void ShowLaunch(PluginLibrary& plugin, Transcript& transcript)
 {
     transcript.Section("The app switcher, with desktop composition off");
@@ -187,6 +280,7 @@ bool RunDemo(PluginLibrary& plugin)
     ShowEntryPoints(plugin, transcript);
     ShowSpellings(plugin, transcript);
     ShowHandlerLifecycle(plugin, transcript);
+    ShowFlip(plugin, transcript);
     ShowLaunch(plugin, transcript);
     return transcript.Finish();
 }

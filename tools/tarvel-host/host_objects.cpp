@@ -24,6 +24,14 @@ bool WritePointerSpeed(int speed)
                                  SPIF_SENDCHANGE) != FALSE;
 }
 
+bool ReleaseHeldWindowsKey()
+{
+    if ((GetAsyncKeyState(VK_LWIN) & 0x8000) == 0)
+        return false;
+    keybd_event(VK_LWIN, 0, KEYEVENTF_KEYUP, 0);
+    return true;
+}
+
 int PointerSpeedDevice::GetSetting()
 {
     const int speed = ReadPointerSpeed();
