@@ -9,11 +9,13 @@ tarvel_test(host_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/host_test.cpp
   LIBS host_process
   DEPENDS tarvel-host null_plugin
-  PROPERTIES FIXTURES_REQUIRED flip_dwmapi)
+  PROPERTIES FIXTURES_REQUIRED flip_dwmapi
+  SERIAL)
 tarvel_test(host_button_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/host_button_test.cpp
-  LIBS host_process
-  DEPENDS tarvel-host
+  LIBS host_process psapi
+  DEPENDS tarvel-host foreground_window
+  PROPERTIES FIXTURES_REQUIRED flip_dwmapi
   SERIAL)
 # The host's own objects, compiled into the test with the host's string table.
 set(TARVEL_HOST_DIR ${CMAKE_SOURCE_DIR}/tools/tarvel-host)

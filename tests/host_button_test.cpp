@@ -10,6 +10,8 @@
 
 #include "host_process.h"
 #include "support/app_switcher_folder.h"
+#include "support/foreground_switcher.h"
+#include "support/key_recorder.h"
 
 namespace {
 
@@ -86,7 +88,42 @@ void ClickSideButton(WORD button) { Click(MOUSEEVENTF_XDOWN, MOUSEEVENTF_XUP, bu
 // What a user's Ctrl+C leads to inside the host: its main loop ends.
 void AskToEnd(const HostProcess& host) { PostThreadMessageW(host.MainThreadId(), WM_QUIT, 0, 0); }
 
-bool WaitUntil(const std::atomic<int>& counter, int value)
+// Asks the stand-in dwmapi.dll in the prefix's system folder (the flip
+// tests' fixture puts it there; Wine's own always answers off) to answer
+// "on" to the host started next, which inherits this environment.
+class CompositionOn {
+public:
+    CompositionOn() { SetEnvironmentVariableW(L"TARVEL_TEST_COMPOSITION", L"on"); }
+    ~CompositionOn() { SetEnvironmentVariableW(L"TARVEL_TEST_COMPOSITION", nullptr); }
+};
+
+// Sets the pointer speed for the test and puts the old one back after.  Wine
+// keeps each process's own copy of the speed once read, so what the host
+// does to it is read by the host itself (its lines), not by this process.
+class PointerSpeedForTest {
+public:
+    explicit PointerSpeedForTest(int speed) : m_old(Read()) { Write(speed); }
+    ~PointerSpeedForTest() { Write(m_old); }
+
+private:
+    static int Read()
+    {
+        int speed = 0;
+        SystemParametersInfoW(SPI_GETMOUSESPEED, 0, &speed, 0);
+        return speed;
+    }
+
+    // Wine takes the speed in the integer argument, Windows in the pointer.
+    static void Write(int speed)
+    {
+        SystemParametersInfoW(SPI_SETMOUSESPEED, speed, reinterpret_cast<void*>(static_cast<intptr_t>(speed)), 0);
+    }
+    int m_old;
+};
+
+constexpr std::chrono::milliseconds kKeyWait(kGenerous);
+
+bool WaitForCount(const std::atomic<int>& counter, int value)
 {
     for (int i = 0; i < 200 && counter.load() < value; ++i)
         Sleep(50);
@@ -108,13 +145,13 @@ TEST(HostButtonMode, ChosenButton_RunsTheMacroAndIsSwallowed_OthersPassThrough)
     const std::wstring switcherFolder = L"Pluggins\\";
     DeleteFileW((switcherFolder + L"received.txt").c_str());
     ClickSideButton(XBUTTON1);
-    EXPECT_TRUE(host.WaitForOutput("XBUTTON1 pressed: Execute returned 1", kGenerous)) << host.Output();
+    EXPECT_TRUE(host.WaitForOutput(", Execute returned 1, pointer speed now ", kGenerous)) << host.Output();
     const auto launch = records.WaitForLaunch(switcherFolder, std::chrono::milliseconds(kGenerous));
     ASSERT_TRUE(launch.has_value());
     EXPECT_EQ(launch->arguments, L"\"Choose the application to switch to\"");
     DeleteFileW((switcherFolder + L"received.txt").c_str());
     ClickSideButton(XBUTTON2);
-    EXPECT_TRUE(WaitUntil(observer.xbutton2, 1)) << "the observer saw nothing at all";
+    EXPECT_TRUE(WaitForCount(observer.xbutton2, 1)) << "the observer saw nothing at all";
     EXPECT_EQ(observer.xbutton1.load(), 0) << "the chosen button was not swallowed";
 
     AskToEnd(host);
@@ -132,10 +169,13 @@ TEST(HostButtonMode, MiddleButtonChosen_SideButtonsPassThroughUntouched)
     ASSERT_TRUE(host.WaitForOutput("runs on middle button", kGenerous)) << host.Output() << host.Errors();
 
     ClickSideButton(XBUTTON1);
-    EXPECT_TRUE(WaitUntil(observer.xbutton1, 1)) << "an unchosen button was swallowed";
+    EXPECT_TRUE(WaitForCount(observer.xbutton1, 1)) << "an unchosen button was swallowed";
     Click(MOUSEEVENTF_MIDDLEDOWN, MOUSEEVENTF_MIDDLEUP, 0);
-    EXPECT_TRUE(host.WaitForOutput("middle button pressed: Execute returned", kGenerous)) << host.Output();
+    EXPECT_TRUE(host.WaitForOutput("middle button pressed: pointer speed ", kGenerous)) << host.Output();
     EXPECT_FALSE(Contains(host.Output(), "XBUTTON1 pressed")) << host.Output();
+    // That press started the app switcher; its record must not mislead later tests.
+    AppSwitcherFolder().WaitForLaunch(L"Pluggins\\", std::chrono::milliseconds(kGenerous));
+    DeleteFileW(L"Pluggins\\received.txt");
 
     AskToEnd(host);
     EXPECT_EQ(host.WaitForExit(kGenerous), 0) << host.Output() << host.Errors();
@@ -159,6 +199,73 @@ TEST(HostButtonMode, CtrlC_EndsCleanly)
     EXPECT_TRUE(Contains(host.Output(), "ended; handler destroyed, plug-in unloaded")) << host.Output();
     FreeConsole();
     SetConsoleCtrlHandler(nullptr, FALSE);
+}
+
+TEST(HostButtonMode, CompositionOn_FlipEndsWhenAnotherAppComesToFrontOrOnASecondPress)
+{
+    const PointerSpeedForTest speed(14);
+    const CompositionOn composition;
+    KeyRecorder keys;
+    ASSERT_TRUE(keys.Installed());
+    ForegroundSwitcher apps;
+    ASSERT_TRUE(apps.SwitchTo(L"notepad.exe"));
+    HostProcess host;
+    ASSERT_TRUE(host.Start(L""));
+    ASSERT_TRUE(host.WaitForOutput("runs on XBUTTON1 (pointer speed 14)", kGenerous)) << host.Output();
+
+    ClickSideButton(XBUTTON1);
+    EXPECT_TRUE(host.WaitForOutput("XBUTTON1 pressed: pointer speed 14, Execute returned 1, pointer speed now 2\n",
+                                   kGenerous))
+        << host.Output();
+    EXPECT_TRUE(keys.WaitFor(VK_TAB, false, 1, kKeyWait));
+    EXPECT_EQ(keys.Count(VK_LWIN, true), 1u);
+    EXPECT_EQ(keys.Count(VK_LWIN, false), 0u) << "the Windows key is held while the flip shows";
+
+    ASSERT_TRUE(apps.SwitchTo(L"calc.exe"));
+    EXPECT_TRUE(host.WaitForOutput("Foreground changed (calc.exe)\n", kGenerous)) << host.Output();
+    EXPECT_TRUE(keys.WaitFor(VK_LWIN, false, 1, kKeyWait));
+    Sleep(300);  // the completion's last 50 ms pause, so that the next press starts a flip
+
+    ClickSideButton(XBUTTON1);
+    EXPECT_TRUE(keys.WaitFor(VK_LWIN, true, 2, kKeyWait));
+    ClickSideButton(XBUTTON1);
+    // The speed the second flip found is the one the completion put back; the
+    // third press ended that flip and put it back again.
+    EXPECT_TRUE(host.WaitForOutput("Foreground changed (calc.exe)\n"
+                                   "XBUTTON1 pressed: pointer speed 14, Execute returned 1, pointer speed now 2\n"
+                                   "Foreground changed ()\n"
+                                   "XBUTTON1 pressed: pointer speed 2, Execute returned 0, pointer speed now 14\n",
+                                   kGenerous))
+        << host.Output();
+    EXPECT_TRUE(keys.WaitFor(VK_LWIN, false, 2, kKeyWait));
+
+    AskToEnd(host);
+    EXPECT_EQ(host.WaitForExit(kGenerous), 0) << host.Output() << host.Errors();
+    EXPECT_FALSE(Contains(host.Output(), "released the Windows key")) << host.Output();
+}
+
+TEST(HostButtonMode, EndedDuringAFlip_ReleasesTheWindowsKeyAndPutsTheSpeedBack)
+{
+    const PointerSpeedForTest speed(13);
+    const CompositionOn composition;
+    KeyRecorder keys;
+    ASSERT_TRUE(keys.Installed());
+    ForegroundSwitcher apps;
+    ASSERT_TRUE(apps.SwitchTo(L"notepad.exe"));
+    HostProcess host;
+    ASSERT_TRUE(host.Start(L""));
+    ASSERT_TRUE(host.WaitForOutput("runs on XBUTTON1 (pointer speed 13)", kGenerous)) << host.Output();
+
+    ClickSideButton(XBUTTON1);
+    ASSERT_TRUE(host.WaitForOutput("Execute returned 1, pointer speed now 2\n", kGenerous)) << host.Output();
+    ASSERT_TRUE(keys.WaitFor(VK_LWIN, true, 1, kKeyWait));
+
+    AskToEnd(host);
+    EXPECT_EQ(host.WaitForExit(kGenerous), 0) << host.Output() << host.Errors();
+    EXPECT_TRUE(Contains(host.Output(), "released the Windows key a flip still held")) << host.Output();
+    EXPECT_TRUE(Contains(host.Output(), "put back the pointer speed a flip had lowered")) << host.Output();
+    EXPECT_TRUE(Contains(host.Output(), "plug-in unloaded, pointer speed 13\n")) << "an odd speed comes back exactly";
+    EXPECT_TRUE(keys.WaitFor(VK_LWIN, false, 1, kKeyWait)) << "the Windows key is still down";
 }
 
 }  // namespace

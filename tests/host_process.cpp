@@ -95,7 +95,11 @@ void HostProcess::ReadPipe(HANDLE pipe, std::string& into) noexcept
         if (!ReadFile(pipe, buffer, sizeof(buffer) < available ? sizeof(buffer) : available, &count, nullptr))
             break;
         std::lock_guard<std::mutex> lock(m_mutex);
-        into.append(buffer, count);
+        // Text-mode output ends its lines with CR LF; keep the LF only.
+        for (DWORD i = 0; i < count; ++i) {
+            if (buffer[i] != '\r')
+                into.push_back(buffer[i]);
+        }
         m_grew.notify_all();
     }
     CloseHandle(pipe);

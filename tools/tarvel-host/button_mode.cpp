@@ -64,11 +64,12 @@ BOOL WINAPI ConsoleHandler(DWORD event) noexcept
 void RunMacro(IHandler& handler, HostApplication& application, MouseButton button)
 {
     MacroContext context = application.MakeContext();
+    const int speedBefore = ReadPointerSpeed();
     const int32_t result = handler.Execute(&context);
     // The plug-in's diagnostic line shares this stream; let it out now.
     std::fflush(stdout);
-    std::printf("%s pressed: Execute returned %d, pointer speed %d\n", MouseButtonName(button),
-                static_cast<int>(result), ReadPointerSpeed());
+    std::printf("%s pressed: pointer speed %d, Execute returned %d, pointer speed now %d\n",
+                MouseButtonName(button), speedBefore, static_cast<int>(result), ReadPointerSpeed());
     std::fflush(stdout);
 }
 
