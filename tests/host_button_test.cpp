@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -201,17 +202,30 @@ TEST(HostButtonMode, CtrlC_EndsCleanly)
     SetConsoleCtrlHandler(nullptr, FALSE);
 }
 
-TEST(HostButtonMode, CompositionOn_FlipEndsWhenAnotherAppComesToFrontOrOnASecondPress)
-{
-    const PointerSpeedForTest speed(14);
+// The host in its default mode with composition on, an application in front
+// (the foreground monitor needs one to start) and the keys recorded.
+class HostFlipping : public ::testing::Test {
+protected:
+    void StartHostAtSpeed(int speed)
+    {
+        m_speed.emplace(speed);
+        ASSERT_TRUE(keys.Installed());
+        ASSERT_TRUE(apps.SwitchTo(L"notepad.exe"));
+        ASSERT_TRUE(host.Start(L""));
+        const std::string ready = "runs on XBUTTON1 (pointer speed " + std::to_string(speed) + ")";
+        ASSERT_TRUE(host.WaitForOutput(ready, kGenerous)) << host.Output();
+    }
+
+    std::optional<PointerSpeedForTest> m_speed;
     const CompositionOn composition;
     KeyRecorder keys;
-    ASSERT_TRUE(keys.Installed());
     ForegroundSwitcher apps;
-    ASSERT_TRUE(apps.SwitchTo(L"notepad.exe"));
-    HostProcess host;
-    ASSERT_TRUE(host.Start(L""));
-    ASSERT_TRUE(host.WaitForOutput("runs on XBUTTON1 (pointer speed 14)", kGenerous)) << host.Output();
+    HostProcess host;  // last: ended before the rest
+};
+
+TEST_F(HostFlipping, AnotherAppComingToFrontOrASecondPress_EndsTheFlip)
+{
+    ASSERT_NO_FATAL_FAILURE(StartHostAtSpeed(14));
 
     ClickSideButton(XBUTTON1);
     EXPECT_TRUE(host.WaitForOutput("XBUTTON1 pressed: pointer speed 14, Execute returned 1, pointer speed now 2\n",
@@ -244,17 +258,9 @@ TEST(HostButtonMode, CompositionOn_FlipEndsWhenAnotherAppComesToFrontOrOnASecond
     EXPECT_FALSE(Contains(host.Output(), "released the Windows key")) << host.Output();
 }
 
-TEST(HostButtonMode, EndedDuringAFlip_ReleasesTheWindowsKeyAndPutsTheSpeedBack)
+TEST_F(HostFlipping, HostEndedDuringAFlip_ReleasesTheWindowsKeyAndPutsTheSpeedBack)
 {
-    const PointerSpeedForTest speed(13);
-    const CompositionOn composition;
-    KeyRecorder keys;
-    ASSERT_TRUE(keys.Installed());
-    ForegroundSwitcher apps;
-    ASSERT_TRUE(apps.SwitchTo(L"notepad.exe"));
-    HostProcess host;
-    ASSERT_TRUE(host.Start(L""));
-    ASSERT_TRUE(host.WaitForOutput("runs on XBUTTON1 (pointer speed 13)", kGenerous)) << host.Output();
+    ASSERT_NO_FATAL_FAILURE(StartHostAtSpeed(13));
 
     ClickSideButton(XBUTTON1);
     ASSERT_TRUE(host.WaitForOutput("Execute returned 1, pointer speed now 2\n", kGenerous)) << host.Output();
