@@ -14,4 +14,13 @@ tarvel_test(foreground_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/foreground_test.cpp ${CMAKE_CURRENT_LIST_DIR}/foreground_recorder.cpp
   LIBS tarvel_core
   DEPENDS foreground_window
+  PROPERTIES TIMEOUT 60
+  SERIAL)
+
+# A program of its own: it never reuses freed memory (see the file).
+tarvel_test(foreground_lifetime_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/foreground_lifetime_test.cpp ${CMAKE_CURRENT_LIST_DIR}/foreground_recorder.cpp
+  LIBS tarvel_core
+  DEPENDS foreground_window
+  PROPERTIES TIMEOUT 60
   SERIAL)

@@ -308,4 +308,130 @@ TEST_F(Monitor, RegistrationsHammeredFromAnotherThread_WhileTheMonitorWalks_NoLo
     EXPECT_EQ(ForegroundRecorder::NamesFor(kThird), expected) << "no report lost or doubled";
 }
 
+// Test doubles below: Wine cannot be made to fail these platform calls, nor
+// does it refuse any access right, so the imports of this program (which holds
+// the monitor's code) are patched for the length of one test.
+
+std::atomic<int> g_failedAllocations{0};
+
+BSTR WINAPI FailingSysAllocString(const OLECHAR*)
+{
+    ++g_failedAllocations;
+    return nullptr;
+}
+
+HANDLE WINAPI RealOpenProcess(DWORD access, BOOL inherit, DWORD processId)
+{
+    static const auto real = reinterpret_cast<decltype(&OpenProcess)>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "OpenProcess")));
+    return real(access, inherit, processId);
+}
+
+// As a process with higher rights than ours answers: the limited query right only.
+HANDLE WINAPI OpenProcessAsElevated(DWORD access, BOOL inherit, DWORD processId)
+{
+    if ((access & ~(PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE)) != 0) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return nullptr;
+    }
+    return RealOpenProcess(access, inherit, processId);
+}
+
+HANDLE WINAPI OpenNoProcess(DWORD, BOOL, DWORD)
+{
+    SetLastError(ERROR_ACCESS_DENIED);
+    return nullptr;
+}
+
+HWINEVENTHOOK WINAPI NoWinEventHook(DWORD, DWORD, HMODULE, WINEVENTPROC, DWORD, DWORD, DWORD)
+{
+    return nullptr;
+}
+
+template <typename Function>
+ImportPatch PatchOwnImport(const char* dll, const char* name, Function replacement)
+{
+    return ImportPatch(GetModuleHandleW(nullptr), dll, name, reinterpret_cast<void*>(replacement));
+}
+
+TEST_F(Monitor, OutOfMemoryInACheck_DropsTheCheck_TheNameStays_AndTheMonitorGoesOn)
+{
+    TheMonitor().RegisterCallback(RecordForeground, kFirst);
+    {
+        ImportPatch failing = PatchOwnImport("oleaut32.dll", "SysAllocString", &FailingSysAllocString);
+        ASSERT_TRUE(failing.Applied());
+        ASSERT_TRUE(switcher.SwitchTo(L"lost.exe"));
+        ASSERT_TRUE(WaitUntil([] { return g_failedAllocations > 0; }, 10s)) << "the check ran";
+    }
+    // Back to the name before: no change, since the failed check changed nothing.
+    SwitchThenSentinel([&] { ASSERT_TRUE(switcher.SwitchTo(L"base.exe")); });
+    EXPECT_EQ(ForegroundRecorder::NamesFor(kFirst), (Names{L"sentinel.exe"}));
+}
+
+TEST_F(Monitor, OutOfMemoryAtRegistration_RaisesCAtlException_AndTheRegistrationStays)
+{
+    CForegroundMonitor& monitor = TheMonitor();
+    {
+        ImportPatch failing = PatchOwnImport("oleaut32.dll", "SysAllocString", &FailingSysAllocString);
+        ASSERT_TRUE(failing.Applied());
+        try {
+            monitor.RegisterCallback(RecordForeground, kFirst);
+            ADD_FAILURE() << "no exception";
+        } catch (const ATL::CAtlException& error) {
+            EXPECT_EQ(static_cast<HRESULT>(error), E_OUTOFMEMORY);
+        }
+    }
+    EXPECT_TRUE(ForegroundRecorder::All().empty());
+    ASSERT_TRUE(switcher.SwitchTo(L"later.exe"));
+    ASSERT_TRUE(ForegroundRecorder::WaitForReports(1));
+    EXPECT_EQ(ForegroundRecorder::NamesFor(kFirst), (Names{L"later.exe"}));
+}
+
+TEST_F(Monitor, ForegroundWithHigherRights_IsStillReported)
+{
+    ImportPatch elevated = PatchOwnImport("kernel32.dll", "OpenProcess", &OpenProcessAsElevated);
+    ASSERT_TRUE(elevated.Applied());
+    TheMonitor().RegisterCallback(RecordForeground, kFirst);
+    ASSERT_EQ(ForegroundRecorder::Reports(true).size(), 1u) << "the immediate call";
+    ASSERT_TRUE(switcher.SwitchTo(L"elevated.exe"));
+    ASSERT_TRUE(ForegroundRecorder::WaitForReports(1));
+    EXPECT_EQ(ForegroundRecorder::NamesFor(kFirst), (Names{L"elevated.exe"}));
+}
+
+TEST_F(Monitor, ForegroundThatCannotBeOpened_NoImmediateCall_NoReport_TheRegistrationAndNameStay)
+{
+    CForegroundMonitor& monitor = TheMonitor();
+    {
+        ImportPatch refused = PatchOwnImport("kernel32.dll", "OpenProcess", &OpenNoProcess);
+        ASSERT_TRUE(refused.Applied());
+        monitor.RegisterCallback(RecordForeground, kFirst);
+        EXPECT_TRUE(ForegroundRecorder::All().empty());
+        monitor.RegisterCallback(RecordForeground, kFirst);  // registered all the same: no call
+        ASSERT_TRUE(switcher.SwitchTo(L"closed.exe"));
+        std::this_thread::sleep_for(kSettle);
+    }
+    EXPECT_TRUE(ForegroundRecorder::All().empty());
+    SwitchThenSentinel([&] { ASSERT_TRUE(switcher.SwitchTo(L"base.exe")); });
+    EXPECT_EQ(ForegroundRecorder::NamesFor(kFirst), (Names{L"sentinel.exe"}));
+}
+
+TEST_F(Monitor, ThreadThatNeverCameUp_RegistrationsAreStillCalledAtOnce_NothingIsReported)
+{
+    {
+        ImportPatch noHook = PatchOwnImport("user32.dll", "SetWinEventHook", &NoWinEventHook);
+        ASSERT_TRUE(noHook.Applied());
+        TheMonitor();
+    }
+    TheMonitor().RegisterCallback(RecordForeground, kFirst);
+    ASSERT_TRUE(switcher.SwitchTo(L"unwatched.exe"));
+    TheMonitor().RegisterCallback(RecordForeground, kSecond);
+    ASSERT_TRUE(switcher.SwitchTo(L"base.exe"));
+    std::this_thread::sleep_for(2 * kSettle);
+    const auto calls = ForegroundRecorder::All();
+    ASSERT_EQ(calls.size(), 2u);
+    EXPECT_EQ(calls[0].Name, L"base.exe");
+    EXPECT_EQ(calls[1].Name, L"unwatched.exe");
+    EXPECT_TRUE(ForegroundRecorder::Reports().empty());
+}
+
 }  // namespace

@@ -1,0 +1,107 @@
+// A monitor destroyed while its thread is still inside a callback: Stop gives
+// up after its wait, the monitor is gone for the host, and the thread finishes
+// its callback, ends by itself and touches nothing freed.
+//
+// In this program freed memory is filled with 0xDD and never handed out
+// again, so that a use of a freed monitor, entry or name shows as garbage
+// instead of passing unseen.
+#include <gtest/gtest.h>
+
+#include <malloc.h>
+
+#include <atomic>
+#include <cstring>
+#include <new>
+
+#include "foreground/foreground_monitor.h"
+#include "foreground_recorder.h"
+#include "support/foreground_switcher.h"
+
+void operator delete(void* block) noexcept
+{
+    if (block != nullptr)
+        std::memset(block, 0xDD, _msize(block));
+}
+
+void operator delete(void* block, std::size_t size) noexcept
+{
+    if (block != nullptr)
+        std::memset(block, 0xDD, size);
+}
+
+namespace {
+
+using namespace std::chrono_literals;
+using Names = std::vector<std::wstring>;
+
+constexpr uintptr_t kBlocking = 1;
+constexpr uintptr_t kAfterIt = 2;
+constexpr uintptr_t kFresh = 3;
+
+UniqueHandle g_entered(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+UniqueHandle g_gate(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+std::atomic<DWORD> g_callbackThread{0};
+std::atomic<bool> g_finished{false};
+
+// Like the flip's completion: takes the monitor, waits on the host (here: the
+// gate), then removes its own registration.
+void BlockingCallback(wchar_t* name, uintptr_t context)
+{
+    ForegroundRecorder::Add(name, context);
+    if (GetCurrentThreadId() == ForegroundRecorder::TestThread())
+        return;
+    CForegroundMonitor* monitor = CForegroundMonitor::GetInstance();
+    g_callbackThread = GetCurrentThreadId();
+    SetEvent(g_entered.get());
+    WaitForSingleObject(g_gate.get(), 30000);
+    monitor->UnregisterCallback(BlockingCallback, context);
+    CForegroundMonitor::GetInstance()->UnregisterCallback(BlockingCallback, context);
+    g_finished = true;
+}
+
+ULONGLONG CpuTime100ns(HANDLE thread)
+{
+    FILETIME created{}, exited{}, kernel{}, user{};
+    GetThreadTimes(thread, &created, &exited, &kernel, &user);
+    auto value = [](const FILETIME& time) {
+        return (static_cast<ULONGLONG>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+    };
+    return value(kernel) + value(user);
+}
+
+TEST(MonitorLifetime, DestroyedWhileACallbackRuns_StopGivesUp_TheThreadFinishesAndEndsByItself)
+{
+    ForegroundRecorder::Clear();
+    ForegroundSwitcher switcher;
+    ASSERT_TRUE(switcher.SwitchTo(L"base.exe"));
+    CForegroundMonitor::GetInstance()->RegisterCallback(BlockingCallback, kBlocking);
+    CForegroundMonitor::GetInstance()->RegisterCallback(RecordForeground, kAfterIt);
+    ASSERT_TRUE(switcher.SwitchTo(L"pick.exe"));
+    ASSERT_EQ(WaitForSingleObject(g_entered.get(), 10000), WAIT_OBJECT_0);
+    UniqueHandle oldThread(OpenThread(SYNCHRONIZE | THREAD_QUERY_LIMITED_INFORMATION, FALSE, g_callbackThread));
+    ASSERT_TRUE(oldThread);
+
+    const auto destroying = std::chrono::steady_clock::now();
+    CForegroundMonitor::DestroyInstance();
+    const auto waited = std::chrono::steady_clock::now() - destroying;
+    EXPECT_GE(waited, 150ms) << "Stop waits for the thread";
+    EXPECT_LT(waited, 5s) << "and gives up without the callback";
+    EXPECT_EQ(WaitForSingleObject(oldThread.get(), 0), static_cast<DWORD>(WAIT_TIMEOUT));
+
+    // A fresh monitor while the old thread lingers.
+    CForegroundMonitor::GetInstance()->RegisterCallback(RecordForeground, kFresh);
+    SetEvent(g_gate.get());
+    EXPECT_EQ(WaitForSingleObject(oldThread.get(), 10000), WAIT_OBJECT_0) << "the old thread ends by itself";
+    EXPECT_TRUE(g_finished);
+    EXPECT_LT(CpuTime100ns(oldThread.get()), 10'000'000u) << "under a second of CPU: it did not spin";
+
+    ASSERT_TRUE(switcher.SwitchTo(L"after.exe"));
+    ASSERT_TRUE(ForegroundRecorder::WaitForReports(2));
+    std::this_thread::sleep_for(1200ms);
+    EXPECT_EQ(ForegroundRecorder::NamesFor(kBlocking), (Names{L"pick.exe"}));
+    EXPECT_TRUE(ForegroundRecorder::NamesFor(kAfterIt).empty()) << "dropped with the old monitor, uncalled";
+    EXPECT_EQ(ForegroundRecorder::NamesFor(kFresh), (Names{L"after.exe"}));
+    CForegroundMonitor::DestroyInstance();
+}
+
+}  // namespace
