@@ -85,3 +85,14 @@ start_wine_session() {
     "$WINE_LOADER" wineboot >/dev/null 2>&1 </dev/null
     log "Wine ready on display $DISPLAY"
 }
+
+# Puts the stand-in dwmapi.dll (built to demo-system32/) into the prefix's
+# system folder until the session ends, the way the tests' fixture does: Wine
+# has no desktop composition, and the stand-in answers "on" to a process
+# whose TARVEL_TEST_COMPOSITION is "on" (and "off" otherwise).  Call after
+# start_wine_session.
+use_stand_in_dwmapi() {
+    local swap="$ROOT_DIR/tests/helpers/system32_dwmapi.cmake"
+    trap "cmake -DACTION=restore -P '$swap' >/dev/null 2>&1 || true; stop_wine_session" EXIT
+    cmake -DACTION=install -DFAKE="$BUILD_DIR/demo-system32/dwmapi.dll" -P "$swap"
+}

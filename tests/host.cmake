@@ -11,6 +11,8 @@ tarvel_test(host_test
   DEPENDS tarvel-host null_plugin
   PROPERTIES FIXTURES_REQUIRED flip_dwmapi
   SERIAL)
+# The version that the demo reads from tarvel.dll's version record.
+target_compile_definitions(host_test PRIVATE TARVEL_PROJECT_VERSION="${PROJECT_VERSION}")
 tarvel_test(host_button_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/host_button_test.cpp
   LIBS host_process psapi
@@ -23,9 +25,16 @@ tarvel_test(host_objects_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/host_objects_test.cpp
           ${TARVEL_HOST_DIR}/host_objects.cpp ${TARVEL_HOST_DIR}/plugin_library.cpp
           ${TARVEL_HOST_DIR}/tarvel-host.rc
+  LIBS version
   DEPENDS tarvel-host
   SERIAL)
 target_include_directories(host_objects_test PRIVATE ${TARVEL_HOST_DIR})
 target_compile_definitions(host_objects_test PRIVATE
   TARVEL_VERSION_MAJOR=${PROJECT_VERSION_MAJOR} TARVEL_VERSION_MINOR=${PROJECT_VERSION_MINOR}
   TARVEL_VERSION_PATCH=${PROJECT_VERSION_PATCH})
+
+# The release layout that `cmake --install` makes, and the SDK headers in it
+# compiled on their own by a host of the test's making.
+add_test(NAME HostPackage.InstallLaysOutTheReleaseAndTheSdkCompilesAlone
+  COMMAND ${CMAKE_COMMAND} -DBUILD=${CMAKE_BINARY_DIR} -DVERSION=${PROJECT_VERSION}
+          -DCXX=${CMAKE_CXX_COMPILER} -P ${CMAKE_CURRENT_LIST_DIR}/host_package_check.cmake)

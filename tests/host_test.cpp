@@ -29,6 +29,9 @@ TEST(HostDemo, WithTheBuiltPlugin_EveryStepOkAndExitCodeZero)
     const HostRun run = RunHost(L"--demo");
     EXPECT_EQ(run.exitCode, 0) << run.output << run.errors;
     EXPECT_FALSE(Contains(run.output, "FAIL")) << run.output;
+    // The version record the package is named after is the project's version.
+    EXPECT_TRUE(Contains(run.output, std::string("tarvel.dll, version ") + TARVEL_PROJECT_VERSION + "\n"))
+        << run.output;
     EXPECT_TRUE(Contains(run.output, "GetCapability() returned 1")) << run.output;
     EXPECT_TRUE(Contains(run.output, "as text \"TARVEL\"   supported")) << run.output;
     EXPECT_TRUE(Contains(run.output, "as text \"Tarve\"    not supported")) << run.output;

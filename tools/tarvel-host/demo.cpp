@@ -290,7 +290,9 @@ void ShowSwitcherStarted(const std::wstring& record, Transcript& transcript)
 bool RunDemo(PluginLibrary& plugin)
 {
     Transcript transcript;
-    std::printf("tarvel-host demo of %s\n", Narrow(plugin.Path()).c_str());
+    const std::string version = plugin.Version();
+    std::printf("tarvel-host demo of %s, version %s\n", Narrow(plugin.Path()).c_str(),
+                version.empty() ? "(no version record)" : version.c_str());
     ShowEntryPoints(plugin, transcript);
     ShowSpellings(plugin, transcript);
     ShowHandlerLifecycle(plugin, transcript);

@@ -78,6 +78,22 @@ std::string PluginLibrary::MissingEntryPoints() const
     return missing;
 }
 
+std::string PluginLibrary::Version() const
+{
+    DWORD ignored = 0;
+    const DWORD size = GetFileVersionInfoSizeW(m_path.c_str(), &ignored);
+    if (size == 0)
+        return {};
+    std::string record(size, '\0');
+    VS_FIXEDFILEINFO* info = nullptr;
+    UINT length = 0;
+    if (!GetFileVersionInfoW(m_path.c_str(), 0, size, record.data()) ||
+        !VerQueryValueW(record.data(), L"\\", reinterpret_cast<void**>(&info), &length) || info == nullptr)
+        return {};
+    return std::to_string(HIWORD(info->dwFileVersionMS)) + "." + std::to_string(LOWORD(info->dwFileVersionMS)) +
+           "." + std::to_string(HIWORD(info->dwFileVersionLS));
+}
+
 std::wstring ExecutableFolder()
 {
     std::wstring path(MAX_PATH, L'\0');

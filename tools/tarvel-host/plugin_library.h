@@ -17,6 +17,8 @@ public:
     static std::unique_ptr<PluginLibrary> Load(const std::wstring& path, std::string& error);
 
     const std::wstring& Path() const { return m_path; }
+    // "major.minor.patch" from the DLL's version record, or "" without one.
+    std::string Version() const;
 
     InitializeFunction Initialize = nullptr;
     GetCapabilityFunction GetCapability = nullptr;

@@ -1,0 +1,141 @@
+// What a button press costs inside tarvel.dll against the platform calls it
+// cannot do without, made directly in the same run, side by side:
+//  - Execute starting a flip vs. asking dwmapi.dll, reading and setting the
+//    device, looking up the foreground executable and sending the three keys;
+//  - a second press ending the flip, its two fixed 50 ms pauses left out, vs.
+//    asking dwmapi.dll, the diagnostic line, finding the device again and
+//    setting it back, and the Windows key going up.
+// The pauses cannot be taken out of the shipped DLL: they are timed on their
+// own here (two Sleep(50) calls, as the completion makes them) and their
+// median is taken off the completion's median.
+#include <windows.h>
+
+#include <psapi.h>
+
+#include <cstdio>
+#include <vector>
+
+#include "bench_clock.h"
+#include "bench_host.h"
+#include "support/foreground_switcher.h"
+#include "support/plugin_loader.h"
+
+namespace {
+
+constexpr int kWarmUp = 5;
+constexpr int kRounds = 60;
+
+void LookUpForeground()
+{
+    DWORD processId = 0;
+    GetWindowThreadProcessId(GetForegroundWindow(), &processId);
+    HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, processId);
+    if (process == nullptr)
+        return;
+    wchar_t path[1025] = L"";
+    GetProcessImageFileNameW(process, path, 1024);
+    CloseHandle(process);
+}
+
+void StartFlipDirectly(IDevice* device)
+{
+    QueryComposition();
+    if (auto* pointing = dynamic_cast<IPointingDevice*>(device)) {
+        pointing->GetSetting();
+        pointing->SetSetting(1);
+    }
+    LookUpForeground();
+    keybd_event(VK_LWIN, 0, 0, 0);
+    keybd_event(VK_TAB, 0, 0, 0);
+    keybd_event(VK_TAB, 0, KEYEVENTF_KEYUP, 0);
+}
+
+void EndFlipDirectly(IApplication& application)
+{
+    QueryComposition();
+    std::wprintf(L"Foreground changed (%s)\n", L"");
+    if (auto* pointing = dynamic_cast<IPointingDevice*>(application.GetDevice(kBenchMouseId)))
+        pointing->SetSetting(kBenchSetting);
+    keybd_event(VK_LWIN, 0, KEYEVENTF_KEYUP, 0);
+}
+
+struct Samples {
+    std::vector<double> directStart, executeStart, directEnd, executeEnd, pauses;
+};
+
+// One round: the direct calls, then the plug-in's, each timed alone.
+bool MeasureRound(IHandler& handler, MacroContext& context, BenchHost& host, Samples* samples)
+{
+    Stopwatch directStart;
+    StartFlipDirectly(context.Device);
+    const double directStartTime = directStart.Microseconds();
+    Stopwatch directEnd;
+    EndFlipDirectly(host);
+    const double directEndTime = directEnd.Microseconds();
+
+    Stopwatch executeStart;
+    const int32_t started = handler.Execute(&context);
+    const double executeStartTime = executeStart.Microseconds();
+    Stopwatch executeEnd;
+    const int32_t ended = handler.Execute(&context);
+    const double executeEndTime = executeEnd.Microseconds();
+
+    Stopwatch pauses;
+    Sleep(50);
+    Sleep(50);
+    const double pausesTime = pauses.Microseconds();
+    if (started != 1 || ended != 0)
+        return false;
+    if (samples != nullptr) {
+        samples->directStart.push_back(directStartTime);
+        samples->directEnd.push_back(directEndTime);
+        samples->executeStart.push_back(executeStartTime);
+        samples->executeEnd.push_back(executeEndTime);
+        samples->pauses.push_back(pausesTime);
+    }
+    return true;
+}
+
+}  // namespace
+
+int main()
+{
+    std::printf("flip_bench: a button press inside tarvel.dll vs. the platform calls made directly\n");
+    if (!TurnCompositionOn()) {
+        std::printf("  composition is off: no flip to measure (scripts/bench.sh installs the stand-in dwmapi.dll)\n");
+        return 1;
+    }
+    ForegroundSwitcher desktop;
+    if (!desktop.SwitchTo(L"notepad.exe")) {
+        std::printf("  no application came to the front; the monitor needs one\n");
+        return 1;
+    }
+    PluginLoader plugin;
+    IHandler* created = plugin.Loaded() ? plugin.CreateMacro(L"Tarvel") : nullptr;
+    if (created == nullptr) {
+        std::printf("  tarvel.dll not loaded or no handler\n");
+        return 1;
+    }
+    HandlerOwner handler(created);
+    BenchMouse mouse;
+    BenchHost host(&mouse);
+    MacroContext context = MakeBenchContext(mouse, host);
+
+    Samples samples;
+    bool ok = true;
+    {
+        const SilencedOutput quiet;  // the diagnostic line of every completion
+        for (int round = 0; ok && round < kWarmUp + kRounds; ++round)
+            ok = MeasureRound(*handler.get(), context, host, round < kWarmUp ? nullptr : &samples);
+    }
+    if (!ok) {
+        std::printf("  a press did not start or end a flip as it should\n");
+        return 1;
+    }
+    const double pauses = Median(samples.pauses);
+    std::printf("  medians of %d rounds; the two pauses took %.1f us\n", kRounds, pauses);
+    PrintRatio("Execute starting a flip", Median(samples.executeStart), Median(samples.directStart), "directly", 1.2);
+    PrintRatio("second press ending it, pauses left out", Median(samples.executeEnd) - pauses,
+               Median(samples.directEnd), "directly");
+    return 0;
+}

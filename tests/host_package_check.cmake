@@ -1,0 +1,67 @@
+# Installs the build into a scratch folder as `cmake --install` does for the
+# release package, checks the layout, and compiles a host against the
+# installed SDK headers alone (nothing else of the source tree on the path).
+# Arguments: BUILD (the build folder), VERSION, CXX (the cross compiler).
+# Run with -P by the test that host.cmake adds; the tests' fragment glob
+# includes it as well, and then it does nothing.
+if(NOT CMAKE_SCRIPT_MODE_FILE)
+  return()
+endif()
+set(prefix "${BUILD}/package-check")
+file(REMOVE_RECURSE "${prefix}")
+execute_process(COMMAND ${CMAKE_COMMAND} --install "${BUILD}" --prefix "${prefix}"
+                RESULT_VARIABLE installed OUTPUT_QUIET)
+if(NOT installed EQUAL 0)
+  message(FATAL_ERROR "cmake --install failed")
+endif()
+
+foreach(file tarvel.dll tarvel-host.exe tarvel-demo-editor.exe tarvel-demo-viewer.exe
+             Pluggins/ZeltoAppSwitcher.exe sdk/include/host/host.h sdk/include/macro/macro.h
+             sdk/include/strings/res_string.h sdk/include/plugin/exports.h)
+  if(NOT EXISTS "${prefix}/${file}")
+    message(FATAL_ERROR "missing from the package: ${file}")
+  endif()
+endforeach()
+file(GLOB_RECURSE everything RELATIVE "${prefix}" "${prefix}/*")
+foreach(file ${everything})
+  if(file MATCHES "(_test|_bench)\\.exe$|\\.dll\\.a$|null_plugin|dwmapi")
+    message(FATAL_ERROR "the package must not carry ${file}")
+  endif()
+endforeach()
+
+# A host that uses every SDK header the way tarvel-host does.
+set(source "${prefix}/sdk-check.cpp")
+file(WRITE "${source}" [=[
+#include "host/host.h"
+#include "macro/macro.h"
+#include "plugin/exports.h"
+#include "strings/res_string.h"
+
+class Mouse : public IPointingDevice {
+public:
+    int GetSetting() override { return 5; }
+    void SetSetting(int) override {}
+};
+
+int Run(HMODULE plugin)
+{
+    auto create = reinterpret_cast<CreateMacroFunction>(reinterpret_cast<void*>(GetProcAddress(plugin, "CreateMacro")));
+    IHandler* handler = create(L"Tarvel");
+    Mouse mouse;
+    MacroContext context;
+    context.Device = &mouse;
+    context.HostFolder = CResString(L"C:\\Host\\");
+    const int32_t result = handler->Execute(&context);
+    static_cast<CHandler*>(handler)->Lock();
+    static_cast<CHandler*>(handler)->Unlock();
+    static_cast<IInterface*>(handler)->Destroy();
+    return result;
+}
+]=])
+execute_process(COMMAND "${CXX}" -std=c++20 -Wall -Wextra -fsyntax-only -I "${prefix}/sdk/include" "${source}"
+                RESULT_VARIABLE compiled ERROR_VARIABLE errors)
+if(NOT compiled EQUAL 0)
+  message(FATAL_ERROR "a host does not compile against the installed SDK headers:\n${errors}")
+endif()
+file(REMOVE_RECURSE "${prefix}")
+message(STATUS "package layout and SDK headers of version ${VERSION}: fine")
