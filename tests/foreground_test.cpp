@@ -262,10 +262,15 @@ TEST_F(Monitor, RegistrationsHammeredFromAnotherThread_WhileTheMonitorWalks_NoLo
     monitor.RegisterCallback(RecordForeground, kThird);
 
     std::atomic<uintptr_t> rounds{0};
+    // Set around each round, so that the next switch waits for the round to
+    // end: mid-switch there may be no foreground window, hence no immediate call.
+    std::atomic<bool> busy{false};
     Names expected;
     {
         Hammer hammer([&] {
+            busy = true;
             if (!g_walking) {
+                busy = false;
                 std::this_thread::sleep_for(1ms);
                 return;
             }
@@ -276,6 +281,7 @@ TEST_F(Monitor, RegistrationsHammeredFromAnotherThread_WhileTheMonitorWalks_NoLo
             monitor.RegisterCallback(RecordForeground, kNewFrom + round);
             monitor.UnregisterCallback(RecordForeground, kNewFrom + round);
             ++rounds;
+            busy = false;
         });
         for (int i = 0; i < 4; ++i) {
             const std::wstring name = i % 2 == 0 ? L"x.exe" : L"y.exe";
@@ -283,6 +289,7 @@ TEST_F(Monitor, RegistrationsHammeredFromAnotherThread_WhileTheMonitorWalks_NoLo
             ASSERT_TRUE(switcher.SwitchTo(name));
             ASSERT_TRUE(WaitUntil([&] { return ForegroundRecorder::NamesFor(kThird).size() >= expected.size(); }, 10s));
             ASSERT_TRUE(WaitUntil([] { return !g_walking; }, 10s));
+            ASSERT_TRUE(WaitUntil([&] { return !busy; }, 10s));
         }
         std::this_thread::sleep_for(kSettle);
         EXPECT_GT(rounds.load(), 50u);
