@@ -12,6 +12,7 @@
 
 #include <cstdio>
 
+#include "composition.h"
 #include "host/host.h"
 
 inline constexpr uint64_t kBenchMouseId = 9;
@@ -46,27 +47,11 @@ inline MacroContext MakeBenchContext(BenchMouse& mouse, BenchHost& host)
     return context;
 }
 
-// Asks the desktop window manager as the plug-in does (system folder only).
-inline bool QueryComposition()
-{
-    HMODULE dwmapi = LoadLibraryExW(L"dwmapi.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-    if (dwmapi == nullptr)
-        return false;
-    using Query = HRESULT(WINAPI*)(BOOL*);
-    auto query = reinterpret_cast<Query>(reinterpret_cast<void*>(GetProcAddress(dwmapi, "DwmIsCompositionEnabled")));
-    BOOL enabled = FALSE;
-    if (query != nullptr)
-        query(&enabled);
-    FreeLibrary(dwmapi);
-    return enabled != FALSE;
-}
-
-// Wine has no composition; scripts/bench.sh puts a stand-in dwmapi.dll in the
-// prefix's system folder that answers "on" while this variable says so.
+// Composition on for this process, as far as the stand-in dwmapi.dll goes.
 inline bool TurnCompositionOn()
 {
-    SetEnvironmentVariableW(L"TARVEL_TEST_COMPOSITION", L"on");
-    return QueryComposition();
+    RequestComposition(true);
+    return SystemCompositionEnabled();
 }
 
 // Sends standard output (the plug-in's diagnostic lines among it) to NUL for

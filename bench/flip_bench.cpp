@@ -39,7 +39,7 @@ void LookUpForeground()
 
 void StartFlipDirectly(IDevice* device)
 {
-    QueryComposition();
+    SystemCompositionEnabled();
     if (auto* pointing = dynamic_cast<IPointingDevice*>(device)) {
         pointing->GetSetting();
         pointing->SetSetting(1);
@@ -52,7 +52,7 @@ void StartFlipDirectly(IDevice* device)
 
 void EndFlipDirectly(IApplication& application)
 {
-    QueryComposition();
+    SystemCompositionEnabled();
     std::wprintf(L"Foreground changed (%s)\n", L"");
     if (auto* pointing = dynamic_cast<IPointingDevice*>(application.GetDevice(kBenchMouseId)))
         pointing->SetSetting(kBenchSetting);

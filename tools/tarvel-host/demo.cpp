@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "composition.h"
 #include "demo_window.h"
 #include "key_watcher.h"
 
@@ -21,30 +22,6 @@ constexpr DWORD kFlipEndWait = 10000;   // the monitor's 700 ms timer, the two 5
 
 const std::vector<KeyStroke> kFlipStartKeys = {{VK_LWIN, true}, {VK_TAB, true}, {VK_TAB, false}};
 const std::vector<KeyStroke> kFlipEndKeys = {{VK_LWIN, false}};
-
-// Asks the desktop window manager whether composition is on, the way the
-// plug-in does: dwmapi.dll from the system folder only.
-bool SystemCompositionEnabled()
-{
-    HMODULE dwmapi = LoadLibraryExW(L"dwmapi.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-    if (dwmapi == nullptr)
-        return false;
-    using Query = HRESULT(WINAPI*)(BOOL*);
-    auto query = reinterpret_cast<Query>(reinterpret_cast<void*>(GetProcAddress(dwmapi, "DwmIsCompositionEnabled")));
-    BOOL enabled = FALSE;
-    if (query != nullptr)
-        query(&enabled);
-    FreeLibrary(dwmapi);
-    return enabled != FALSE;
-}
-
-// Wine's desktop has no composition.  scripts/demo.sh puts a stand-in
-// dwmapi.dll in Wine's system folder that answers "on" exactly while this
-// variable says so; Windows' own dwmapi.dll ignores it.
-void RequestComposition(bool on)
-{
-    SetEnvironmentVariableW(L"TARVEL_TEST_COMPOSITION", on ? L"on" : L"off");
-}
 
 // A new handler bound to the host, or null (reported as a failed step).
 IHandler* CreateBoundHandler(PluginLibrary& plugin, Transcript& transcript, HostServiceChain& hostObject)
