@@ -1,6 +1,12 @@
 # tarvel-host.exe run as a child process, and the do-nothing plug-in it is
 # pointed at as a plug-in that misbehaves.
 include(${CMAKE_SOURCE_DIR}/bench/null_plugin.cmake)
+# A plug-in whose Execute throws (exports as null_plugin.def names them).
+add_library(host_throwing_plugin SHARED ${CMAKE_CURRENT_LIST_DIR}/host_throwing_plugin.cpp
+  ${CMAKE_SOURCE_DIR}/src/macro/handler.cpp ${CMAKE_SOURCE_DIR}/bench/null_plugin.def)
+set_target_properties(host_throwing_plugin PROPERTIES PREFIX "" OUTPUT_NAME host_throwing_plugin)
+target_link_libraries(host_throwing_plugin PRIVATE tarvel_sdk)
+target_link_options(host_throwing_plugin PRIVATE ${TARVEL_STATIC_RUNTIME} -Wl,--exclude-all-symbols)
 add_library(host_process STATIC ${CMAKE_CURRENT_LIST_DIR}/host_process.cpp)
 target_link_libraries(host_process PUBLIC tarvel_sdk)
 # The demonstration switches composition on and off through the stand-in
@@ -8,7 +14,7 @@ target_link_libraries(host_process PUBLIC tarvel_sdk)
 tarvel_test(host_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/host_test.cpp
   LIBS host_process
-  DEPENDS tarvel-host null_plugin
+  DEPENDS tarvel-host null_plugin host_throwing_plugin
   PROPERTIES FIXTURES_REQUIRED flip_dwmapi
   SERIAL)
 # The version that the demo reads from tarvel.dll's version record.
@@ -16,7 +22,7 @@ target_compile_definitions(host_test PRIVATE TARVEL_PROJECT_VERSION="${PROJECT_V
 tarvel_test(host_button_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/host_button_test.cpp
   LIBS host_process psapi
-  DEPENDS tarvel-host foreground_window
+  DEPENDS tarvel-host foreground_window host_throwing_plugin
   PROPERTIES FIXTURES_REQUIRED flip_dwmapi
   SERIAL)
 # The host's own objects, compiled into the test with the host's string table.

@@ -182,6 +182,23 @@ TEST(HostButtonMode, MiddleButtonChosen_SideButtonsPassThroughUntouched)
     EXPECT_EQ(host.WaitForExit(kGenerous), 0) << host.Output() << host.Errors();
 }
 
+TEST(HostButtonMode, PluginThatThrowsFromExecute_HostSaysSoAndKeepsRunning)
+{
+    HostProcess host;
+    ASSERT_TRUE(host.Start(L"host_throwing_plugin.dll"));
+    ASSERT_TRUE(host.WaitForOutput("runs on XBUTTON1", kGenerous)) << host.Output() << host.Errors();
+    ClickSideButton(XBUTTON1);
+    ClickSideButton(XBUTTON1);
+    for (int i = 0; i < 200 && CountLines(host.Errors()) < 2; ++i)
+        Sleep(50);
+    EXPECT_EQ(CountLines(host.Errors()), 2) << host.Errors();
+    EXPECT_TRUE(Contains(host.Errors(), "the plug-in's Execute raised an exception; the host goes on")) << host.Errors();
+
+    AskToEnd(host);
+    EXPECT_EQ(host.WaitForExit(kGenerous), 0) << host.Output() << host.Errors();
+    EXPECT_TRUE(Contains(host.Output(), "ended; handler destroyed, plug-in unloaded")) << host.Output();
+}
+
 TEST(HostButtonMode, CtrlC_EndsCleanly)
 {
     // Ctrl+C as a user types it into the host's own console window.  Under

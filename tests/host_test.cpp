@@ -64,6 +64,13 @@ TEST(HostDemo, PluginGivenByPathThatMisbehaves_FailedStepsMarkedAndExitCodeOne)
     EXPECT_TRUE(Contains(run.output, "Demo FAILED")) << run.output;
 }
 
+TEST(HostDemo, PluginThatThrowsFromExecute_OneErrorLineAndExitCodeOne)
+{
+    const HostRun run = RunHost(L"--demo host_throwing_plugin.dll");
+    EXPECT_EQ(run.exitCode, 1) << run.output << run.errors;
+    EXPECT_EQ(run.errors, "tarvel-host: the plug-in raised an exception\n");
+}
+
 TEST(HostCommandLine, Help_ExplainsModesOptionsAndExitCodes)
 {
     for (const wchar_t* help : {L"--help", L"--demo --help"}) {

@@ -65,7 +65,16 @@ void RunMacro(IHandler& handler, HostApplication& application, MouseButton butto
 {
     MacroContext context = application.MakeContext();
     const int speedBefore = ReadPointerSpeed();
-    const int32_t result = handler.Execute(&context);
+    int32_t result = 0;
+    try {
+        result = handler.Execute(&context);
+    } catch (...) {
+        // A plug-in may let an exception out (out of memory, say); the user's
+        // host must survive it and keep the button working.
+        std::fflush(stdout);
+        std::fprintf(stderr, "tarvel-host: the plug-in's Execute raised an exception; the host goes on\n");
+        return;
+    }
     // The plug-in's diagnostic line shares this stream; let it out now.
     std::fflush(stdout);
     std::printf("%s pressed: pointer speed %d, Execute returned %d, pointer speed now %d\n",

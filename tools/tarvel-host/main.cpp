@@ -109,6 +109,20 @@ bool ParseOptions(const std::vector<std::wstring>& arguments, Options& options, 
     return true;
 }
 
+// The demo, with an exception that the plug-in lets out reported as a
+// failure.  Caught here, while the plug-in is still loaded: the exception
+// object's destructor lives in the plug-in's code.
+int RunDemoSurvivingExceptions(PluginLibrary& plugin)
+{
+    try {
+        return RunDemo(plugin) ? 0 : kExitFailed;
+    } catch (...) {
+        std::fflush(stdout);
+        std::fprintf(stderr, "tarvel-host: the plug-in raised an exception\n");
+        return kExitFailed;
+    }
+}
+
 int Fail(const std::string& error)
 {
     std::fprintf(stderr, "tarvel-host: %s\n", error.c_str());
@@ -132,6 +146,7 @@ int main()
     if (!plugin)
         return Fail(error);
     if (options.demo)
-        return RunDemo(*plugin) ? 0 : kExitFailed;
+        return RunDemoSurvivingExceptions(*plugin);
     return RunButtonMode(plugin, options.macro, options.button);
 }
+
