@@ -6,7 +6,7 @@ add_library(host_throwing_plugin SHARED ${CMAKE_CURRENT_LIST_DIR}/host_throwing_
   ${CMAKE_SOURCE_DIR}/src/macro/handler.cpp ${CMAKE_SOURCE_DIR}/bench/null_plugin.def)
 set_target_properties(host_throwing_plugin PROPERTIES PREFIX "" OUTPUT_NAME host_throwing_plugin)
 target_link_libraries(host_throwing_plugin PRIVATE tarvel_sdk)
-target_link_options(host_throwing_plugin PRIVATE ${TARVEL_STATIC_RUNTIME} -Wl,--exclude-all-symbols)
+target_link_options(host_throwing_plugin PRIVATE ${TARVEL_PLUGIN_LINK_OPTIONS})
 add_library(host_process STATIC ${CMAKE_CURRENT_LIST_DIR}/host_process.cpp)
 target_link_libraries(host_process PUBLIC tarvel_sdk)
 # The demonstration switches composition on and off through the stand-in
