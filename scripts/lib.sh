@@ -26,7 +26,7 @@ ensure_packages() {
         log "installing: ${missing[*]}"
         export DEBIAN_FRONTEND=noninteractive
         apt-get update -qq
-        apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+        apt-get install -y -qq "${missing[@]}" >/dev/null
     fi
 }
 
