@@ -92,12 +92,10 @@ TEST_F(EntryPoints, ResourceIdentifier_LoadsTheNameFromTheHostStringTable)
 
 TEST_F(EntryPoints, OnlyBits16To31_DecideBetweenIdentifierAndPointer)
 {
-    // Bits above 31 set, bits 16 to 31 clear: still identifier 101, never
-    // dereferenced (the address is not mapped).
+    // Bits above 31 set, bits 16 to 31 clear: still identifier 101, loaded
+    // from the string table and never dereferenced (the address is not mapped).
     const uintptr_t highBitsId = (uintptr_t{0x7} << 32) | kTarvelId;
     EXPECT_TRUE(plugin.IsMacroSupported(AsName(highBitsId)));
-    // Bits above 15 of the identifier's value are dropped: 0x10065 would be a
-    // pointer, but 0x65 with bit 32 set is identifier 0x65 = 101.
     EXPECT_TRUE(Creates(AsName(highBitsId)));
 }
 
