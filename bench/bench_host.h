@@ -14,6 +14,7 @@
 
 #include "composition.h"
 #include "host/host.h"
+#include "support/fake_host.h"
 
 inline constexpr uint64_t kBenchMouseId = 9;
 inline constexpr int kBenchSetting = 5;
@@ -27,14 +28,9 @@ private:
     volatile int m_setting = kBenchSetting;
 };
 
-class BenchHost : public IApplication {
+class BenchHost : public OneDeviceApplication {
 public:
-    explicit BenchHost(IDevice* mouse) : m_mouse(mouse) {}
-    ITranslator* GetTranslator() override { return nullptr; }
-    IDevice* GetDevice(uint64_t deviceId) override { return deviceId == kBenchMouseId ? m_mouse : nullptr; }
-
-private:
-    IDevice* m_mouse;
+    explicit BenchHost(IDevice* mouse) : OneDeviceApplication(kBenchMouseId, mouse) {}
 };
 
 inline MacroContext MakeBenchContext(BenchMouse& mouse, BenchHost& host)

@@ -51,8 +51,9 @@ TEST_F(FlipStress, PressesAmidForegroundSwitches_EachFlipEndsExactlyOnce)
     // Let a report still pending arrive and its completion finish, then end
     // whatever flip is left with one more press.
     Sleep(1500);
-    if (Held())
+    if (Held()) {
         EXPECT_EQ(Press(), 0);
+    }
     Sleep(200);
 
     const std::vector<int> sets = device.SetCalls();

@@ -8,6 +8,7 @@
 
 #include "host/host.h"
 #include "soak_figures.h"
+#include "support/fake_host.h"
 #include "support/foreground_switcher.h"
 #include "support/plugin_loader.h"
 
@@ -32,15 +33,6 @@ private:
     std::atomic<int> m_sets{0};
 };
 
-class SoakHost : public IApplication {
-public:
-    explicit SoakHost(IDevice* mouse) : m_mouse(mouse) {}
-    ITranslator* GetTranslator() override { return nullptr; }
-    IDevice* GetDevice(uint64_t deviceId) override { return deviceId == kMouseId ? m_mouse : nullptr; }
-
-private:
-    IDevice* m_mouse;
-};
 
 // One whole flip; false (with a failure recorded) when a press misbehaved.
 bool FlipOnce(PluginLoader& plugin, MacroContext& context)
@@ -77,7 +69,7 @@ TEST(Soak, ThousandFlipsWithHandlersMadeAndDestroyed_NoHandleOrMemoryGrowth)
     PluginLoader plugin;
     ASSERT_TRUE(plugin.Loaded());
     CountingMouse mouse;
-    SoakHost host(&mouse);
+    OneDeviceApplication host(kMouseId, &mouse);
     MacroContext context;
     context.Device = &mouse;
     context.Application = &host;

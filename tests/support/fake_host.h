@@ -57,6 +57,20 @@ private:
     std::vector<std::wstring> m_keys;
 };
 
+// An application with one device and no translator that records nothing, for
+// loops (soak, benchmarks) whose memory must not grow with the calls.
+class OneDeviceApplication : public IApplication {
+public:
+    OneDeviceApplication(uint64_t deviceId, IDevice* device) : m_deviceId(deviceId), m_device(device) {}
+
+    ITranslator* GetTranslator() override { return nullptr; }
+    IDevice* GetDevice(uint64_t deviceId) override { return deviceId == m_deviceId ? m_device : nullptr; }
+
+private:
+    const uint64_t m_deviceId;
+    IDevice* const m_device;
+};
+
 class FakeApplication : public IApplication {
 public:
     explicit FakeApplication(ITranslator* translator = nullptr) : m_translator(translator) {}
