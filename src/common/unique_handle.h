@@ -4,8 +4,6 @@
 
 #include <windows.h>
 
-#include <utility>
-
 template <typename T, auto Close>
 class UniqueAny {
 public:
@@ -37,7 +35,12 @@ public:
         m_value = value;
     }
 
-    [[nodiscard]] T release() noexcept { return std::exchange(m_value, T{}); }
+    [[nodiscard]] T release() noexcept
+    {
+        T held = m_value;
+        m_value = T{};
+        return held;
+    }
 
     // For an out-parameter: closes what is held and hands out the slot.
     T* put() noexcept

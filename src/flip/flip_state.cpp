@@ -1,10 +1,7 @@
 #include "flip/flip_state.h"
 
-#include <windows.h>
-
-#include <cstdio>
-#include <cwchar>
-#include <exception>
+#include <stdio.h>
+#include <wchar.h>
 
 #include "foreground/foreground_monitor.h"
 #include "host/host.h"
@@ -17,6 +14,21 @@ namespace {
 // an empty string untouched.
 wchar_t g_noName[] = L"";
 
+LONG Phase()
+{
+    return InterlockedCompareExchange(&g_flipState.Phase, FlipIdle, FlipIdle);
+}
+
+void SetPhase(FlipPhase phase)
+{
+    InterlockedExchange(&g_flipState.Phase, phase);
+}
+
+bool MovePhase(FlipPhase from, FlipPhase to)
+{
+    return InterlockedCompareExchange(&g_flipState.Phase, to, from) == from;
+}
+
 void SendKey(BYTE key, DWORD flags)
 {
     keybd_event(key, 0, flags, 0);
@@ -24,6 +36,7 @@ void SendKey(BYTE key, DWORD flags)
 
 void PressFlipKeys()
 {
+    InterlockedExchange(&g_flipState.KeyHeld, 1);
     SendKey(VK_LWIN, 0);
     SendKey(VK_TAB, 0);
     SendKey(VK_TAB, KEYEVENTF_KEYUP);
@@ -33,7 +46,15 @@ void ReleaseWindowsKey()
 {
     Sleep(50);
     SendKey(VK_LWIN, KEYEVENTF_KEYUP);
+    InterlockedExchange(&g_flipState.KeyHeld, 0);
     Sleep(50);
+}
+
+IApplication* CurrentApplication()
+{
+    return static_cast<IApplication*>(
+        InterlockedCompareExchangePointer(reinterpret_cast<void* volatile*>(&g_flipState.Application), nullptr,
+                                          nullptr));
 }
 
 void LowerSetting(IDevice* device)
@@ -41,43 +62,80 @@ void LowerSetting(IDevice* device)
     auto* pointing = dynamic_cast<IPointingDevice*>(device);
     if (pointing == nullptr)
         return;
-    g_flipState.SavedSetting.store(pointing->GetSetting());
+    g_flipState.SavedSetting = pointing->GetSetting();
     pointing->SetSetting(1);
 }
 
 void RestoreSetting(uint64_t deviceId)
 {
-    IApplication* application = g_flipState.Application.load();
+    IApplication* application = CurrentApplication();
     if (application == nullptr)
         return;
     auto* pointing = dynamic_cast<IPointingDevice*>(application->GetDevice(deviceId));
-    const int32_t saved = g_flipState.SavedSetting.load();
+    const LONG saved = g_flipState.SavedSetting;
     if (pointing == nullptr || saved < 1 || saved > 10)
         return;
     pointing->SetSetting(saved);
-    g_flipState.SavedSetting.store(0);
+    g_flipState.SavedSetting = 0;
+}
+
+// The registration ends with the flip.  Never throws: it runs while a host
+// exception may be on its way out.
+void Unregister(uintptr_t context) noexcept
+{
+    try {
+        CForegroundMonitor::GetInstance()->UnregisterCallback(OnForegroundChanged, context);
+    } catch (...) {
+        // No monitor could be made, so none holds the registration.
+    }
 }
 
 // Moves Starting to Showing.  True when this call was the flip's first one
 // (swallowed) or there is no flip at all (a late report: nothing to do).
 bool SwallowOrIgnore()
 {
-    FlipPhase phase = g_flipState.Phase.load();
     for (;;) {
-        if (phase == FlipPhase::Idle)
+        const LONG phase = Phase();
+        if (phase == FlipIdle)
             return true;
-        if (phase != FlipPhase::Starting)
+        if (phase != FlipStarting)
             return false;
-        if (g_flipState.Phase.compare_exchange_weak(phase, FlipPhase::Showing))
+        if (MovePhase(FlipStarting, FlipShowing))
             return true;
     }
 }
 
-void WriteDiagnostic(const wchar_t* name)
+// Each in a frame of its own under 4 KiB: a bigger frame needs a stack probe
+// (__chkstk) that only ntdll exports on Windows.
+__declspec(noinline) void WriteUtf8(const wchar_t* line, int length)
 {
-    // %ls: a wide string whichever printf family the runtime maps wprintf to.
-    wprintf(L"Foreground changed (%ls)\n", name);
-    fflush(stdout);
+    char bytes[3 * 1100];
+    const int count = WideCharToMultiByte(CP_UTF8, 0, line, length, bytes, sizeof(bytes), nullptr, nullptr);
+    if (count > 0) {
+        fwrite(bytes, 1, static_cast<size_t>(count), stdout);
+        fflush(stdout);
+    }
+}
+
+// On a console the line goes out as UTF-16, anywhere else (a pipe, a file) as
+// UTF-8: the C runtime's wide output in its "C" locale would stop at the first
+// character outside ASCII, and process names in any script are real.
+__declspec(noinline) void WriteDiagnostic(const wchar_t* name)
+{
+    wchar_t line[1100];  // a name has at most 1024 characters
+    const int length = _snwprintf(line, ARRAYSIZE(line) - 1, L"Foreground changed (%ls)\n", name);
+    if (length < 0)
+        return;
+    line[ARRAYSIZE(line) - 1] = L'\0';
+    fflush(stdout);  // what the host wrote before comes first
+    HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    DWORD mode = 0;
+    if (GetConsoleMode(out, &mode)) {
+        DWORD written = 0;
+        WriteConsoleW(out, line, static_cast<DWORD>(length), &written, nullptr);
+        return;
+    }
+    WriteUtf8(line, length);
 }
 
 bool IsWindowManager(const wchar_t* name)
@@ -86,40 +144,100 @@ bool IsWindowManager(const wchar_t* name)
     return wcsncmp(name, L"dwm.exe", 8) == 0;
 }
 
-// Runs in the thread that won the completion.  A host device that throws
-// still gets its exception back, but only after the flip has ended: otherwise
-// the Windows key would stay down and the flip would never end again.
+// Finishes a flip however the steps before it ended: a host device that
+// throws still gets its exception back, but only after the registration is
+// gone, the Windows key is up and the flip is idle again; otherwise the key
+// would stay down and no later press could start a flip.
+class FlipEnd {
+public:
+    explicit FlipEnd(uintptr_t context) noexcept : m_context(context) {}
+    ~FlipEnd()
+    {
+        Unregister(m_context);
+        ReleaseWindowsKey();
+        SetPhase(FlipIdle);
+    }
+    FlipEnd(const FlipEnd&) = delete;
+    FlipEnd& operator=(const FlipEnd&) = delete;
+
+private:
+    uintptr_t m_context;
+};
+
+// Runs in the thread that won the completion.
 void CompleteFlip(uintptr_t context)
 {
-    std::exception_ptr hostFailure;
-    try {
-        RestoreSetting(context);
-    } catch (...) {
-        hostFailure = std::current_exception();
-    }
-    CForegroundMonitor::GetInstance()->UnregisterCallback(OnForegroundChanged, context);
-    ReleaseWindowsKey();
-    g_flipState.Phase.store(FlipPhase::Idle);
-    if (hostFailure)
-        std::rethrow_exception(hostFailure);
+    FlipEnd end(context);
+    RestoreSetting(context);
 }
+
+// Undoes a start that failed before the keys went down: the setting goes
+// back, the registration (if made) goes, and the flip is idle.
+class StartUndo {
+public:
+    explicit StartUndo(const MacroContext& context) noexcept : m_context(context) {}
+    ~StartUndo()
+    {
+        if (m_done)
+            return;
+        Unregister(m_context.DeviceId);
+        try {
+            if (auto* pointing = dynamic_cast<IPointingDevice*>(m_context.Device);
+                pointing != nullptr && g_flipState.SavedSetting >= 1 && g_flipState.SavedSetting <= 10)
+                pointing->SetSetting(g_flipState.SavedSetting);
+        } catch (...) {
+            // The first exception is the one the host gets.
+        }
+        g_flipState.SavedSetting = 0;
+        SetPhase(FlipIdle);
+    }
+    void Done() noexcept { m_done = true; }
+    StartUndo(const StartUndo&) = delete;
+    StartUndo& operator=(const StartUndo&) = delete;
+
+private:
+    const MacroContext& m_context;
+    bool m_done = false;
+};
 
 }  // namespace
 
+bool FlipActive()
+{
+    return Phase() != FlipIdle;
+}
+
+void RememberApplication(IApplication* application)
+{
+    InterlockedExchangePointer(reinterpret_cast<void* volatile*>(&g_flipState.Application), application);
+}
+
 void StartFlip(const MacroContext& context)
 {
-    g_flipState.DeviceId.store(context.DeviceId);
+    g_flipState.DeviceId = context.DeviceId;
+    g_flipState.SavedSetting = 0;
+    StartUndo undo(context);
     LowerSetting(context.Device);
-    g_flipState.Phase.store(FlipPhase::Starting);
+    SetPhase(FlipStarting);
     // Registration first: its immediate call (swallowed) then reports the
     // application that was in front before the flip appeared.
     CForegroundMonitor::GetInstance()->RegisterCallback(OnForegroundChanged, context.DeviceId);
+    undo.Done();
+    // No immediate call came (nothing nameable was in front): the flip shows
+    // all the same, so the next report, the user's pick, ends it.
+    MovePhase(FlipStarting, FlipShowing);
     PressFlipKeys();
 }
 
 void EndFlipFromHost()
 {
-    OnForegroundChanged(g_noName, g_flipState.DeviceId.load());
+    OnForegroundChanged(g_noName, static_cast<uintptr_t>(g_flipState.DeviceId));
+}
+
+void ReleaseHeldKeyAtExit()
+{
+    if (InterlockedExchange(&g_flipState.KeyHeld, 0) != 0)
+        SendKey(VK_LWIN, KEYEVENTF_KEYUP);
 }
 
 void OnForegroundChanged(wchar_t* name, uintptr_t context)
@@ -132,8 +250,7 @@ void OnForegroundChanged(wchar_t* name, uintptr_t context)
     WriteDiagnostic(name);
     if (IsWindowManager(name))
         return;
-    FlipPhase showing = FlipPhase::Showing;
-    if (!g_flipState.Phase.compare_exchange_strong(showing, FlipPhase::Completing))
+    if (!MovePhase(FlipShowing, FlipCompleting))
         return;  // the other thread is completing this flip
     CompleteFlip(context);
 }

@@ -2,54 +2,56 @@
 //
 // A flip belongs to the library, not to one handler: any handler's Execute may
 // end a flip that another started.  It is driven from two threads: the host's
-// (Execute, and the registration's immediate call inside it) and the
-// foreground monitor's (a report that another application is in front).
+// (Execute, Destroy, and the registration's immediate call inside Execute)
+// and the foreground monitor's (a report that another application is in front).
 #pragma once
 
-#include <atomic>
-#include <cstdint>
+#include <windows.h>
+
+#include <stdint.h>
 
 class IApplication;
 struct MacroContext;
 
-enum class FlipPhase : uint32_t {
-    Idle,        // no flip
-    Starting,    // Windows key held, callback registered, its first call not yet swallowed
-    Showing,     // the next call other than for dwm.exe ends the flip
-    Completing,  // one thread is restoring the setting and releasing the key
+enum FlipPhase : LONG {
+    FlipIdle,        // no flip
+    FlipStarting,    // Windows key about to be held, callback registered, its first call not yet swallowed
+    FlipShowing,     // the next call other than for dwm.exe ends the flip
+    FlipCompleting,  // one thread is restoring the setting and releasing the key
 };
 
 struct FlipState {
-    // The guard of the flip: only the host's thread moves it out of Idle, and
-    // the one thread whose compare-exchange moves it from Showing to
-    // Completing owns the completion, so a flip is completed exactly once
-    // when a second button press and a monitor report meet.  No lock is held
-    // across the host's calls: the loser simply returns.  The fields below
-    // are written before the phase is published and read after it is claimed.
-    std::atomic<FlipPhase> Phase{FlipPhase::Idle};
-    // The device's setting before it was lowered to 1; 0 when nothing is to be restored.
-    std::atomic<int32_t> SavedSetting{0};
-    // From the latest Execute with composition on; not owned.
-    std::atomic<IApplication*> Application{nullptr};
-    // The device that started the current flip; also the registration's context.
-    std::atomic<uint64_t> DeviceId{0};
-
-    bool Active() const { return Phase.load() != FlipPhase::Idle; }
-    bool FirstCallSeen() const
-    {
-        const FlipPhase phase = Phase.load();
-        return phase == FlipPhase::Showing || phase == FlipPhase::Completing;
-    }
+    // The guard of the flip, changed only with Interlocked operations: only
+    // the host's thread moves it out of Idle, and the one thread whose
+    // compare-exchange moves it from Showing to Completing owns the
+    // completion, so a flip is completed exactly once when a second button
+    // press and a monitor report meet.  No lock is held across the host's
+    // calls: the loser simply returns.  SavedSetting and DeviceId are written
+    // before the phase is published and read after it is claimed.
+    volatile LONG Phase;
+    LONG SavedSetting;  // the setting before it was lowered to 1; 0: nothing to restore
+    uint64_t DeviceId;  // the device that started the flip; also the registration's context
+    // From the latest Execute with composition on; not owned.  Read on the
+    // monitor thread, so it is exchanged with Interlocked operations.
+    IApplication* volatile Application;
+    // Whether this library holds the Windows key down now.
+    volatile LONG KeyHeld;
 };
 
 // Zero when the library is loaded (constant-initialised, nothing runs at load).
 extern FlipState g_flipState;
 
+bool FlipActive();
 // Lowers the device setting, registers OnForegroundChanged with the monitor
-// and holds the Windows key down while tapping Tab.
+// and holds the Windows key down while tapping Tab.  Whatever throws on the
+// way (the host's device, memory) leaves no flip behind and is rethrown.
 void StartFlip(const MacroContext& context);
-// The second button press: ends a shown flip from the host's thread.
+// The second button press, and Destroy during a flip: ends the flip from the
+// host's thread.
 void EndFlipFromHost();
+// Releases the Windows key if this library holds it: the host is exiting.
+void ReleaseHeldKeyAtExit();
+void RememberApplication(IApplication* application);
 
 // The monitor's callback: swallows its first call after a flip started, then
 // ends the flip on the first report of an application other than dwm.exe.

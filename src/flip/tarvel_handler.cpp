@@ -15,10 +15,10 @@ int32_t CTarvelHandler::Execute(MacroContext* context)
         LaunchAppSwitcher(context);  // the flip, if any, is left as it is
         return 1;
     }
-    g_flipState.Application.store(context->Application);
+    RememberApplication(context->Application);
     // Only this thread moves the flip out of Idle, so a flip seen idle here
     // stays idle until StartFlip.
-    if (g_flipState.Active()) {
+    if (FlipActive()) {
         EndFlipFromHost();
         return 0;
     }
@@ -26,9 +26,33 @@ int32_t CTarvelHandler::Execute(MacroContext* context)
     return 1;
 }
 
+namespace {
+
+// The monitor is the library's, whichever handler registered with it; and
+// the handler goes however the flip's end went.
+class HandlerEnd {
+public:
+    explicit HandlerEnd(CTarvelHandler* handler) noexcept : m_handler(handler) {}
+    ~HandlerEnd()
+    {
+        CForegroundMonitor::DestroyInstance();
+        delete m_handler;
+    }
+    HandlerEnd(const HandlerEnd&) = delete;
+    HandlerEnd& operator=(const HandlerEnd&) = delete;
+
+private:
+    CTarvelHandler* m_handler;
+};
+
+}  // namespace
+
 void CTarvelHandler::Destroy()
 {
-    // Whichever handler registered with it: the monitor is the library's.
-    CForegroundMonitor::DestroyInstance();
-    delete this;
+    HandlerEnd end(this);
+    // Hosts destroy handlers when a button is rebound and when they exit: a
+    // flip left showing would keep the Windows key down until some later
+    // press, which may never come.  It ends here as a second press ends it.
+    if (FlipActive())
+        EndFlipFromHost();
 }

@@ -1,18 +1,22 @@
 #include "foreground/callback_list.h"
 
-CallbackEntry* CallbackList::Append(ForegroundCallback callback, uintptr_t context)
+#include "common/new.h"
+#include "strings/atl_exception.h"
+
+void CallbackList::Append(ForegroundCallback callback, uintptr_t context)
 {
-    auto* entry = new CallbackEntry;
+    auto* entry = new (std::nothrow) CallbackEntry;
+    if (entry == nullptr)
+        ATL::AtlThrow(E_OUTOFMEMORY);
     entry->Callback = callback;
     entry->Context = context;
-    entry->Linked = true;
     entry->Previous = m_tail;
     if (m_tail != nullptr)
         m_tail->Next = entry;
     else
         m_head = entry;
     m_tail = entry;
-    return entry;
+    ++m_count;
 }
 
 CallbackEntry* CallbackList::Find(ForegroundCallback callback, uintptr_t context) const
@@ -36,11 +40,8 @@ void CallbackList::Remove(CallbackEntry* entry) noexcept
         entry->Next->Previous = entry->Previous;
     else
         m_tail = entry->Previous;
-    entry->Next = nullptr;
-    entry->Previous = nullptr;
-    entry->Linked = false;
-    if (entry->Holds == 0)
-        delete entry;
+    --m_count;
+    delete entry;
 }
 
 void CallbackList::RemoveAll() noexcept
@@ -49,18 +50,15 @@ void CallbackList::RemoveAll() noexcept
         Remove(m_head);
 }
 
-std::vector<CallbackEntry*> CallbackList::HoldAll()
+Registration* CallbackList::Snapshot(size_t& count) const
 {
-    std::vector<CallbackEntry*> held;
+    count = 0;
+    if (m_count == 0)
+        return nullptr;
+    auto* pairs = new (std::nothrow) Registration[m_count];
+    if (pairs == nullptr)
+        ATL::AtlThrow(E_OUTOFMEMORY);
     for (CallbackEntry* entry = m_head; entry != nullptr; entry = entry->Next)
-        held.push_back(entry);
-    for (CallbackEntry* entry : held)
-        ++entry->Holds;
-    return held;
-}
-
-void CallbackList::Release(CallbackEntry* entry) noexcept
-{
-    if (--entry->Holds == 0 && !entry->Linked)
-        delete entry;
+        pairs[count++] = {entry->Callback, entry->Context};
+    return pairs;
 }

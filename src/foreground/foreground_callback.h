@@ -1,7 +1,7 @@
 // The shape of a foreground callback.
 #pragma once
 
-#include <cstdint>
+#include <stdint.h>
 
 // Called with the monitor's own current name (writable, valid for the call)
 // and the context given at registration.

@@ -1,11 +1,10 @@
 #include "foreground/foreground_monitor.h"
 
-#include <psapi.h>
 #include <process.h>
+#include <psapi.h>
+#include <wchar.h>
 
-#include <cwchar>
-#include <utility>
-#include <vector>
+#include "common/new.h"
 
 namespace {
 
@@ -18,160 +17,81 @@ constexpr UINT kSettleMs = 700;
 // How soon a check comes back when a registration's immediate call was running.
 constexpr UINT kRetryMs = 50;
 constexpr DWORD kPathCapacity = 1024;
+// The monitor thread waits in its loop and calls back into the host: a small
+// stack is plenty, and it is what the process pays for while a flip shows.
+constexpr unsigned kThreadStackBytes = 64 * 1024;
 
-bool SameName(const CBstr& current, const CBstr& fresh)
-{
-    return current.Str != nullptr && std::wcscmp(current.Str, fresh.Str) == 0;
-}
+// s_lock guards s_instance (which holds one reference) and s_running, the
+// monitors whose threads run; it is held only for short sections.
+// s_createLock lets one host thread make the monitor while others wait.
+SrwLock s_lock;
+SrwLock s_createLock;
+CForegroundMonitor* s_instance = nullptr;
+CForegroundMonitor* s_running = nullptr;
 
 // The text after the last backslash of a device path; the whole text when it has none.
 const wchar_t* FileNamePart(const wchar_t* path)
 {
-    const wchar_t* slash = std::wcsrchr(path, L'\\');
+    const wchar_t* slash = wcsrchr(path, L'\\');
     return slash != nullptr ? slash + 1 : path;
 }
 
 }  // namespace
 
-// One reference to a monitor, let go of on destruction.
-class MonitorReference {
-public:
-    explicit MonitorReference(CForegroundMonitor* adopted) noexcept : m_monitor(adopted) {}
-    ~MonitorReference()
-    {
-        if (m_monitor != nullptr)
-            m_monitor->Release();
-    }
-    MonitorReference(MonitorReference&& other) noexcept : m_monitor(std::exchange(other.m_monitor, nullptr)) {}
-    MonitorReference& operator=(MonitorReference&& other) noexcept
-    {
-        std::swap(m_monitor, other.m_monitor);
-        return *this;
-    }
-
-private:
-    CForegroundMonitor* m_monitor;
+// A walk's copy of the registrations, freed however the walk ends.
+struct Snapshot {
+    Registration* pairs = nullptr;
+    size_t count = 0;
+    ~Snapshot() { delete[] pairs; }
 };
 
-// What a monitor thread knows of itself.  The hook and timer procedures get no
-// context from the platform, and the singleton may by now be another monitor.
-struct MonitorThreadContext {
-    CForegroundMonitor* Monitor;  // kept alive by the thread's own reference
-    // Monitors that GetInstance handed to the callback running now, kept alive
-    // until it returns (the host may destroy one meanwhile).
-    std::vector<MonitorReference> Borrowed;
-};
-
-namespace {
-
-thread_local MonitorThreadContext* t_context = nullptr;
-
-std::mutex s_instanceLock;                 // guards s_instance
-CForegroundMonitor* s_instance = nullptr;  // holds one reference
-
-// Lets go, when a callback returns, of the monitors GetInstance lent it.
-class BorrowScope {
-public:
-    BorrowScope() noexcept : m_mark(t_context != nullptr ? t_context->Borrowed.size() : 0) {}
-    ~BorrowScope()
-    {
-        if (t_context != nullptr)
-            t_context->Borrowed.erase(t_context->Borrowed.begin() + m_mark, t_context->Borrowed.end());
-    }
-    BorrowScope(const BorrowScope&) = delete;
-    BorrowScope& operator=(const BorrowScope&) = delete;
-
-private:
-    size_t m_mark;
-};
-
-}  // namespace
-
-// The entries a walk calls: held from its start until it ends.
-class CForegroundMonitor::WalkHold {
-public:
-    explicit WalkHold(CForegroundMonitor& monitor) noexcept : m_monitor(monitor) {}
-    ~WalkHold()
-    {
-        std::lock_guard guard(m_monitor.m_lock);
-        for (CallbackEntry* entry : m_entries)
-            m_monitor.m_registrations.Release(entry);
-    }
-    WalkHold(const WalkHold&) = delete;
-    WalkHold& operator=(const WalkHold&) = delete;
-
-    // Under m_lock.
-    void HoldAll() { m_entries = m_monitor.m_registrations.HoldAll(); }
-    const std::vector<CallbackEntry*>& Entries() const { return m_entries; }
-
-private:
-    CForegroundMonitor& m_monitor;
-    std::vector<CallbackEntry*> m_entries;
-};
-
-// Counts a registration's immediate call while it runs (see m_immediateCalls);
-// AddRegistration counted it in.
-class CForegroundMonitor::ImmediateCall {
-public:
-    explicit ImmediateCall(CForegroundMonitor& monitor) noexcept : m_monitor(monitor) {}
-    ~ImmediateCall()
-    {
-        std::lock_guard guard(m_monitor.m_lock);
-        --m_monitor.m_immediateCalls;
-    }
-    ImmediateCall(const ImmediateCall&) = delete;
-    ImmediateCall& operator=(const ImmediateCall&) = delete;
-
-private:
-    CForegroundMonitor& m_monitor;
-};
+CForegroundMonitor* CurrentInstance()
+{
+    SrwGuard guard(s_lock);
+    return s_instance;
+}
 
 CForegroundMonitor* CForegroundMonitor::GetInstance()
 {
-    std::lock_guard guard(s_instanceLock);
-    if (s_instance == nullptr)
-        s_instance = new CForegroundMonitor();
-    if (t_context != nullptr) {
-        t_context->Borrowed.reserve(t_context->Borrowed.size() + 1);
-        s_instance->AddReference();
-        t_context->Borrowed.emplace_back(s_instance);
-    }
-    return s_instance;
+    if (CForegroundMonitor* own = OfThisThread())
+        return own;  // kept alive by this thread's reference
+    if (CForegroundMonitor* existing = CurrentInstance())
+        return existing;
+    SrwGuard creating(s_createLock);
+    if (CForegroundMonitor* existing = CurrentInstance())
+        return existing;  // another host thread made it meanwhile
+    auto* monitor = new (std::nothrow) CForegroundMonitor();
+    if (monitor == nullptr)
+        ATL::AtlThrow(E_OUTOFMEMORY);
+    monitor->Start();  // kept whatever it reports: a monitor that is not running still registers
+    SrwGuard guard(s_lock);
+    s_instance = monitor;
+    return monitor;
 }
 
 void CForegroundMonitor::DestroyInstance()
 {
     CForegroundMonitor* monitor = nullptr;
     {
-        std::lock_guard guard(s_instanceLock);
+        // Taken by one caller only: two host threads destroying at once free it once.
+        SrwGuard guard(s_lock);
         monitor = s_instance;
+        s_instance = nullptr;
     }
     if (monitor == nullptr)
         return;
     monitor->Shutdown();
-    {
-        std::lock_guard guard(s_instanceLock);
-        if (s_instance == monitor)
-            s_instance = nullptr;
-    }
     monitor->Release();  // the singleton's reference
 }
 
-CForegroundMonitor::CForegroundMonitor()
-{
-    Start();
-}
-
-CForegroundMonitor::~CForegroundMonitor() = default;
-
 void CForegroundMonitor::AddReference() noexcept
 {
-    m_references.fetch_add(1, std::memory_order_relaxed);
+    InterlockedIncrement(&m_references);
 }
 
 void CForegroundMonitor::Release() noexcept
 {
-    if (m_references.fetch_sub(1, std::memory_order_acq_rel) == 1)
+    if (InterlockedDecrement(&m_references) == 0)
         delete this;
 }
 
@@ -184,7 +104,11 @@ HRESULT CForegroundMonitor::Start()
 
     AddReference();  // the thread's, let go of when ThreadProc ends
     unsigned threadId = 0;
-    m_thread.reset(reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, ThreadProc, this, 0, &threadId)));
+    // _beginthreadex, not CreateThread: the C runtime holds a reference on
+    // this library for as long as the thread runs, so a host that unloads the
+    // library early cannot pull the thread's code from under it.
+    m_thread.reset(reinterpret_cast<HANDLE>(_beginthreadex(nullptr, kThreadStackBytes, ThreadProc, this,
+                                                           STACK_SIZE_PARAM_IS_A_RESERVATION, &threadId)));
     if (!m_thread) {
         Release();
         return E_UNEXPECTED;
@@ -199,77 +123,82 @@ HRESULT CForegroundMonitor::Stop()
     HRESULT result = E_UNEXPECTED;
     if (m_thread) {
         SetEvent(m_stopEvent.get());
-        if (WaitForSingleObject(m_thread.get(), kStopWaitMs) == WAIT_OBJECT_0)
+        // A monitor destroyed from inside one of its own callbacks cannot wait
+        // for itself; its thread ends when the callback returns.
+        if (m_threadId != GetCurrentThreadId() &&
+            WaitForSingleObject(m_thread.get(), kStopWaitMs) == WAIT_OBJECT_0)
             result = S_OK;
     }
-    // The events stay open until the last reference goes: a thread that
-    // outlived the wait still has to see the stop event signalled.
     m_thread.reset();
     m_threadId = 0;
-    std::lock_guard guard(s_instanceLock);
-    if (s_instance == this)
-        s_instance = nullptr;
     return result;
 }
 
 void CForegroundMonitor::Shutdown() noexcept
 {
     Stop();
-    Name released;
-    std::lock_guard guard(m_lock);
+    CBstr released;
+    SrwGuard guard(m_lock);
     m_registrations.RemoveAll();
-    released = std::move(m_currentName);
+    released.Str = m_currentName.Detach();
+}
+
+CForegroundMonitor* CForegroundMonitor::OfThisThread() noexcept
+{
+    const DWORD self = GetCurrentThreadId();
+    SrwGuard guard(s_lock);
+    for (CForegroundMonitor* monitor = s_running; monitor != nullptr; monitor = monitor->m_nextRunning) {
+        if (monitor->m_runningThreadId == self)
+            return monitor;
+    }
+    return nullptr;
 }
 
 unsigned __stdcall CForegroundMonitor::ThreadProc(void* parameter)
 {
-    MonitorThreadContext context{static_cast<CForegroundMonitor*>(parameter), {}};
-    MonitorReference own(context.Monitor);  // the reference Start took for this thread
-    t_context = &context;
-    HRESULT result = E_UNEXPECTED;
-    try {
-        result = context.Monitor->Run();
-    } catch (const ATL::CAtlException& error) {
-        result = error;
-    } catch (...) {
-        result = E_OUTOFMEMORY;
+    auto* monitor = static_cast<CForegroundMonitor*>(parameter);
+    {
+        SrwGuard guard(s_lock);
+        monitor->m_runningThreadId = GetCurrentThreadId();
+        monitor->m_nextRunning = s_running;
+        s_running = monitor;
     }
-    t_context = nullptr;
-    context.Borrowed.clear();
-    return static_cast<unsigned>(result);
+    monitor->Run();
+    {
+        SrwGuard guard(s_lock);
+        CForegroundMonitor** link = &s_running;
+        while (*link != monitor)
+            link = &(*link)->m_nextRunning;
+        *link = monitor->m_nextRunning;
+    }
+    monitor->Release();  // the reference Start took for this thread
+    return 0;
 }
 
-HRESULT CForegroundMonitor::Run()
+void CForegroundMonitor::Run() noexcept
 {
     // Out of context: no code goes into other processes, and the events come
     // to this thread's queue, so this thread installs, pumps and removes.
     UniqueWinEventHook hook(SetWinEventHook(EVENT_SYSTEM_FOREGROUND, EVENT_SYSTEM_FOREGROUND, nullptr,
                                             WinEventProc, 0, 0, WINEVENT_OUTOFCONTEXT));
     if (!hook)
-        return E_UNEXPECTED;
-    const HRESULT resolved = ResolveInitialName();
-    if (FAILED(resolved))
-        return resolved;
+        return;
+    // A foreground that cannot be named now (none, or a process we may not
+    // open) leaves the name null: the first name read later is a change.
+    try {
+        CBstr name;
+        if (SUCCEEDED(GetForegroundProcessName(&name)))
+            AdoptCurrentName(name);
+    } catch (...) {
+    }
     SetEvent(m_readyEvent.get());
 
     RunMessageLoop();
 
     m_pendingTimer.reset();
-    Name released;
-    std::lock_guard guard(m_lock);
-    released = std::move(m_currentName);
-    return S_OK;
-}
-
-HRESULT CForegroundMonitor::ResolveInitialName()
-{
-    Name name = std::make_shared<CBstr>();
-    const HRESULT resolved = GetForegroundProcessName(&*name);
-    if (FAILED(resolved))
-        return resolved;
-    std::lock_guard guard(m_lock);
-    m_currentName.swap(name);
-    return resolved;
+    CBstr released;
+    SrwGuard guard(m_lock);
+    released.Str = m_currentName.Detach();
 }
 
 void CForegroundMonitor::RunMessageLoop() noexcept
@@ -289,8 +218,8 @@ void CForegroundMonitor::RunMessageLoop() noexcept
 
 void CALLBACK CForegroundMonitor::WinEventProc(HWINEVENTHOOK, DWORD, HWND, LONG, LONG, DWORD, DWORD) noexcept
 {
-    if (t_context != nullptr)
-        t_context->Monitor->ArmTimer(kSettleMs);
+    if (CForegroundMonitor* monitor = OfThisThread())
+        monitor->ArmTimer(kSettleMs);
 }
 
 void CForegroundMonitor::ArmTimer(UINT elapseMs) noexcept
@@ -304,107 +233,139 @@ void CForegroundMonitor::ArmTimer(UINT elapseMs) noexcept
 
 void CALLBACK CForegroundMonitor::TimerProc(HWND, UINT, UINT_PTR, DWORD) noexcept
 {
-    if (t_context == nullptr)
+    CForegroundMonitor* monitor = OfThisThread();
+    if (monitor == nullptr)
         return;
-    CForegroundMonitor* monitor = t_context->Monitor;
     monitor->m_pendingTimer.reset();  // the delay fires once
     try {
         monitor->CheckForeground();
     } catch (...) {
-        // Out of memory for the name (CAtlException) or for the walk: the
-        // check is dropped with the current name and the registrations as they
-        // were, and the next switch tries again.  Nothing may leave a timer
-        // procedure.
+        // Out of memory for the name or the walk (CAtlException), or a host
+        // callback that threw: the check is dropped and the next switch tries
+        // again.  Nothing may leave a timer procedure.
     }
 }
 
 HRESULT CForegroundMonitor::CheckForeground()
 {
-    Name fresh = std::make_shared<CBstr>();
-    const HRESULT resolved = GetForegroundProcessName(&*fresh);
+    CBstr fresh;
+    const HRESULT resolved = GetForegroundProcessName(&fresh);
     if (FAILED(resolved))
         return resolved;
+    CBstr current;
+    current = fresh.Str;  // allocated before anything changes
 
-    WalkHold walk(*this);
+    Snapshot walk;
+    unsigned generation = 0;
     {
-        std::lock_guard guard(m_lock);
+        SrwGuard guard(m_lock);
         if (m_immediateCalls > 0) {
+            // A registration is calling its callback with a name it made
+            // current: a walk now could call that callback twice at once.
             ArmTimer(kRetryMs);
             return resolved;
         }
-        if (m_currentName && SameName(*m_currentName, *fresh))
+        if (m_currentName.Str != nullptr && wcscmp(m_currentName.Str, fresh.Str) == 0)
             return resolved;
-        walk.HoldAll();  // the last step that can fail: nothing has changed yet
-        m_currentName = fresh;
+        walk.pairs = m_registrations.Snapshot(walk.count);  // the last step that can fail
+        generation = AdoptLocked(current);
     }
-    CallEach(walk, fresh);
+    CallEach(walk.pairs, walk.count, fresh.Str);
+    KeepCallersName(generation, fresh);
     return resolved;
 }
 
-void CForegroundMonitor::CallEach(const WalkHold& walk, const Name& name)
+void CForegroundMonitor::CallEach(const Registration* pairs, size_t count, wchar_t* name)
 {
-    for (CallbackEntry* entry : walk.Entries()) {
-        ForegroundCallback callback = nullptr;
-        uintptr_t context = 0;
-        {
-            std::lock_guard guard(m_lock);
-            if (!entry->Linked)
-                continue;  // removed since the walk began
-            callback = entry->Callback;
-            context = entry->Context;
-            m_dispatchCallback = callback;
-        }
-        BorrowScope borrowed;
-        callback(name->Str, context);
+    for (size_t i = 0; i < count; ++i) {
+        // Removed since the walk began (perhaps by the callback before it): skip.
+        if (IsRegistered(pairs[i].Callback, pairs[i].Context))
+            pairs[i].Callback(name, pairs[i].Context);
     }
+}
+
+bool CForegroundMonitor::IsRegistered(ForegroundCallback callback, uintptr_t context)
+{
+    SrwGuard guard(m_lock);
+    return m_registrations.Find(callback, context) != nullptr;
+}
+
+// Makes `name` current, taking it over.  Returns the new generation.
+unsigned CForegroundMonitor::AdoptCurrentName(CBstr& name) noexcept
+{
+    SrwGuard guard(m_lock);
+    return AdoptLocked(name);
+}
+
+unsigned CForegroundMonitor::AdoptLocked(CBstr& name) noexcept
+{
+    BSTR replaced = m_currentName.Detach();
+    m_currentName.Str = name.Detach();
+    SysFreeString(replaced);
+    return ++m_nameGeneration;
+}
+
+CForegroundMonitor::ImmediateCall::~ImmediateCall()
+{
+    SrwGuard guard(monitor.m_lock);
+    --monitor.m_immediateCalls;
+}
+
+// After the callbacks ran on their own copy: that copy, as they may have
+// changed it, becomes the current name, unless a newer one came meanwhile.
+void CForegroundMonitor::KeepCallersName(unsigned generation, CBstr& name) noexcept
+{
+    CBstr replaced;
+    SrwGuard guard(m_lock);
+    if (m_nameGeneration != generation || m_currentName.Str == nullptr)
+        return;
+    replaced.Str = m_currentName.Detach();
+    m_currentName.Str = name.Detach();
 }
 
 void CForegroundMonitor::RegisterCallback(ForegroundCallback callback, uintptr_t context)
 {
     if (callback == nullptr || IsRegistered(callback, context))
         return;
-    Name name = std::make_shared<CBstr>();
+    CBstr name;
+    CBstr current;
     HRESULT resolved = E_UNEXPECTED;
     try {
-        resolved = GetForegroundProcessName(&*name);
+        resolved = GetForegroundProcessName(&name);
+        if (SUCCEEDED(resolved))
+            current = name.Str;
     } catch (...) {
-        AddRegistration(callback, context, nullptr);  // the registration stays
+        AddRegistration(callback, context);  // the registration stays
         throw;
     }
-    if (!AddRegistration(callback, context, SUCCEEDED(resolved) ? name : nullptr) || FAILED(resolved))
-        return;
-    ImmediateCall running(*this);
-    callback(name->Str, context);
-}
-
-bool CForegroundMonitor::IsRegistered(ForegroundCallback callback, uintptr_t context)
-{
-    std::lock_guard guard(m_lock);
-    return m_registrations.Find(callback, context) != nullptr;
-}
-
-// Appends the pair unless another thread registered it meanwhile; with a name,
-// makes it current and counts the immediate call that follows.
-bool CForegroundMonitor::AddRegistration(ForegroundCallback callback, uintptr_t context, const Name& name)
-{
-    Name replaced;
-    std::lock_guard guard(m_lock);
-    if (m_registrations.Find(callback, context) != nullptr)
-        return false;
-    m_registrations.Append(callback, context);
-    if (name) {
-        replaced = std::exchange(m_currentName, name);
-        m_dispatchCallback = callback;
+    unsigned generation = 0;
+    {
+        SrwGuard guard(m_lock);
+        if (m_registrations.Find(callback, context) != nullptr)
+            return;  // another thread registered the pair meanwhile
+        m_registrations.Append(callback, context);
+        if (FAILED(resolved))
+            return;  // registered, but there is no name to call it with
+        generation = AdoptLocked(current);
         ++m_immediateCalls;
     }
-    return true;
+    ImmediateCall running{*this};
+    callback(name.Str, context);
+    KeepCallersName(generation, name);
+}
+
+void CForegroundMonitor::AddRegistration(ForegroundCallback callback, uintptr_t context)
+{
+    SrwGuard guard(m_lock);
+    if (m_registrations.Find(callback, context) == nullptr)
+        m_registrations.Append(callback, context);
 }
 
 void CForegroundMonitor::UnregisterCallback(ForegroundCallback callback, uintptr_t context)
 {
     if (callback == nullptr)
         return;
-    std::lock_guard guard(m_lock);
+    SrwGuard guard(m_lock);
     if (CallbackEntry* entry = m_registrations.Find(callback, context))
         m_registrations.Remove(entry);
 }

@@ -12,12 +12,9 @@
 #include <windows.h>
 
 #include <oleauto.h>
+#include <stdint.h>
 
-#include <atomic>
-#include <cstdint>
-#include <memory>
-#include <mutex>
-
+#include "common/srw_lock.h"
 #include "common/unique_handle.h"
 #include "foreground/callback_list.h"
 #include "foreground/foreground_callback.h"
@@ -26,9 +23,9 @@
 class CForegroundMonitor {
 public:
     // The process-wide monitor, created and started on first use (which waits
-    // up to 200 ms for its thread).  On the monitor's thread the pointer stays
-    // valid until the callback that asked for it returns, even if the host
-    // destroys the monitor meanwhile.
+    // up to 200 ms for its thread).  On a monitor's own thread, that thread's
+    // monitor, even when the host has destroyed it or made another meanwhile:
+    // the thread keeps its monitor alive, and never starts a second one.
     static CForegroundMonitor* GetInstance();
     // Stops and frees the monitor, if there is one; registrations are dropped
     // uncalled.  Waits up to 200 ms for the thread.
@@ -36,8 +33,8 @@ public:
 
     // Adds (callback, context) and calls it at once, on this thread, with the
     // current foreground name.  An existing pair is left alone and not called.
-    // Raises CAtlException(E_OUTOFMEMORY) when the name cannot be allocated;
-    // the registration stays.
+    // Raises CAtlException(E_OUTOFMEMORY) when memory is short; a registration
+    // that was added stays.
     void RegisterCallback(ForegroundCallback callback, uintptr_t context);
     // Removes (callback, context) if registered; never calls it.  A callback
     // may remove its own registration while it is being called.
@@ -47,14 +44,8 @@ public:
     CForegroundMonitor& operator=(const CForegroundMonitor&) = delete;
 
 private:
-    class WalkHold;
-    class ImmediateCall;
-    friend class MonitorReference;
-
-    using Name = std::shared_ptr<CBstr>;
-
-    CForegroundMonitor();
-    ~CForegroundMonitor();
+    CForegroundMonitor() = default;
+    ~CForegroundMonitor() = default;
     void AddReference() noexcept;
     void Release() noexcept;
 
@@ -64,9 +55,9 @@ private:
     // uncalled, release the name.  The memory goes with the last reference.
     void Shutdown() noexcept;
 
+    static CForegroundMonitor* OfThisThread() noexcept;
     static unsigned __stdcall ThreadProc(void* parameter);
-    HRESULT Run();
-    HRESULT ResolveInitialName();
+    void Run() noexcept;
     void RunMessageLoop() noexcept;
     static void CALLBACK WinEventProc(HWINEVENTHOOK hook, DWORD event, HWND window, LONG objectId,
                                       LONG childId, DWORD eventThread, DWORD eventTime) noexcept;
@@ -74,43 +65,49 @@ private:
     void ArmTimer(UINT elapseMs) noexcept;
 
     HRESULT CheckForeground();
-    void CallEach(const WalkHold& walk, const Name& name);
-    bool AddRegistration(ForegroundCallback callback, uintptr_t context, const Name& name);
+    void CallEach(const Registration* pairs, size_t count, wchar_t* name);
     bool IsRegistered(ForegroundCallback callback, uintptr_t context);
+    void AddRegistration(ForegroundCallback callback, uintptr_t context);
+    unsigned AdoptCurrentName(CBstr& name) noexcept;
+    unsigned AdoptLocked(CBstr& name) noexcept;  // under m_lock
+    // Counts a registration's immediate call out when it ends (see m_immediateCalls).
+    struct ImmediateCall {
+        CForegroundMonitor& monitor;
+        ~ImmediateCall();
+    };
+    void KeepCallersName(unsigned generation, CBstr& name) noexcept;
 
     static HRESULT GetForegroundProcessName(BSTR* name);
     static HRESULT GetProcessName(DWORD processId, BSTR* name);
 
-    // m_lock guards the state that the host's thread and the monitor thread
-    // share: m_registrations (the entries, their holds), m_currentName (which
-    // name is current; its text belongs to whoever was handed it),
-    // m_dispatchCallback and m_immediateCalls.  It is held only for short
-    // sections and never while a callback runs, so a callback may re-enter
-    // (UnregisterCallback, GetInstance, RegisterCallback) from either thread
-    // and may wait on the host without deadlock.  Instead of the lock:
-    // - a walk calls the entries it held at its start (WalkHold), skipping
-    //   those removed meanwhile, so removals cannot pull an entry from under it
-    //   and registrations made meanwhile are not called twice;
-    // - every call gets a reference to its name (Name), so a name replaced by
-    //   the other thread stays valid, and writable, until the call returns;
-    // - each call uses the callback read under the lock, never the shared
-    //   m_dispatchCallback, so a walk cannot redirect an immediate call;
-    // - while a RegisterCallback's immediate call runs (m_immediateCalls > 0),
-    //   a check on the monitor thread is put off by a short timer rather than
-    //   read a name that the callback may be writing, or call the new
-    //   registration at the same time on another thread.
-    // The monitor itself is reference-counted (m_references): the thread holds
-    // a reference, so one that outlives Stop's 200 ms finds its events, lock
-    // and emptied state intact and ends by itself.
-    std::mutex m_lock;
+    // m_lock guards what the host's thread and the monitor thread share:
+    // m_registrations, m_currentName, m_nameGeneration and m_immediateCalls.
+    // It is held only for short sections and never while a callback runs, so
+    // a callback may re-enter (UnregisterCallback, GetInstance) from either
+    // thread and may wait on the host without deadlock.  Names are never
+    // shared: each call gets a copy of its own, which becomes the current
+    // name afterwards if nothing newer came meanwhile (a callback may change
+    // the name it is given, and the next comparison sees the change).
+    SrwLock m_lock;
     CallbackList m_registrations;
-    UniqueHandle m_thread;  // host's thread only
-    DWORD m_threadId = 0;   // host's thread only
+    CBstr m_currentName;            // null until a name could be read
+    unsigned m_nameGeneration = 0;  // counts changes of m_currentName
+    unsigned m_immediateCalls = 0;  // RegisterCallback calls running now
+
+    // The host's thread only (Start, Stop).
+    UniqueHandle m_thread;
+    DWORD m_threadId = 0;
+    // Closed with the last reference: a thread that outlived Stop's wait must
+    // still find its stop event signalled.
     UniqueHandle m_readyEvent;
     UniqueHandle m_stopEvent;
-    UniqueThreadTimer m_pendingTimer;  // monitor thread only
-    Name m_currentName;
-    ForegroundCallback m_dispatchCallback = nullptr;
-    unsigned m_immediateCalls = 0;
-    std::atomic<long> m_references{1};
+    // The monitor thread only.
+    UniqueThreadTimer m_pendingTimer;
+
+    // The singleton holds one reference, a running thread another.
+    volatile LONG m_references = 1;
+    // Links the monitors whose threads run, so that code on such a thread
+    // finds its own monitor (both guarded by the singleton's lock).
+    CForegroundMonitor* m_nextRunning = nullptr;
+    DWORD m_runningThreadId = 0;
 };

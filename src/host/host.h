@@ -7,12 +7,17 @@
 // called on the plug-in's foreground-monitor thread, which is where a flip is
 // completed when another application comes to the front.
 //
-// The operations are called by their position in each virtual table, so host
-// and plug-in must be built with the same C++ ABI (this build: GCC's, as
-// mingw-w64 produces it).
+// ABI.  The operations are called by their position in each virtual table and
+// the record's layout is fixed below, both as the MSVC C++ ABI lays them out
+// (a host built with Microsoft's compiler in release mode, or with clang for
+// x86_64-pc-windows-msvc).  The plug-in finds a device's IPointingDevice with
+// dynamic_cast, so a host keeps run-time type information on (/GR, the
+// default).  An exception a host object throws passes through the plug-in's
+// frames back to the host's caller of Execute.
 #pragma once
 
-#include <cstdint>
+#include <stddef.h>
+#include <stdint.h>
 
 #include "strings/res_string.h"
 
@@ -33,8 +38,10 @@ public:
 // The host's translation service.
 class ITranslator {
 public:
-    // Writes the translation of `key` into `text`.  The key is the callee's own
-    // copy.  The result is not used by the plug-in.
+    // Writes the translation of `key` into `text`.  The key is passed by
+    // value: under the MSVC ABI the callee (the host) destroys its copy, so
+    // the host frees a string the plug-in built, and the plug-in frees the
+    // text that the host grew.  The result is not used by the plug-in.
     virtual bool Translate(CResString key, CResString& text) = 0;
 
 protected:
@@ -59,3 +66,9 @@ struct MacroContext {
     uint64_t DeviceId = 0;                // opaque; handed back to GetDevice
     CResString HostFolder;                // the host's folder, with a trailing backslash
 };
+
+static_assert(offsetof(MacroContext, Device) == 0);
+static_assert(offsetof(MacroContext, Application) == 8);
+static_assert(offsetof(MacroContext, DeviceId) == 16);
+static_assert(offsetof(MacroContext, HostFolder) == 24);
+static_assert(sizeof(MacroContext) == 64);

@@ -8,16 +8,24 @@
 // any handler while Execute of any handler runs.
 //
 // The host calls these operations by their position in the virtual tables, so
-// neither their order nor the classes' bases may change, and host and plug-in
-// must share a C++ ABI (this build: GCC's).  Under that ABI a virtual
-// destructor takes two table slots where it is declared; CHandler declares its
-// destructor after Unlock so that QueryExtraOption, Lock and Unlock follow the
-// seven operations of IHandler directly.
+// neither their order nor the classes' bases may change.  The tables are those
+// of the MSVC C++ ABI (Microsoft's compiler, clang-cl, or clang for
+// x86_64-pc-windows-msvc), which is what hosts of this kind are built with:
+// - IHandler, whose base is virtual, has a table of its own at offset 0 of the
+//   handler: QueryOption, Execute, GetKind, SetHost, GetHostValue, Reset,
+//   QueryHost; CHandler appends QueryExtraOption, Lock, Unlock to it.
+// - The virtual base IMacro/IInterface keeps its own table, [Destroy]; reach
+//   it by an ordinary conversion (static_cast<IInterface*>(handler)), which
+//   follows the virtual-base pointer.
+// - CMacro's virtual destructor lives in CMacro's own table.
+// A host built with GCC's C++ ABI (mingw-w64) lays these tables out otherwise
+// and cannot drive the plug-in.  A host must never delete a handler: only
+// Destroy frees it, with the plug-in's own allocator.
 #pragma once
 
 #include <windows.h>
 
-#include <cstdint>
+#include <stdint.h>
 
 struct MacroContext;
 

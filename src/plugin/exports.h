@@ -1,8 +1,10 @@
-// The plug-in's four exported entry points, found by the host by name.
-// Booleans are one byte wide.
+// The plug-in's four exported entry points, found by the host by name with
+// GetProcAddress.  They are plain C functions: booleans are one byte wide, the
+// handler is an IHandler pointer whose tables follow the MSVC C++ ABI
+// (macro/macro.h).
 #pragma once
 
-#include <cstdint>
+#include <stdint.h>
 
 class IHandler;
 

@@ -1,8 +1,6 @@
 #include "plugin/macro_table.h"
 
-#include <locale>
-#include <new>
-
+#include "common/new.h"
 #include "flip/tarvel_handler.h"
 #include "strings/res_string.h"
 
@@ -20,16 +18,23 @@ const MacroTableEntry MacroTable[] = {
     {nullptr, nullptr},
 };
 
+namespace {
+
+// As the classic locale folds: A to Z only.
+int32_t LowerUnit(wchar_t unit)
+{
+    return unit >= L'A' && unit <= L'Z' ? unit - L'A' + L'a' : static_cast<uint16_t>(unit);
+}
+
+}  // namespace
+
 int32_t CompareNoCase(const wchar_t* a, const wchar_t* b)
 {
-    // A fresh copy per comparison: the host may change the global locale.
-    const std::locale locale;
-    const auto& facet = std::use_facet<std::ctype<wchar_t>>(locale);
     int32_t lowerA = 0;
     int32_t lowerB = 0;
     do {
-        lowerA = static_cast<uint16_t>(facet.tolower(*a++));
-        lowerB = static_cast<uint16_t>(facet.tolower(*b++));
+        lowerA = LowerUnit(*a++);
+        lowerB = LowerUnit(*b++);
     } while (lowerA != 0 && lowerA == lowerB);
     return lowerA - lowerB;
 }

@@ -2,7 +2,7 @@
 // without regard to case.
 #pragma once
 
-#include <cstdint>
+#include <stdint.h>
 
 class IHandler;
 
@@ -21,6 +21,6 @@ extern const MacroTableEntry MacroTable[];
 // executable; null matches nothing.
 const MacroTableEntry* FindMacro(const wchar_t* name);
 
-// Compares a and b code unit by code unit after lowering each with the wide
-// ctype facet of a fresh copy of the global locale; 0 when equal.
+// Compares a and b code unit by code unit after lowering A to Z to a to z, as
+// the classic locale does; 0 when equal.
 int32_t CompareNoCase(const wchar_t* a, const wchar_t* b);
