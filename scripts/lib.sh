@@ -1,7 +1,8 @@
 # Shared set-up for the build, test, demo and benchmark scripts.  Sourced, not run.
 #
-# Everything a fresh Debian 12 machine lacks is installed with apt-get; the
-# build goes to $BUILD_DIR; Wine runs in a prefix of its own under the build
+# Everything a fresh Debian 12 machine lacks is installed with apt-get (clang,
+# lld and llvm 19 with Wine's headers for the MSVC-ABI half, mingw-w64 for the
+# rest); the build goes to $BUILD_DIR; Wine runs in a prefix of its own under the build
 # folder, on a private Xvfb display, with one persistent wineserver.  Both are
 # stopped on every exit path by the trap that start_wine_session sets.
 
@@ -21,6 +22,10 @@ ensure_packages() {
     [ -x "$WINE_LOADER" ] || missing+=(wine64)
     command -v Xvfb >/dev/null || missing+=(xvfb xauth)
     [ -f /usr/src/googletest/CMakeLists.txt ] || missing+=(googletest)
+    command -v clang++-19 >/dev/null || missing+=(clang-19)
+    command -v lld-link-19 >/dev/null || missing+=(lld-19)
+    command -v llvm-rc-19 >/dev/null || missing+=(llvm-19)
+    [ -f /usr/include/wine/wine/windows/windows.h ] || missing+=(libwine-dev)
     command -v zip >/dev/null || missing+=(zip)
     if [ ${#missing[@]} -gt 0 ]; then
         log "installing: ${missing[*]}"
@@ -32,7 +37,7 @@ ensure_packages() {
 
 configure_and_build() {
     cmake -S "$ROOT_DIR" -B "$BUILD_DIR" \
-        -DCMAKE_TOOLCHAIN_FILE="$ROOT_DIR/cmake/mingw-w64-x86_64.cmake" "$@" >/dev/null
+        -DCMAKE_TOOLCHAIN_FILE="$ROOT_DIR/cmake/clang-msvc.cmake" "$@" >/dev/null
     cmake --build "$BUILD_DIR" -j "$(nproc)"
 }
 

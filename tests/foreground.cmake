@@ -10,17 +10,19 @@ tarvel_test(foreground_support_test
   DEPENDS foreground_window
   SERIAL)
 
+# The monitor itself is reached through tarvel_probe.dll (foreground_probe.h).
+set(TARVEL_PROBE ${TARVEL_BIN_DIR}/tarvel_probe.dll)
+
 tarvel_test(foreground_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/foreground_test.cpp ${CMAKE_CURRENT_LIST_DIR}/foreground_recorder.cpp
-  LIBS tarvel_core
+  LIBS ${TARVEL_PROBE}
   DEPENDS foreground_window
   PROPERTIES TIMEOUT 60
   SERIAL)
 
-# A program of its own: it never reuses freed memory (see the file).
 tarvel_test(foreground_lifetime_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/foreground_lifetime_test.cpp ${CMAKE_CURRENT_LIST_DIR}/foreground_recorder.cpp
-  LIBS tarvel_core
+  LIBS ${TARVEL_PROBE}
   DEPENDS foreground_window
   PROPERTIES TIMEOUT 60
   SERIAL)

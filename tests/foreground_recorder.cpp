@@ -3,7 +3,7 @@
 #include <cwctype>
 #include <mutex>
 
-#include "foreground/foreground_monitor.h"
+#include "foreground_probe.h"
 #include "support/foreground_switcher.h"
 
 namespace {

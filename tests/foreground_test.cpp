@@ -10,7 +10,7 @@
 #include <set>
 #include <thread>
 
-#include "foreground/foreground_monitor.h"
+#include "foreground_probe.h"
 #include "foreground_recorder.h"
 #include "support/foreground_switcher.h"
 #include "support/import_patch.h"
@@ -359,7 +359,7 @@ HWINEVENTHOOK WINAPI NoWinEventHook(DWORD, DWORD, HMODULE, WINEVENTPROC, DWORD, 
 template <typename Function>
 ImportPatch PatchOwnImport(const char* dll, const char* name, Function replacement)
 {
-    return ImportPatch(GetModuleHandleW(nullptr), dll, name, reinterpret_cast<void*>(replacement));
+    return ImportPatch(CForegroundMonitor::Module(), dll, name, reinterpret_cast<void*>(replacement));
 }
 
 TEST_F(Monitor, OutOfMemoryInACheck_DropsTheCheck_TheNameStays_AndTheMonitorGoesOn)

@@ -4,7 +4,7 @@
 
 #include <atomic>
 
-#include "foreground/foreground_monitor.h"
+#include "foreground_probe.h"
 #include "soak_figures.h"
 #include "support/foreground_switcher.h"
 
