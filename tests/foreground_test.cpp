@@ -423,6 +423,44 @@ TEST_F(Monitor, ForegroundThatCannotBeOpened_NoImmediateCall_NoReport_TheRegistr
     EXPECT_EQ(ForegroundRecorder::NamesFor(kFirst), (Names{L"sentinel.exe"}));
 }
 
+TEST_F(Monitor, StartedWithNothingNameableInFront_ReportsTheFirstApplicationThatComesToTheFront)
+{
+    {
+        ImportPatch refused = PatchOwnImport("kernel32.dll", "OpenProcess", &OpenNoProcess);
+        ASSERT_TRUE(refused.Applied());
+        TheMonitor().RegisterCallback(RecordForeground, kFirst);  // its thread cannot name base.exe
+    }
+    ASSERT_TRUE(switcher.SwitchTo(L"first.exe"));
+    ASSERT_TRUE(ForegroundRecorder::WaitForReports(1));
+    EXPECT_EQ(ForegroundRecorder::NamesFor(kFirst), (Names{L"first.exe"}));
+}
+
+// Two host threads ending handlers at the same moment both destroy the
+// monitor: it must be stopped and freed once.  The C runtime's heap, where
+// the monitor lives, is validated afterwards.
+TEST_F(Monitor, DestroyedFromTwoThreadsAtOnce_IsFreedOnce)
+{
+    for (int round = 0; round < 100; ++round) {
+        TheMonitor();
+        std::atomic<int> arrived{0};
+        auto destroy = [&arrived] {
+            ++arrived;
+            while (arrived.load() < 2) {
+            }
+            CForegroundMonitor::DestroyInstance();
+        };
+        std::thread first(destroy);
+        std::thread second(destroy);
+        first.join();
+        second.join();
+    }
+    using GetHeapHandle = intptr_t(__cdecl*)();
+    const auto heapOf = reinterpret_cast<GetHeapHandle>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ucrtbase.dll"), "_get_heap_handle")));
+    ASSERT_NE(heapOf, nullptr);
+    EXPECT_TRUE(HeapValidate(reinterpret_cast<HANDLE>(heapOf()), 0, nullptr));
+}
+
 TEST_F(Monitor, ThreadThatNeverCameUp_RegistrationsAreStillCalledAtOnce_NothingIsReported)
 {
     {

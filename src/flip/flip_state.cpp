@@ -207,6 +207,11 @@ bool FlipActive()
     return Phase() != FlipIdle;
 }
 
+bool FlipShown()
+{
+    return Phase() == FlipShowing;
+}
+
 void RememberApplication(IApplication* application)
 {
     InterlockedExchangePointer(reinterpret_cast<void* volatile*>(&g_flipState.Application), application);

@@ -42,6 +42,8 @@ struct FlipState {
 extern FlipState g_flipState;
 
 bool FlipActive();
+// A flip is shown: its first call has come (or was found not to come).
+bool FlipShown();
 // Lowers the device setting, registers OnForegroundChanged with the monitor
 // and holds the Windows key down while tapping Tab.  Whatever throws on the
 // way (the host's device, memory) leaves no flip behind and is rethrown.

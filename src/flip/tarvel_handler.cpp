@@ -52,7 +52,8 @@ void CTarvelHandler::Destroy()
     HandlerEnd end(this);
     // Hosts destroy handlers when a button is rebound and when they exit: a
     // flip left showing would keep the Windows key down until some later
-    // press, which may never come.  It ends here as a second press ends it.
-    if (FlipActive())
+    // press, which may never come.  It ends here as a second press ends it
+    // (one that the monitor thread is completing already needs nothing).
+    if (FlipShown())
         EndFlipFromHost();
 }
