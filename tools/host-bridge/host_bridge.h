@@ -98,6 +98,12 @@ TB_API TbContext* TbCreateContext(TbDevice* device, TbApplication* application, 
 TB_API void TbDestroyContext(TbContext* context);
 /* The MacroContext itself, for a caller that hands it on unchanged. */
 TB_API void* TbContextRecord(TbContext* context);
+/* Change one field of the record between runs (null: the field becomes null
+ * or, for the folder, empty). */
+TB_API void TbContextSetDevice(TbContext* context, TbDevice* device);
+TB_API void TbContextSetApplication(TbContext* context, TbApplication* application);
+TB_API void TbContextSetDeviceId(TbContext* context, uint64_t deviceId);
+TB_API void TbContextSetHostFolder(TbContext* context, const wchar_t* hostFolder);
 
 /* ---- a handler's operations, through the declared classes ---- */
 
