@@ -49,8 +49,9 @@ tarvel_test(flip_stress_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/flip_stress_test.
   PROPERTIES FIXTURES_REQUIRED flip_dwmapi
   SERIAL)
 
-# The completion's exactly-once claim, driven from two threads at once.
+# The completion's exactly-once claim, driven from two threads at once through
+# the probe (the flip from the plug-in's sources).
 tarvel_test(flip_race_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/flip_race_test.cpp
-  LIBS tarvel_core psapi
+  LIBS ${TARVEL_BIN_DIR}/tarvel_probe.dll psapi
   DEPENDS foreground_window
   SERIAL)

@@ -47,20 +47,20 @@ protected:
     AppSwitcherFolder host;
     FakeTranslator translator{L"Quick switch"};
     FakeApplication application{&translator};
-    MacroContext context;
+    HostContext context;
 
     void SetUp() override
     {
         ASSERT_TRUE(plugin.Loaded()) << "tarvel.dll not loaded, error " << GetLastError();
         ASSERT_TRUE(host.InstallIn(host.ProgramFolder()));
-        context.Application = &application;
-        context.HostFolder = host.HostFolder().c_str();
+        context.SetApplication(&application);
+        context.SetHostFolder(host.HostFolder());
     }
 
     int32_t Press()
     {
         HandlerOwner handler(plugin.CreateTarvel());
-        return handler->Execute(&context);
+        return handler.Execute(context);
     }
 };
 
@@ -93,7 +93,7 @@ TEST(ExecuteRecord, NullRecord_ReturnsZeroAndDoesNothing)
     HandlerOwner handler(plugin.CreateTarvel());
     for (const wchar_t* composition : {L"on", L"off"}) {
         SetEnvironmentVariableW(L"TARVEL_TEST_COMPOSITION", composition);
-        EXPECT_EQ(handler->Execute(nullptr), 0);
+        EXPECT_EQ(handler.Execute(nullptr), 0);
     }
 }
 

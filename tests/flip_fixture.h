@@ -49,7 +49,7 @@ protected:
     FakeTranslator translator{L"Quick switch"};
     FakeApplication application{&translator};
     AppSwitcherFolder host;
-    MacroContext context;
+    HostContext context;
     ForegroundSwitcher desktop;
     KeyRecorder keys;
     std::unique_ptr<StdoutCapture> output;
@@ -63,10 +63,10 @@ protected:
         ASSERT_TRUE(keys.Installed());
         ASSERT_TRUE(host.InstallIn(host.ProgramFolder()));
         application.AddDevice(kDeviceId, &device);
-        context.Device = &device;
-        context.Application = &application;
-        context.DeviceId = kDeviceId;
-        context.HostFolder = host.HostFolder().c_str();
+        context.SetDevice(&device);
+        context.SetApplication(&application);
+        context.SetDeviceId(kDeviceId);
+        context.SetHostFolder(host.HostFolder());
         // The monitor needs a foreground application to name at registration.
         ASSERT_TRUE(desktop.SwitchTo(L"start.exe"));
         output = std::make_unique<StdoutCapture>();
@@ -85,7 +85,9 @@ protected:
         output.reset();
     }
 
-    int32_t Press() { return (*handler)->Execute(&context); }
+    int32_t Press() { return handler->Execute(context); }
+    // A press whose exception, if any, the test examines.
+    int32_t Press(TbThrow& thrown) { return bridge::Execute(handler->get(), &context, thrown); }
 
     bool Held() const { return keys.Count(VK_LWIN, true) > keys.Count(VK_LWIN, false); }
     size_t WindowsUps() const { return keys.Count(VK_LWIN, false); }

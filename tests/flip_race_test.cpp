@@ -1,5 +1,5 @@
-// The flip's completion, linked in directly, with the two ways of ending a
-// flip started at the same instant on two threads: a second button press on
+// The flip's completion, reached through tarvel_probe.dll, with the two ways
+// of ending a flip started at the same instant on two threads: a second button press on
 // the host's thread and a report on the monitor's.  One of them must end the
 // flip and the other find nothing to do, round after round.
 #include <gtest/gtest.h>
@@ -10,9 +10,7 @@
 #include <atomic>
 #include <thread>
 
-#include "flip/flip_state.h"
-#include "foreground/foreground_monitor.h"
-#include "host/host.h"
+#include "foreground_probe.h"
 #include "support/fake_host.h"
 #include "support/foreground_switcher.h"
 #include "support/key_recorder.h"
@@ -23,6 +21,9 @@ namespace {
 using namespace std::chrono_literals;
 
 constexpr uint64_t kDeviceId = 42;
+constexpr int32_t kIdle = 0;
+constexpr int32_t kStarting = 1;
+constexpr int32_t kShowing = 2;
 
 // Runs both ends of the flip at once and waits for both.
 void EndFromBothThreadsAtOnce()
@@ -35,12 +36,12 @@ void EndFromBothThreadsAtOnce()
     };
     std::thread host([&] {
         together();
-        EndFlipFromHost();
+        PrEndFlipFromHost();
     });
     std::thread monitor([&] {
         wchar_t name[] = L"Notepad.exe";
         together();
-        OnForegroundChanged(name, kDeviceId);
+        PrOnForegroundChanged(name, kDeviceId);
     });
     host.join();
     monitor.join();
@@ -56,24 +57,23 @@ TEST(FlipRace, SecondPressAndReportAtOnce_EndTheFlipExactlyOnce)
     FakePointingDevice device(5);
     FakeApplication application;
     application.AddDevice(kDeviceId, &device);
-    MacroContext context;
-    context.Device = &device;
-    context.Application = &application;
-    context.DeviceId = kDeviceId;
-    g_flipState.Application.store(&application);
+    HostContext context;
+    context.SetDevice(&device);
+    context.SetApplication(&application);
+    context.SetDeviceId(kDeviceId);
     StdoutCapture output;
 
     for (int round = 0; round < kRounds; ++round) {
-        StartFlip(context);
-        ASSERT_TRUE(g_flipState.FirstCallSeen()) << "the registration's call did not come";
-        // Every other round as if that call had never come: then one of the
+        ASSERT_EQ(PrStartFlip(TbContextRecord(context.Bridge())), 0);
+        ASSERT_EQ(PrFlipPhase(), kShowing) << "the registration's call did not come";
+        // Every other round as if that call had not come yet: then one of the
         // two is swallowed and the other ends the flip.
         if (round % 2 == 1)
-            g_flipState.Phase.store(FlipPhase::Starting);
+            PrSetFlipPhase(kStarting);
 
         EndFromBothThreadsAtOnce();
 
-        ASSERT_FALSE(g_flipState.Active()) << "round " << round;
+        ASSERT_EQ(PrFlipPhase(), kIdle) << "round " << round;
         ASSERT_EQ(keys.Count(VK_LWIN, false), static_cast<size_t>(round + 1)) << "round " << round;
     }
     CForegroundMonitor::DestroyInstance();

@@ -5,10 +5,15 @@
 
 #include <windows.h>
 
+#include <shellapi.h>
+
 #include <chrono>
+#include <memory>
+#include <string>
 
 #include "support/app_switcher_folder.h"
 #include "support/fake_host.h"
+#include "support/import_patch.h"
 #include "support/plugin_loader.h"
 
 namespace {
@@ -37,28 +42,45 @@ protected:
     }
 
     // Runs one button press with this record; returns Execute's result.
-    int32_t Press(MacroContext& context)
+    int32_t Press(HostContext& context)
     {
         HandlerOwner handler(plugin.CreateTarvel());
-        return handler->Execute(&context);
+        return handler.Execute(context);
     }
 
-    MacroContext ContextFor(IApplication* application, const std::wstring& hostFolder)
+    std::unique_ptr<HostContext> ContextFor(HostApplication* application, const std::wstring& hostFolder)
     {
-        MacroContext context;
-        context.Application = application;
-        context.HostFolder = hostFolder.c_str();
+        auto context = std::make_unique<HostContext>();
+        context->SetApplication(application);
+        context->SetHostFolder(hostFolder);
         return context;
     }
 };
+
+// What the plug-in asked the shell to start, in place of starting it.
+struct ShellRequest {
+    int calls = 0;
+    std::wstring file;
+    std::wstring parameters;
+};
+ShellRequest g_shellRequest;
+
+BOOL WINAPI RecordShellExecute(SHELLEXECUTEINFOW* info)
+{
+    ++g_shellRequest.calls;
+    g_shellRequest.file = info->lpFile != nullptr ? info->lpFile : L"(null)";
+    g_shellRequest.parameters = info->lpParameters != nullptr ? info->lpParameters : L"(null)";
+    info->hProcess = nullptr;
+    return TRUE;
+}
 
 TEST_F(Launch, TwoWordPrompt_StartsTheHostSwitcherWithThePromptInQuotes)
 {
     FakeTranslator translator(L"Quick switch");
     FakeApplication application(&translator);
-    MacroContext context = ContextFor(&application, host.HostFolder());
+    auto context = ContextFor(&application, host.HostFolder());
 
-    EXPECT_EQ(Press(context), 1);
+    EXPECT_EQ(Press(*context), 1);
 
     const auto launch = host.WaitForLaunch(host.ProgramFolder(), kLaunchLimit);
     ASSERT_TRUE(launch.has_value()) << "the app switcher was not started";
@@ -76,14 +98,14 @@ TEST_F(Launch, NoPrompt_PassesTwoDoubleQuotes)
     FakeTranslator emptyTranslator(L"");
     FakeApplication withEmptyTranslation(&emptyTranslator);
     FakeApplication withoutTranslator(nullptr);
-    for (IApplication* application : {static_cast<IApplication*>(&withEmptyTranslation),
-                                      static_cast<IApplication*>(&withoutTranslator),
-                                      static_cast<IApplication*>(nullptr)}) {
+    for (HostApplication* application : {static_cast<HostApplication*>(&withEmptyTranslation),
+                                         static_cast<HostApplication*>(&withoutTranslator),
+                                         static_cast<HostApplication*>(nullptr)}) {
         AppSwitcherFolder folder;
         ASSERT_TRUE(folder.InstallIn(folder.ProgramFolder()));
-        MacroContext context = ContextFor(application, folder.HostFolder());
+        auto context = ContextFor(application, folder.HostFolder());
 
-        EXPECT_EQ(Press(context), 1);
+        EXPECT_EQ(Press(*context), 1);
 
         const auto launch = folder.WaitForLaunch(folder.ProgramFolder(), kLaunchLimit);
         ASSERT_TRUE(launch.has_value()) << "the app switcher was not started";
@@ -99,9 +121,9 @@ TEST_F(Launch, HostFolderWithoutBackslash_RunsTogetherAndIsNotRepaired)
     FakeApplication application(&translator);
     std::wstring folder = host.HostFolder();
     folder.pop_back();
-    MacroContext context = ContextFor(&application, folder);
+    auto context = ContextFor(&application, folder);
 
-    EXPECT_EQ(Press(context), 1);
+    EXPECT_EQ(Press(*context), 1);
 
     const auto launch = host.WaitForLaunch(host.RunTogetherFolder(), kLaunchLimit);
     ASSERT_TRUE(launch.has_value()) << "the run-together path was not started";
@@ -114,10 +136,35 @@ TEST_F(Launch, NoSwitcherProgram_StillReturnsOne)
     AppSwitcherFolder empty;  // no program installed
     FakeTranslator translator(L"Quick switch");
     FakeApplication application(&translator);
-    MacroContext context = ContextFor(&application, empty.HostFolder());
+    auto context = ContextFor(&application, empty.HostFolder());
 
-    EXPECT_EQ(Press(context), 1);
+    EXPECT_EQ(Press(*context), 1);
     EXPECT_EQ(translator.Keys().size(), 1u);
+}
+
+TEST_F(Launch, LongFolderAndPrompt_ReachTheShellWhole)
+{
+    // Both strings are in heap blocks of MSVC's big-allocation kind, one
+    // built by the host and read by the plug-in, one grown by the host inside
+    // the plug-in's string.  The shell call is recorded, not made: Wine's
+    // shell gives up on paths this long.
+    const std::wstring folder = L"C:\\" + std::wstring(2996, L'f') + L"\\";
+    const std::wstring prompt = L"Quick " + std::wstring(2994, L'p');
+    ASSERT_EQ(folder.size(), 3000u);
+    ASSERT_EQ(prompt.size(), 3000u);
+    FakeTranslator translator(prompt);
+    FakeApplication application(&translator);
+    auto context = ContextFor(&application, folder);
+    ImportPatch shell(plugin.Module(), "shell32.dll", "ShellExecuteExW",
+                      reinterpret_cast<void*>(&RecordShellExecute));
+    ASSERT_TRUE(shell.Applied());
+    g_shellRequest = {};
+
+    EXPECT_EQ(Press(*context), 1);
+
+    ASSERT_EQ(g_shellRequest.calls, 1);
+    EXPECT_EQ(g_shellRequest.file, folder + L"Pluggins\\ZeltoAppSwitcher.exe");
+    EXPECT_EQ(g_shellRequest.parameters, L"\"" + prompt + L"\"");
 }
 
 }  // namespace

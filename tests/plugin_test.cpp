@@ -34,7 +34,7 @@ protected:
     // Creates and at once destroys a handler; true when one was created.
     bool Creates(const wchar_t* name)
     {
-        IHandler* handler = plugin.CreateMacro(name);
+        void* handler = plugin.CreateMacro(name);
         HandlerOwner owner(handler);
         return handler != nullptr;
     }
@@ -53,7 +53,7 @@ TEST_F(EntryPoints, Booleans_AreOneByteZeroOrOne)
 {
     // The host reads one byte; the plug-in must put exactly 0 or 1 in AL.
     using RawSupported = uint8_t (*)(const wchar_t*);
-    auto raw = reinterpret_cast<RawSupported>(plugin.IsMacroSupported);
+    auto raw = reinterpret_cast<RawSupported>(reinterpret_cast<void*>(plugin.IsMacroSupported));
     EXPECT_EQ(raw(L"Tarvel"), 1);
     EXPECT_EQ(raw(L"Nope"), 0);
 }
@@ -106,7 +106,6 @@ TEST_F(EntryPoints, CreateMacro_EachCallGivesANewHandler)
     ASSERT_NE(first.get(), nullptr);
     ASSERT_NE(second.get(), nullptr);
     EXPECT_NE(first.get(), second.get());
-    EXPECT_NE(dynamic_cast<CTarvelHandler*>(first.handler()), nullptr);
 }
 
 TEST_F(EntryPoints, ConcurrentLookups_AllAnswerTheSame)

@@ -6,6 +6,6 @@ tarvel_test(soak_flip_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/soak_flip_test.cpp
   PROPERTIES FIXTURES_REQUIRED flip_dwmapi
   SERIAL)
 tarvel_test(soak_monitor_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/soak_monitor_test.cpp
-  LIBS tarvel_core psapi
+  LIBS ${TARVEL_BIN_DIR}/tarvel_probe.dll psapi
   DEPENDS foreground_window
   SERIAL)

@@ -6,7 +6,6 @@
 
 #include <atomic>
 
-#include "host/host.h"
 #include "soak_figures.h"
 #include "support/fake_host.h"
 #include "support/foreground_switcher.h"
@@ -16,40 +15,53 @@ namespace {
 
 constexpr uint64_t kMouseId = 3;
 
-// The least a host must offer for a flip, counting what the plug-in asks.
-class CountingMouse : public IPointingDevice {
+// The least a host must offer for a flip, counting what the plug-in asks and
+// recording nothing that grows.
+class CountingMouse : public HostDevice {
 public:
-    int GetSetting() override { return m_setting.load(); }
-    void SetSetting(int value) override
+    CountingMouse()
     {
-        m_setting = value;
-        ++m_sets;
+        const TbPointingCallbacks callbacks{this, &Get, &Set};
+        Attach(TbCreatePointingDevice(&callbacks, TbPointingFirst));
     }
     int Setting() const { return m_setting.load(); }
     int Sets() const { return m_sets.load(); }
 
 private:
+    static int32_t Get(void* self, int32_t* setting)
+    {
+        *setting = static_cast<CountingMouse*>(self)->m_setting.load();
+        return 0;
+    }
+    static int32_t Set(void* self, int32_t setting)
+    {
+        auto* mouse = static_cast<CountingMouse*>(self);
+        mouse->m_setting = setting;
+        ++mouse->m_sets;
+        return 0;
+    }
+
     std::atomic<int> m_setting{5};
     std::atomic<int> m_sets{0};
 };
 
 
 // One whole flip; false (with a failure recorded) when a press misbehaved.
-bool FlipOnce(PluginLoader& plugin, MacroContext& context)
+bool FlipOnce(PluginLoader& plugin, HostContext& context)
 {
     HandlerOwner handler(plugin.CreateMacro(L"Tarvel"));
     if (handler.get() == nullptr) {
         ADD_FAILURE() << "no handler";
         return false;
     }
-    const int32_t started = handler->Execute(&context);
-    const int32_t ended = handler->Execute(&context);
+    const int32_t started = handler.Execute(context);
+    const int32_t ended = handler.Execute(context);
     EXPECT_EQ(started, 1);
     EXPECT_EQ(ended, 0);
     return started == 1 && ended == 0;
 }
 
-bool Flip(PluginLoader& plugin, MacroContext& context, int times)
+bool Flip(PluginLoader& plugin, HostContext& context, int times)
 {
     for (int i = 0; i < times; ++i) {
         if (!FlipOnce(plugin, context))
@@ -69,12 +81,12 @@ TEST(Soak, ThousandFlipsWithHandlersMadeAndDestroyed_NoHandleOrMemoryGrowth)
     PluginLoader plugin;
     ASSERT_TRUE(plugin.Loaded());
     CountingMouse mouse;
-    OneDeviceApplication host(kMouseId, &mouse);
-    MacroContext context;
-    context.Device = &mouse;
-    context.Application = &host;
-    context.DeviceId = kMouseId;
-    context.HostFolder = L"C:\\Host\\";
+    OneDeviceApplication host(kMouseId, mouse.Bridge());
+    HostContext context;
+    context.SetDevice(&mouse);
+    context.SetApplication(&host);
+    context.SetDeviceId(kMouseId);
+    context.SetHostFolder(L"C:\\Host\\");
     // Warm-up: the first monitor thread, the runtime's output buffer, the heap.
     ASSERT_TRUE(Flip(plugin, context, 20));
 

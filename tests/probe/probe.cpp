@@ -1,7 +1,9 @@
 #define TARVEL_PROBE_BUILDING
 #include "probe.h"
 
+#include "flip/flip_state.h"
 #include "foreground/foreground_monitor.h"
+#include "host/host.h"
 
 namespace {
 
@@ -43,6 +45,35 @@ int32_t PrRegisterCallback(void* monitor, PrForegroundCallback callback, uintptr
 int32_t PrUnregisterCallback(void* monitor, PrForegroundCallback callback, uintptr_t context)
 {
     return Guarded([&] { static_cast<CForegroundMonitor*>(monitor)->UnregisterCallback(callback, context); });
+}
+
+int32_t PrStartFlip(void* record)
+{
+    return Guarded([&] {
+        const auto& context = *static_cast<MacroContext*>(record);
+        RememberApplication(context.Application);
+        StartFlip(context);
+    });
+}
+
+int32_t PrEndFlipFromHost(void)
+{
+    return Guarded([] { EndFlipFromHost(); });
+}
+
+int32_t PrOnForegroundChanged(wchar_t* name, uintptr_t context)
+{
+    return Guarded([&] { OnForegroundChanged(name, context); });
+}
+
+int32_t PrFlipPhase(void)
+{
+    return InterlockedCompareExchange(&g_flipState.Phase, 0, 0);
+}
+
+void PrSetFlipPhase(int32_t phase)
+{
+    InterlockedExchange(&g_flipState.Phase, phase);
 }
 
 BOOL WINAPI DllMain(HINSTANCE, DWORD, LPVOID)
