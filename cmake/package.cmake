@@ -1,6 +1,7 @@
 # The release package.  `cmake --install <build> --prefix <folder>` lays out:
 #   <folder>/tarvel.dll                 the plug-in
 #   <folder>/tarvel-host.exe            the sample host (runs tarvel.dll beside it)
+#   <folder>/tarvel-bridge.dll          what the sample host drives the plug-in through
 #   <folder>/tarvel-demo-*.exe          the applications its --demo brings to the front
 #   <folder>/Pluggins/ZeltoAppSwitcher.exe   the sample host's stand-in app switcher
 #   <folder>/sdk/include/...            the SDK headers a host builds against
@@ -8,15 +9,42 @@
 # <version> being the project version, which is also the one written into
 # tarvel.dll's version record (src/plugin/tarvel.rc.in).
 
-install(TARGETS tarvel RUNTIME DESTINATION . COMPONENT runtime)
-install(TARGETS tarvel-host tarvel-demo-editor tarvel-demo-viewer RUNTIME DESTINATION . COMPONENT runtime)
-install(TARGETS tarvel_demo_switcher RUNTIME DESTINATION Pluggins COMPONENT runtime)
+# Stripping must understand PE images.  lld-link leaves no symbols in the
+# modules of this half (the debugging information is in the PDB beside them),
+# so llvm-strip leaves them as they are; the mingw-w64 half's programs carry
+# DWARF sections, which their own toolchain's strip removes (below).
+find_program(TARVEL_PE_STRIP NAMES llvm-strip-19 llvm-strip REQUIRED)
+set(CMAKE_STRIP ${TARVEL_PE_STRIP})
+find_program(TARVEL_MINGW_STRIP NAMES x86_64-w64-mingw32-strip REQUIRED)
+
+install(TARGETS tarvel tarvel-bridge RUNTIME DESTINATION . COMPONENT runtime)
+
+# The mingw-w64 half's programs, which that half has built into bin/ by the
+# time anything is installed (the external project is part of `all`).
+set(TARVEL_PACKAGED_PROGRAMS tarvel-host.exe tarvel-demo-editor.exe tarvel-demo-viewer.exe)
+foreach(program ${TARVEL_PACKAGED_PROGRAMS})
+  install(PROGRAMS ${CMAKE_BINARY_DIR}/bin/${program} DESTINATION . COMPONENT runtime)
+endforeach()
+install(PROGRAMS ${CMAKE_BINARY_DIR}/bin/Pluggins/ZeltoAppSwitcher.exe DESTINATION Pluggins COMPONENT runtime)
+list(APPEND TARVEL_PACKAGED_PROGRAMS Pluggins/ZeltoAppSwitcher.exe)
+# install(PROGRAMS) never strips, so do what install(TARGETS) would.
+install(CODE "
+  if(CMAKE_INSTALL_DO_STRIP)
+    foreach(program ${TARVEL_PACKAGED_PROGRAMS})
+      execute_process(COMMAND \"${TARVEL_MINGW_STRIP}\" \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/\${program}\"
+                      RESULT_VARIABLE stripped)
+      if(NOT stripped EQUAL 0)
+        message(FATAL_ERROR \"cannot strip \${program}\")
+      endif()
+    endforeach()
+  endif()" COMPONENT runtime)
 
 install(FILES ${CMAKE_SOURCE_DIR}/README.md DESTINATION . COMPONENT runtime OPTIONAL)
 
-# The SDK: the host declarations, the handler tree, the string type and the
-# entry points' pointer types, in the folders they include each other from.
-foreach(header host/host.h macro/macro.h strings/res_string.h plugin/exports.h)
+# The SDK: the host declarations, the handler tree, the string type with the
+# exception it raises, and the entry points' declarations, in the folders they
+# include each other from.
+foreach(header host/host.h macro/macro.h strings/res_string.h strings/atl_exception.h plugin/exports.h)
   get_filename_component(folder ${header} DIRECTORY)
   install(FILES ${CMAKE_SOURCE_DIR}/src/${header} DESTINATION sdk/include/${folder} COMPONENT sdk)
 endforeach()

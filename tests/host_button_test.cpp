@@ -192,7 +192,9 @@ TEST(HostButtonMode, PluginThatThrowsFromExecute_HostSaysSoAndKeepsRunning)
     for (int i = 0; i < 200 && CountLines(host.Errors()) < 2; ++i)
         Sleep(50);
     EXPECT_EQ(CountLines(host.Errors()), 2) << host.Errors();
-    EXPECT_TRUE(Contains(host.Errors(), "the plug-in's Execute raised an exception; the host goes on")) << host.Errors();
+    EXPECT_TRUE(Contains(host.Errors(), "the plug-in's Execute raised an exception "
+                                        "(ATL::CAtlException 0x8007000E); the host goes on"))
+        << host.Errors();
 
     AskToEnd(host);
     EXPECT_EQ(host.WaitForExit(kGenerous), 0) << host.Output() << host.Errors();
@@ -283,12 +285,14 @@ TEST_F(HostFlipping, HostEndedDuringAFlip_ReleasesTheWindowsKeyAndPutsTheSpeedBa
     ASSERT_TRUE(host.WaitForOutput("Execute returned 1, pointer speed now 2\n", kGenerous)) << host.Output();
     ASSERT_TRUE(keys.WaitFor(VK_LWIN, true, 1, kKeyWait));
 
+    // The plug-in's Destroy ends the flip as a second press would; the host
+    // puts back only what a plug-in that does not would leave behind.  Either
+    // way the key comes up once and the speed is the user's again, exactly.
     AskToEnd(host);
     EXPECT_EQ(host.WaitForExit(kGenerous), 0) << host.Output() << host.Errors();
-    EXPECT_TRUE(Contains(host.Output(), "released the Windows key a flip still held")) << host.Output();
-    EXPECT_TRUE(Contains(host.Output(), "put back the pointer speed a flip had lowered")) << host.Output();
     EXPECT_TRUE(Contains(host.Output(), "plug-in unloaded, pointer speed 13\n")) << "an odd speed comes back exactly";
     EXPECT_TRUE(keys.WaitFor(VK_LWIN, false, 1, kKeyWait)) << "the Windows key is still down";
+    EXPECT_EQ(keys.Count(VK_LWIN, false), 1u) << host.Output();
 }
 
 }  // namespace

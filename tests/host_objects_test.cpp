@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "host_objects.h"
+#include "plugin_library.h"
 
 namespace {
 
@@ -74,26 +75,28 @@ TEST(HostPointingDevice, ValuesOutsideOneToTen_AreClamped)
     EXPECT_EQ(ReadPointerSpeed(), 20);
 }
 
-TEST(HostApplicationObjects, TranslatorAndDevice_AnswerWhatThePluginAsks)
+TEST(HostApplicationObjects, TranslatorDeviceAndFolder_AnswerWhatThePluginAsks)
 {
-    HostApplication application;
-    CResString text = L"stale";
-    ASSERT_NE(application.GetTranslator(), nullptr);
-    EXPECT_TRUE(application.GetTranslator()->Translate(CResString(L"HELP_QUICKSWITCH"), text));
+    HostTranslator translator;
+    std::wstring text = L"stale";
+    EXPECT_TRUE(translator.Translate(L"HELP_QUICKSWITCH", text));
     EXPECT_EQ(text, L"Choose the application to switch to");
-    EXPECT_FALSE(application.GetTranslator()->Translate(CResString(L"NO_SUCH_KEY"), text));
+    EXPECT_FALSE(translator.Translate(L"NO_SUCH_KEY", text));
     EXPECT_EQ(text, L"");
+    EXPECT_EQ(translator.Calls(), 2);
 
-    EXPECT_EQ(application.GetDevice(HostApplication::MouseId), &application.Mouse());
+    HostApplication application;
+    ASSERT_NE(application.Mouse().Device(), nullptr) << "the bridge made no pointing device";
+    EXPECT_EQ(application.GetDevice(HostApplication::MouseId), application.Mouse().Device());
     EXPECT_EQ(application.GetDevice(HostApplication::MouseId + 1), nullptr);
+    EXPECT_TRUE(application.MakeContext());
 
-    const MacroContext context = application.MakeContext();
-    EXPECT_EQ(context.Device, &application.Mouse());
-    EXPECT_EQ(context.Application, &application);
-    EXPECT_EQ(context.DeviceId, HostApplication::MouseId);
-    ASSERT_FALSE(context.HostFolder.empty());
-    EXPECT_EQ(context.HostFolder.back(), L'\\');
-    EXPECT_NE(GetFileAttributesW((context.HostFolder + L"tarvel-host.exe").c_str()), INVALID_FILE_ATTRIBUTES);
+    // The host's folder as the record carries it: this program's, ending in
+    // a backslash, where tarvel-host.exe is built too.
+    const std::wstring folder = ExecutableFolder();
+    ASSERT_FALSE(folder.empty());
+    EXPECT_EQ(folder.back(), L'\\');
+    EXPECT_NE(GetFileAttributesW((folder + L"tarvel-host.exe").c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
 }  // namespace

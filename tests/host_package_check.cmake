@@ -1,37 +1,46 @@
-# Installs the build into a scratch folder as `cmake --install` does for the
-# release package, checks the layout, and compiles a host against the
+# Installs the build into a scratch folder as `cmake --install --strip` does
+# for the release package, checks the layout, and compiles a host against the
 # installed SDK headers alone (nothing else of the source tree on the path).
-# Arguments: BUILD (the build folder), VERSION, CXX (the cross compiler).
-# Run with -P by the test that host.cmake adds; the tests' fragment glob
-# includes it as well, and then it does nothing.
+# Arguments: BUILD (the top-level build folder), VERSION, CXX, TARGET and
+# FLAGS (the compiler, its target and its flags for the MSVC ABI).
+# Run with -P by the test that host_plugins/CMakeLists.txt adds; the mingw
+# tests' fragment glob includes it as well, and then it does nothing.
 if(NOT CMAKE_SCRIPT_MODE_FILE)
   return()
 endif()
 set(prefix "${BUILD}/package-check")
 file(REMOVE_RECURSE "${prefix}")
-execute_process(COMMAND ${CMAKE_COMMAND} --install "${BUILD}" --prefix "${prefix}"
-                RESULT_VARIABLE installed OUTPUT_QUIET)
+execute_process(COMMAND ${CMAKE_COMMAND} --install "${BUILD}" --prefix "${prefix}" --strip
+                RESULT_VARIABLE installed OUTPUT_QUIET ERROR_VARIABLE errors)
 if(NOT installed EQUAL 0)
-  message(FATAL_ERROR "cmake --install failed")
+  message(FATAL_ERROR "cmake --install --strip failed:\n${errors}")
 endif()
 
-foreach(file tarvel.dll tarvel-host.exe tarvel-demo-editor.exe tarvel-demo-viewer.exe
+foreach(file tarvel.dll tarvel-host.exe tarvel-bridge.dll tarvel-demo-editor.exe tarvel-demo-viewer.exe
              Pluggins/ZeltoAppSwitcher.exe sdk/include/host/host.h sdk/include/macro/macro.h
-             sdk/include/strings/res_string.h sdk/include/plugin/exports.h)
+             sdk/include/strings/res_string.h sdk/include/strings/atl_exception.h
+             sdk/include/plugin/exports.h)
   if(NOT EXISTS "${prefix}/${file}")
     message(FATAL_ERROR "missing from the package: ${file}")
   endif()
 endforeach()
+# Stripped: the mingw-w64 programs are built with DWARF sections.
+file(STRINGS "${prefix}/tarvel-host.exe" debugSections REGEX "^\\.debug_(info|line|abbrev)$")
+if(debugSections)
+  message(FATAL_ERROR "tarvel-host.exe in the package still carries debugging sections")
+endif()
 file(GLOB_RECURSE everything RELATIVE "${prefix}" "${prefix}/*")
 foreach(file ${everything})
-  if(file MATCHES "(_test|_bench)\\.exe$|\\.dll\\.a$|null_plugin|dwmapi")
+  if(file MATCHES "(_test|_bench)\\.exe$|\\.(dll\\.a|lib|pdb)$|null_plugin|throwing|probe|dwmapi")
     message(FATAL_ERROR "the package must not carry ${file}")
   endif()
 endforeach()
 
-# A host that uses every SDK header the way tarvel-host does.
+# A host that uses every SDK header the way one built with an MSVC-ABI
+# compiler does.
 set(source "${prefix}/sdk-check.cpp")
 file(WRITE "${source}" [=[
+#include "strings/atl_exception.h"
 #include "host/host.h"
 #include "macro/macro.h"
 #include "plugin/exports.h"
@@ -51,14 +60,21 @@ int Run(HMODULE plugin)
     MacroContext context;
     context.Device = &mouse;
     context.HostFolder = CResString(L"C:\\Host\\");
-    const int32_t result = handler->Execute(&context);
+    int32_t result = 0;
+    try {
+        result = handler->Execute(&context);
+    } catch (const ATL::CAtlException& exception) {
+        result = static_cast<HRESULT>(exception);
+    }
     static_cast<CHandler*>(handler)->Lock();
     static_cast<CHandler*>(handler)->Unlock();
     static_cast<IInterface*>(handler)->Destroy();
     return result;
 }
 ]=])
-execute_process(COMMAND "${CXX}" -std=c++20 -Wall -Wextra -fsyntax-only -I "${prefix}/sdk/include" "${source}"
+separate_arguments(flags UNIX_COMMAND "${FLAGS}")
+execute_process(COMMAND "${CXX}" --target=${TARGET} ${flags} -std=c++20 -Wall -Wextra -fsyntax-only
+                        -I "${prefix}/sdk/include" "${source}"
                 RESULT_VARIABLE compiled ERROR_VARIABLE errors)
 if(NOT compiled EQUAL 0)
   message(FATAL_ERROR "a host does not compile against the installed SDK headers:\n${errors}")

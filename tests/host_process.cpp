@@ -29,16 +29,14 @@ struct ChildPipe {
 
 HostProcess::~HostProcess()
 {
-    if (m_process != nullptr && WaitForSingleObject(m_process, 0) == WAIT_TIMEOUT) {
-        TerminateProcess(m_process, 99);
-        WaitForSingleObject(m_process, 10000);
+    if (m_process && WaitForSingleObject(m_process.get(), 0) == WAIT_TIMEOUT) {
+        TerminateProcess(m_process.get(), 99);
+        WaitForSingleObject(m_process.get(), 10000);
     }
     if (m_outputReader.joinable())
         m_outputReader.join();
     if (m_errorReader.joinable())
         m_errorReader.join();
-    if (m_process != nullptr)
-        CloseHandle(m_process);
 }
 
 bool HostProcess::Start(const std::wstring& arguments, DWORD creationFlags)
@@ -67,7 +65,7 @@ bool HostProcess::Start(const std::wstring& arguments, DWORD creationFlags)
         return false;
     }
     CloseHandle(process.hThread);
-    m_process = process.hProcess;
+    m_process.reset(process.hProcess);
     m_mainThreadId = process.dwThreadId;
     m_processId = process.dwProcessId;
     m_outputReader = std::thread(&HostProcess::ReadPipe, this, output.read, std::ref(m_output));
@@ -81,7 +79,7 @@ void HostProcess::ReadPipe(HANDLE pipe, std::string& into) noexcept
     // starts for the child inherits the write end too and may outlive it.
     char buffer[4096];
     for (;;) {
-        const bool ended = WaitForSingleObject(m_process, 0) == WAIT_OBJECT_0;
+        const bool ended = WaitForSingleObject(m_process.get(), 0) == WAIT_OBJECT_0;
         DWORD available = 0;
         if (!PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr))
             break;  // the child and everyone else closed it
@@ -114,11 +112,11 @@ bool HostProcess::WaitForOutput(const std::string& text, DWORD timeoutMs)
 
 int HostProcess::WaitForExit(DWORD timeoutMs)
 {
-    if (m_process == nullptr)
+    if (!m_process)
         return -1;
-    if (WaitForSingleObject(m_process, timeoutMs) != WAIT_OBJECT_0) {
-        TerminateProcess(m_process, 99);
-        WaitForSingleObject(m_process, 10000);
+    if (WaitForSingleObject(m_process.get(), timeoutMs) != WAIT_OBJECT_0) {
+        TerminateProcess(m_process.get(), 99);
+        WaitForSingleObject(m_process.get(), 10000);
         return -1;
     }
     if (m_outputReader.joinable())
@@ -126,7 +124,7 @@ int HostProcess::WaitForExit(DWORD timeoutMs)
     if (m_errorReader.joinable())
         m_errorReader.join();
     DWORD code = 0;
-    GetExitCodeProcess(m_process, &code);
+    GetExitCodeProcess(m_process.get(), &code);
     return static_cast<int>(code);
 }
 

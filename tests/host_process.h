@@ -9,6 +9,8 @@
 #include <string>
 #include <thread>
 
+#include "common/unique_handle.h"
+
 class HostProcess {
 public:
     HostProcess() = default;
@@ -34,7 +36,7 @@ public:
 private:
     void ReadPipe(HANDLE pipe, std::string& into) noexcept;
 
-    HANDLE m_process = nullptr;  // owned; closed by the destructor
+    UniqueHandle m_process;
     DWORD m_mainThreadId = 0;
     DWORD m_processId = 0;
     std::thread m_outputReader;

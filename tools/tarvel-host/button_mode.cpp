@@ -61,18 +61,19 @@ BOOL WINAPI ConsoleHandler(DWORD event) noexcept
     return TRUE;
 }
 
-void RunMacro(IHandler& handler, HostApplication& application, MouseButton button)
+void RunMacro(Handler& handler, HostApplication& application, MouseButton button)
 {
-    MacroContext context = application.MakeContext();
+    const UniqueBridgeContext context = application.MakeContext();
     const int speedBefore = ReadPointerSpeed();
     int32_t result = 0;
     try {
-        result = handler.Execute(&context);
-    } catch (...) {
+        result = handler.Execute(context.get());
+    } catch (const PluginRaised& raised) {
         // A plug-in may let an exception out (out of memory, say); the user's
         // host must survive it and keep the button working.
         std::fflush(stdout);
-        std::fprintf(stderr, "tarvel-host: the plug-in's Execute raised an exception; the host goes on\n");
+        std::fprintf(stderr, "tarvel-host: the plug-in's Execute raised an exception (%s); the host goes on\n",
+                     DescribeThrow(raised.thrown).c_str());
         return;
     }
     // The plug-in's diagnostic line shares this stream; let it out now.
@@ -83,7 +84,7 @@ void RunMacro(IHandler& handler, HostApplication& application, MouseButton butto
 }
 
 // Pumps the main thread's messages until WM_QUIT; each press runs the macro.
-void PumpUntilQuit(IHandler& handler, HostApplication& application, MouseButton button)
+void PumpUntilQuit(Handler& handler, HostApplication& application, MouseButton button)
 {
     MSG message;
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {
@@ -122,38 +123,41 @@ const char* MouseButtonName(MouseButton button)
     return "?";
 }
 
-int RunButtonMode(std::unique_ptr<PluginLibrary>& plugin, const std::wstring& macro, MouseButton button)
+// Runs the macro on each press until told to end; the exit code.
+int RunUntilEnded(Handler& handler, HostApplication& application, const std::wstring& macro, MouseButton button)
 {
-    IHandler* handler = plugin->CreateMacro(macro.c_str());
-    if (handler == nullptr) {
-        std::fprintf(stderr, "tarvel-host: %s offers no macro named \"%s\"\n", Narrow(plugin->Path()).c_str(),
-                     Narrow(macro).c_str());
-        return 2;
-    }
-    HostApplication application;
-    HostServiceChain hostObject;
-    handler->SetHost(0, static_cast<IHostObject*>(&hostObject));
-    const int speedAtStart = ReadPointerSpeed();
-
     MSG message;
     PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE);  // the queue the hook posts to
     g_mainThreadId = GetCurrentThreadId();
     g_button = button;
     SetConsoleCtrlHandler(ConsoleHandler, TRUE);
-    int exitCode = 0;
-    {
-        HookThread mouseHook(WH_MOUSE_LL, MouseHookProc);
-        if (mouseHook.Installed()) {
-            std::printf("tarvel-host: \"%s\" runs on %s (pointer speed %d); press Ctrl+C to end\n",
-                        Narrow(macro).c_str(), MouseButtonName(button), speedAtStart);
-            std::fflush(stdout);
-            PumpUntilQuit(*handler, application, button);
-        } else {
-            std::fprintf(stderr, "tarvel-host: cannot install the mouse hook (error %lu)\n", GetLastError());
-            exitCode = 1;
-        }
+    HookThread mouseHook(WH_MOUSE_LL, MouseHookProc);
+    if (!mouseHook.Installed()) {
+        std::fprintf(stderr, "tarvel-host: cannot install the mouse hook (error %lu)\n", GetLastError());
+        return 1;
     }
-    static_cast<IInterface*>(handler)->Destroy();
+    std::printf("tarvel-host: \"%s\" runs on %s (pointer speed %d); press Ctrl+C to end\n", Narrow(macro).c_str(),
+                MouseButtonName(button), ReadPointerSpeed());
+    std::fflush(stdout);
+    PumpUntilQuit(handler, application, button);
+    return 0;
+}
+
+int RunButtonMode(std::unique_ptr<PluginLibrary>& plugin, const std::wstring& macro, MouseButton button)
+{
+    int exitCode = 0;
+    HostApplication application;
+    HostServiceChain hostObject;
+    {
+        Handler handler(plugin->CreateMacro(macro.c_str()));
+        if (!handler) {
+            std::fprintf(stderr, "tarvel-host: %s offers no macro named \"%s\"\n", Narrow(plugin->Path()).c_str(),
+                         Narrow(macro).c_str());
+            return 2;
+        }
+        BindHost(handler.Get(), 0, hostObject);
+        exitCode = RunUntilEnded(handler, application, macro, button);
+    }  // the handler is destroyed here
     if (ReleaseHeldWindowsKey())
         std::printf("tarvel-host: released the Windows key a flip still held\n");
     if (application.Mouse().RestoreIfLowered())

@@ -23,13 +23,12 @@ constexpr DWORD kFlipEndWait = 10000;   // the monitor's 700 ms timer, the two 5
 const std::vector<KeyStroke> kFlipStartKeys = {{VK_LWIN, true}, {VK_TAB, true}, {VK_TAB, false}};
 const std::vector<KeyStroke> kFlipEndKeys = {{VK_LWIN, false}};
 
-// A new handler bound to the host, or null (reported as a failed step).
-IHandler* CreateBoundHandler(PluginLibrary& plugin, Transcript& transcript, HostServiceChain& hostObject)
+// A new handler bound to the host; empty when there is none (a failed step).
+Handler CreateBoundHandler(PluginLibrary& plugin, Transcript& transcript, HostServiceChain& hostObject)
 {
-    IHandler* handler = plugin.CreateMacro(L"Tarvel");
-    if (!transcript.Step(handler != nullptr, "CreateMacro(\"Tarvel\") returned a handler, bound with SetHost"))
-        return nullptr;
-    handler->SetHost(0, static_cast<IHostObject*>(&hostObject));
+    Handler handler(plugin.CreateMacro(L"Tarvel"));
+    if (transcript.Step(static_cast<bool>(handler), "CreateMacro(\"Tarvel\") returned a handler, bound with SetHost"))
+        BindHost(handler.Get(), 0, hostObject);
     return handler;
 }
 
@@ -111,46 +110,64 @@ void ShowSpellings(PluginLibrary& plugin, Transcript& transcript)
 void ShowHandlerLifecycle(PluginLibrary& plugin, Transcript& transcript)
 {
     transcript.Section("A handler's life");
-    IHandler* handler = plugin.CreateMacro(L"Tarvel");
-    if (!transcript.Step(handler != nullptr, "CreateMacro(\"Tarvel\") returned a handler"))
-        return;
-    CHandler* base = static_cast<CHandler*>(handler);
-
     HostServiceChain hostObject;
-    constexpr uintptr_t hostValue = 0x5EED;
-    handler->SetHost(hostValue, static_cast<IHostObject*>(&hostObject));
-    transcript.Step(handler->GetHostValue() == hostValue, "SetHost bound it: GetHostValue() returned 0x%llx",
-                    static_cast<unsigned long long>(handler->GetHostValue()));
-    const uintptr_t answer = handler->QueryHost(1, 2, 3);
-    transcript.Step(answer == HostServiceChain::ProviderValue, "QueryHost followed the host's chain to 0x%llx",
-                    static_cast<unsigned long long>(answer));
+    {
+        const Handler handler(plugin.CreateMacro(L"Tarvel"));
+        if (!transcript.Step(static_cast<bool>(handler), "CreateMacro(\"Tarvel\") returned a handler"))
+            return;
+        constexpr uintptr_t hostValue = 0x5EED;
+        BindHost(handler.Get(), hostValue, hostObject);
+        const uintptr_t value = TbGetHostValue(handler.Get());
+        transcript.Step(value == hostValue, "SetHost bound it: GetHostValue() returned 0x%llx",
+                        static_cast<unsigned long long>(value));
+        const uintptr_t answer = TbQueryHost(handler.Get(), 1, 2, 3);
+        transcript.Step(answer == HostServiceChain::ProviderValue, "QueryHost followed the host's chain to 0x%llx",
+                        static_cast<unsigned long long>(answer));
 
-    const bool locked = base->Lock();
-    transcript.Step(locked, "Lock() returned true");
-    if (locked)
-        transcript.Step(base->Unlock(), "Unlock() returned true");
-
-    static_cast<IInterface*>(handler)->Destroy();
+        const bool locked = TbLock(handler.Get()) != 0;
+        transcript.Step(locked, "Lock() returned true");
+        if (locked)
+            transcript.Step(TbUnlock(handler.Get()) != 0, "Unlock() returned true");
+    }
     transcript.Note("Destroy() ended the handler");
 }
 
+// Whatever ended the flip section (an exception from the plug-in included),
+// leaves no Windows key held and no slow pointer.
+class FlipCleanup {
+public:
+    FlipCleanup(Transcript& transcript, PointerSpeedDevice& mouse) : m_transcript(transcript), m_mouse(mouse) {}
+    ~FlipCleanup()
+    {
+        if (ReleaseHeldWindowsKey())
+            m_transcript.Note("released the Windows key a flip still held");
+        if (m_mouse.RestoreIfLowered())
+            m_transcript.Note("put back the pointer speed a flip had lowered");
+    }
+    FlipCleanup(const FlipCleanup&) = delete;
+    FlipCleanup& operator=(const FlipCleanup&) = delete;
+
+private:
+    Transcript& m_transcript;
+    PointerSpeedDevice& m_mouse;
+};
+
 // What one flip of the demonstration works with.
 struct FlipStage {
-    FlipStage(Transcript& transcript, KeyWatcher& keys, IHandler& handler)
-        : transcript(transcript), keys(keys), handler(handler) {}
+    FlipStage(Transcript& transcript, KeyWatcher& keys, Handler& handler, HostApplication& application)
+        : transcript(transcript), keys(keys), handler(handler), application(application) {}
 
     Transcript& transcript;
     KeyWatcher& keys;
-    IHandler& handler;
-    HostApplication application;
+    Handler& handler;
+    HostApplication& application;
     int speedBefore = ReadPointerSpeed();
 };
 
 // A press with no flip shown: Execute starts one.  True when it did.
 bool PressStartsFlip(FlipStage& stage)
 {
-    MacroContext context = stage.application.MakeContext();
-    const int32_t result = stage.handler.Execute(&context);
+    const int32_t result = stage.handler.Execute(stage.application.MakeContext().get());
     if (!stage.transcript.Step(result == 1, "button pressed: Execute returned %d", static_cast<int>(result)))
         return false;  // no flip to watch
     bool ok = true;
@@ -186,8 +203,7 @@ void ShowFlipAndSecondPress(FlipStage& stage, std::optional<DemoWindow>& other)
     }
     stage.transcript.Section("A second press ends a flip");
     if (PressStartsFlip(stage)) {
-        MacroContext context = stage.application.MakeContext();
-        const int32_t result = stage.handler.Execute(&context);
+        const int32_t result = stage.handler.Execute(stage.application.MakeContext().get());
         stage.transcript.Step(result == 0, "button pressed again: Execute returned %d", static_cast<int>(result));
         ExpectFlipEnded(stage);
     }
@@ -206,21 +222,19 @@ void ShowFlip(PluginLibrary& plugin, Transcript& transcript)
         return;
     DemoWindow editor(L"tarvel-demo-editor.exe");
     transcript.Step(editor.InFront(), "an application, tarvel-demo-editor.exe, is in front");
-    HostServiceChain hostObject;
-    IHandler* handler = CreateBoundHandler(plugin, transcript, hostObject);
-    if (handler == nullptr)
-        return;
-    FlipStage stage(transcript, keys, *handler);
+    // Declared in this order so that they go in the reverse one: the handler
+    // first, then what a flip it left behind holds, then the application.
+    HostApplication application;
+    const FlipCleanup cleanup(transcript, application.Mouse());
     // Kept until the end: on Windows its exit would bring another window to
     // the front, which would end the second flip before its press.
     std::optional<DemoWindow> other;
+    HostServiceChain hostObject;
+    Handler handler = CreateBoundHandler(plugin, transcript, hostObject);
+    if (!handler)
+        return;
+    FlipStage stage(transcript, keys, handler, application);
     ShowFlipAndSecondPress(stage, other);
-    static_cast<IInterface*>(handler)->Destroy();
-    // Whatever went wrong above, leave no Windows key held and no slow pointer.
-    if (ReleaseHeldWindowsKey())
-        transcript.Note("released the Windows key a flip still held");
-    if (stage.application.Mouse().RestoreIfLowered())
-        transcript.Note("put back the pointer speed a flip had lowered");
 }
 
 void ShowSwitcherStarted(const std::wstring& record, Transcript& transcript);
@@ -240,15 +254,15 @@ void ShowLaunch(PluginLibrary& plugin, Transcript& transcript)
 
     HostApplication application;
     HostServiceChain hostObject;
-    IHandler* handler = CreateBoundHandler(plugin, transcript, hostObject);
-    if (handler == nullptr)
-        return;
-    MacroContext context = application.MakeContext();
-    const int32_t result = handler->Execute(&context);
-    if (transcript.Step(result == 1, "button pressed: Execute returned %d", static_cast<int>(result)))
-        ShowSwitcherStarted(record, transcript);
-    transcript.Step(application.Translator().Calls() == 1, "the plug-in asked the host's translator once");
-    static_cast<IInterface*>(handler)->Destroy();
+    {
+        Handler handler = CreateBoundHandler(plugin, transcript, hostObject);
+        if (!handler)
+            return;
+        const int32_t result = handler.Execute(application.MakeContext().get());
+        if (transcript.Step(result == 1, "button pressed: Execute returned %d", static_cast<int>(result)))
+            ShowSwitcherStarted(record, transcript);
+        transcript.Step(application.Translator().Calls() == 1, "the plug-in asked the host's translator once");
+    }
     DeleteFileW(record.c_str());
 }
 

@@ -1,6 +1,7 @@
 #include "host_objects.h"
 
 #include <algorithm>
+#include <string_view>
 
 #include "host_strings.h"
 #include "plugin_library.h"
@@ -32,6 +33,12 @@ bool ReleaseHeldWindowsKey()
     return true;
 }
 
+PointerSpeedDevice::PointerSpeedDevice()
+    : m_callbacks{this, &OnGetSetting, &OnSetSetting},
+      m_device(TbCreatePointingDevice(&m_callbacks, TbPointingFirst))
+{
+}
+
 int PointerSpeedDevice::GetSetting()
 {
     const int speed = ReadPointerSpeed();
@@ -58,28 +65,116 @@ bool PointerSpeedDevice::RestoreIfLowered()
     return WritePointerSpeed(m_readSpeed.load());
 }
 
-bool HostTranslator::Translate(CResString key, CResString& text)
+int32_t PointerSpeedDevice::OnGetSetting(void* self, int32_t* setting) noexcept
+{
+    *setting = static_cast<PointerSpeedDevice*>(self)->GetSetting();
+    return 0;
+}
+
+int32_t PointerSpeedDevice::OnSetSetting(void* self, int32_t setting) noexcept
+{
+    static_cast<PointerSpeedDevice*>(self)->SetSetting(setting);
+    return 0;
+}
+
+bool HostTranslator::Translate(const wchar_t* key, std::wstring& text)
 {
     ++m_calls;
-    if (key != L"HELP_QUICKSWITCH") {
-        text.clear();
+    text.clear();
+    if (key == nullptr || std::wstring_view(key) != L"HELP_QUICKSWITCH")
         return false;
-    }
-    text = CResString(MAKEINTRESOURCEW(IDS_HELP_QUICKSWITCH));
+    // Length 0 asks for a pointer into the loaded table itself.
+    const wchar_t* entry = nullptr;
+    const int length = LoadStringW(GetModuleHandleW(nullptr), IDS_HELP_QUICKSWITCH,
+                                   reinterpret_cast<wchar_t*>(&entry), 0);
+    if (length > 0)
+        text.assign(entry, static_cast<size_t>(length));
     return !text.empty();
 }
 
-IDevice* HostApplication::GetDevice(uint64_t deviceId)
+HostApplication::HostApplication()
+    : m_callbacks{this, &OnGetDevice, &OnTranslate, nullptr},
+      m_application(TbCreateApplication(&m_callbacks))
 {
-    return deviceId == MouseId ? &m_mouse : nullptr;
 }
 
-MacroContext HostApplication::MakeContext()
+TbDevice* HostApplication::GetDevice(uint64_t deviceId) const
 {
-    MacroContext context;
-    context.Device = &m_mouse;
-    context.Application = this;
-    context.DeviceId = MouseId;
-    context.HostFolder = ExecutableFolder().c_str();
-    return context;
+    return deviceId == MouseId ? m_mouse.Device() : nullptr;
 }
+
+UniqueBridgeContext HostApplication::MakeContext()
+{
+    return UniqueBridgeContext(
+        TbCreateContext(m_mouse.Device(), m_application.get(), MouseId, ExecutableFolder().c_str()));
+}
+
+TbDevice* HostApplication::OnGetDevice(void* self, uint64_t deviceId) noexcept
+{
+    return static_cast<HostApplication*>(self)->GetDevice(deviceId);
+}
+
+int32_t HostApplication::OnTranslate(void* self, const wchar_t* key, TbText* text) noexcept
+{
+    // An unknown key leaves the text empty; that is an answer, not an error
+    // (non-zero would make the bridge throw through the plug-in).
+    std::wstring translation;
+    static_cast<HostApplication*>(self)->m_translator.Translate(key, translation);
+    TbTextAssign(text, translation.c_str());
+    return 0;
+}
+
+namespace {
+
+using Link = HostServiceChain::Link;
+using Reserved = void (*)(Link*);
+
+void Unused(Link*) noexcept {}
+
+// The three tables, operations in the positions the handler calls them by.
+struct ObjectLinks {
+    Reserved reserved1;
+    Link* (*queryService)(Link*, uintptr_t, uintptr_t, uintptr_t);
+};
+struct ServiceLinks {
+    Reserved reserved[6];
+    Link* (*getProvider)(Link*);
+};
+struct ProviderLinks {
+    Reserved reserved[3];
+    uintptr_t (*getValue)(Link*);
+};
+
+}  // namespace
+
+const void* HostServiceChain::ObjectTable()
+{
+    static const ObjectLinks table{&Unused, &QueryService};
+    return &table;
+}
+
+const void* HostServiceChain::ServiceTable()
+{
+    static const ServiceLinks table{{&Unused, &Unused, &Unused, &Unused, &Unused, &Unused}, &GetProvider};
+    return &table;
+}
+
+const void* HostServiceChain::ProviderTable()
+{
+    static const ProviderLinks table{{&Unused, &Unused, &Unused}, &GetValue};
+    return &table;
+}
+
+HostServiceChain::Link* HostServiceChain::QueryService(Link* object, uintptr_t, uintptr_t, uintptr_t) noexcept
+{
+    return &object->chain->m_service;
+}
+
+HostServiceChain::Link* HostServiceChain::GetProvider(Link* service) noexcept
+{
+    return &service->chain->m_provider;
+}
+
+uintptr_t HostServiceChain::GetValue(Link*) noexcept { return ProviderValue; }
+
+void BindHost(void* handler, uintptr_t value, HostServiceChain& chain) { TbSetHost(handler, value, chain.Object()); }

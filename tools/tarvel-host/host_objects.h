@@ -1,25 +1,41 @@
 // The host objects tarvel-host hands to the plug-in: its application object,
 // its translator and the mouse as a pointing device whose setting is the
-// system's pointer speed.  The plug-in may call them on its own foreground
-// thread, so what they record for the transcript is atomic.
+// system's pointer speed.  The plug-in's C++ objects are MSVC-ABI, so the
+// bridge (tarvel-bridge.dll) makes the objects it calls and calls back here.
+// The plug-in may call them on its own foreground thread, so what they record
+// for the transcript is atomic.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
+#include <string>
 
-#include "host/host.h"
-#include "macro/macro.h"
+#include "common/unique_handle.h"
+#include "host_bridge.h"
+
+// One owner for each kind of bridge object (wrapped: the bridge's functions
+// are imported, so their addresses are not constants).
+inline void DestroyBridgeDevice(TbDevice* device) noexcept { TbDestroyDevice(device); }
+inline void DestroyBridgeApplication(TbApplication* application) noexcept { TbDestroyApplication(application); }
+inline void DestroyBridgeContext(TbContext* context) noexcept { TbDestroyContext(context); }
+using UniqueBridgeDevice = UniqueAny<TbDevice*, &DestroyBridgeDevice>;
+using UniqueBridgeApplication = UniqueAny<TbApplication*, &DestroyBridgeApplication>;
+using UniqueBridgeContext = UniqueAny<TbContext*, &DestroyBridgeContext>;
 
 // The mouse: settings 1 to 10 stand for the system's pointer speeds 1 to 20.
-class PointerSpeedDevice : public IPointingDevice {
+class PointerSpeedDevice {
 public:
+    PointerSpeedDevice();
+    PointerSpeedDevice(const PointerSpeedDevice&) = delete;
+    PointerSpeedDevice& operator=(const PointerSpeedDevice&) = delete;
+
     // The current speed as a setting (speed 1 and 2 give 1, ..., 19 and 20
     // give 10); 0 when the speed cannot be read.
-    int GetSetting() override;
+    int GetSetting();
     // Sets the speed to twice `value` (clamped to 1..10).  Setting back the
     // value that GetSetting returned last restores the exact speed read then,
     // odd speeds included.
-    void SetSetting(int value) override;
+    void SetSetting(int value);
 
     // Puts back the speed of the last GetSetting when the last SetSetting
     // left the pointer at another one (a flip still shown); true if it did.
@@ -28,12 +44,20 @@ public:
     int SetCalls() const { return m_setCalls.load(); }
     int LastSetValue() const { return m_lastSetValue.load(); }
 
+    // The pointing device the plug-in sees, calling GetSetting and SetSetting.
+    TbDevice* Device() const { return m_device.get(); }
+
 private:
+    static int32_t OnGetSetting(void* self, int32_t* setting) noexcept;
+    static int32_t OnSetSetting(void* self, int32_t setting) noexcept;
+
     std::atomic<int> m_readSpeed{0};    // the speed behind the last GetSetting
     std::atomic<int> m_readSetting{0};  // what that GetSetting returned
     std::atomic<int> m_setCalls{0};
     std::atomic<int> m_lastSetValue{0};
     std::atomic<bool> m_lowered{false};  // the last SetSetting was not a restore
+    const TbPointingCallbacks m_callbacks;
+    UniqueBridgeDevice m_device;  // last: its callbacks reach everything above
 };
 
 // The system's pointer speed, 1 to 20; 0 when it cannot be read.
@@ -47,50 +71,79 @@ bool WritePointerSpeed(int speed);
 bool ReleaseHeldWindowsKey();
 
 // Answers "HELP_QUICKSWITCH" from tarvel-host's own string table.
-class HostTranslator : public ITranslator {
+class HostTranslator {
 public:
-    bool Translate(CResString key, CResString& text) override;
+    // The text for `key`; false with an empty text for a key it does not know.
+    bool Translate(const wchar_t* key, std::wstring& text);
     int Calls() const { return m_calls.load(); }
 
 private:
     std::atomic<int> m_calls{0};
 };
 
-class HostApplication : public IApplication {
+class HostApplication {
 public:
     // The identifier under which the host knows its one device, the mouse.
     static constexpr uint64_t MouseId = 0x4D4F555345ull;  // "MOUSE"
 
-    ITranslator* GetTranslator() override { return &m_translator; }
-    IDevice* GetDevice(uint64_t deviceId) override;
+    HostApplication();
+    HostApplication(const HostApplication&) = delete;
+    HostApplication& operator=(const HostApplication&) = delete;
+
+    // What the plug-in's GetDevice gets: the mouse for MouseId, else null.
+    TbDevice* GetDevice(uint64_t deviceId) const;
 
     PointerSpeedDevice& Mouse() { return m_mouse; }
     const HostTranslator& Translator() const { return m_translator; }
 
     // The record of one button press on the mouse: device, application, its
     // identifier and the host's folder with a trailing backslash.
-    MacroContext MakeContext();
+    UniqueBridgeContext MakeContext();
 
 private:
+    static TbDevice* OnGetDevice(void* self, uint64_t deviceId) noexcept;
+    static int32_t OnTranslate(void* self, const wchar_t* key, TbText* text) noexcept;
+
     PointerSpeedDevice m_mouse;
     HostTranslator m_translator;
+    const TbApplicationCallbacks m_callbacks;
+    UniqueBridgeApplication m_application;  // last: its callbacks reach the members above
 };
 
 // The object a host binds to a handler with SetHost: a three-link chain that
-// the handler's QueryHost follows down to ProviderValue.
-class HostServiceChain : public IHostObject, IHostService, IHostProvider {
+// the handler's QueryHost follows down to ProviderValue.  The handler calls
+// each link only by the position of an operation in the link's table (no
+// run-time type, no destructor), so a table of plain functions that take the
+// link first is a whole implementation: the x64 calling convention passes
+// `this` that way under every C++ ABI.
+class HostServiceChain {
 public:
     static constexpr uintptr_t ProviderValue = 0x7A11;
 
-    IHostService* QueryService(uintptr_t, uintptr_t, uintptr_t) override { return this; }
-    IHostProvider* GetProvider() override { return this; }
-    uintptr_t GetValue() override { return ProviderValue; }
+    HostServiceChain() = default;
+    HostServiceChain(const HostServiceChain&) = delete;
+    HostServiceChain& operator=(const HostServiceChain&) = delete;
+
+    // What SetHost takes.
+    void* Object() { return &m_object; }
+
+    struct Link {
+        const void* table;
+        HostServiceChain* chain;
+    };
 
 private:
-    void Reserved1() override {}
-    void Reserved2() override {}
-    void Reserved3() override {}
-    void Reserved4() override {}
-    void Reserved5() override {}
-    void Reserved6() override {}
+    Link m_object{ObjectTable(), this};
+    Link m_service{ServiceTable(), this};
+    Link m_provider{ProviderTable(), this};
+
+    static const void* ObjectTable();
+    static const void* ServiceTable();
+    static const void* ProviderTable();
+    static Link* QueryService(Link* object, uintptr_t, uintptr_t, uintptr_t) noexcept;
+    static Link* GetProvider(Link* service) noexcept;
+    static uintptr_t GetValue(Link* provider) noexcept;
 };
+
+// Binds `handler` to `chain` with SetHost.
+void BindHost(void* handler, uintptr_t value, HostServiceChain& chain);

@@ -1,7 +1,9 @@
-// tarvel-host: a sample host for macro plug-ins, built from the plug-in's SDK
-// headers only.  It loads a plug-in DLL by path, asks for its capability and a
-// macro by name, binds the handler and runs it: on a mouse button (default
-// mode) or as a scripted demonstration (--demo).
+// tarvel-host: a sample host for macro plug-ins.  It loads a plug-in DLL by
+// path, asks for its capability and a macro by name, binds the handler and
+// runs it: on a mouse button (default mode) or as a scripted demonstration
+// (--demo).  The plug-in's handlers and the host objects they call are C++
+// objects of the MSVC ABI; this program reaches them through
+// tarvel-bridge.dll, built from the SDK headers as such a host would be.
 #include <windows.h>
 #include <shellapi.h>
 
@@ -110,15 +112,14 @@ bool ParseOptions(const std::vector<std::wstring>& arguments, Options& options, 
 }
 
 // The demo, with an exception that the plug-in lets out reported as a
-// failure.  Caught here, while the plug-in is still loaded: the exception
-// object's destructor lives in the plug-in's code.
+// failure: the demonstration cannot go on past it, and one line says why.
 int RunDemoSurvivingExceptions(PluginLibrary& plugin)
 {
     try {
         return RunDemo(plugin) ? 0 : kExitFailed;
-    } catch (...) {
+    } catch (const PluginRaised& raised) {
         std::fflush(stdout);
-        std::fprintf(stderr, "tarvel-host: the plug-in raised an exception\n");
+        std::fprintf(stderr, "tarvel-host: the plug-in raised an exception (%s)\n", DescribeThrow(raised.thrown).c_str());
         return kExitFailed;
     }
 }

@@ -1,5 +1,6 @@
 #include "plugin_library.h"
 
+#include <cstdio>
 #include <utility>
 
 namespace {
@@ -23,7 +24,7 @@ std::wstring FullPath(const std::wstring& path)
 
 }  // namespace
 
-PluginLibrary::PluginLibrary(std::wstring path, ModuleOwner module)
+PluginLibrary::PluginLibrary(std::wstring path, UniqueModule module)
     : m_path(std::move(path)), m_module(std::move(module))
 {
     HMODULE handle = m_module.get();
@@ -43,7 +44,7 @@ std::unique_ptr<PluginLibrary> PluginLibrary::Load(const std::wstring& path, std
         error = "cannot load " + Narrow(full) + ": no such file";
         return nullptr;
     }
-    ModuleOwner module(LoadLibraryW(full.c_str()));
+    UniqueModule module(LoadLibraryW(full.c_str()));
     if (!module) {
         const DWORD code = GetLastError();
         error = "cannot load " + Narrow(full) + ": " + DescribeError(code) + " (error " +
@@ -92,6 +93,43 @@ std::string PluginLibrary::Version() const
         return {};
     return std::to_string(HIWORD(info->dwFileVersionMS)) + "." + std::to_string(LOWORD(info->dwFileVersionMS)) +
            "." + std::to_string(HIWORD(info->dwFileVersionLS));
+}
+
+std::string DescribeThrow(const TbThrow& thrown)
+{
+    char text[64];
+    switch (thrown.kind) {
+    case TbThrewAtlException:
+        std::snprintf(text, sizeof(text), "ATL::CAtlException 0x%08lX", static_cast<unsigned long>(thrown.code));
+        return text;
+    case TbThrewHostError:
+        std::snprintf(text, sizeof(text), "the host's own error %ld", static_cast<long>(thrown.code));
+        return text;
+    default:
+        return "an exception of another type";
+    }
+}
+
+Handler::~Handler()
+{
+    if (m_handler == nullptr)
+        return;
+    TbThrow thrown{};
+    TbDestroy(m_handler, &thrown);
+    if (thrown.kind != TbNoThrow) {
+        std::fflush(stdout);
+        std::fprintf(stderr, "tarvel-host: the plug-in's Destroy raised an exception (%s)\n",
+                     DescribeThrow(thrown).c_str());
+    }
+}
+
+int32_t Handler::Execute(TbContext* context)
+{
+    TbThrow thrown{};
+    const int32_t result = TbExecute(m_handler, context, &thrown);
+    if (thrown.kind != TbNoThrow)
+        throw PluginRaised{thrown};
+    return result;
 }
 
 std::wstring ExecutableFolder()
