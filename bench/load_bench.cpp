@@ -1,17 +1,19 @@
 // Loading and unloading tarvel.dll, and creating and destroying its handler,
 // against null_plugin.dll: a do-nothing plug-in of the same kind (the same
-// entry points, handler base class and static runtime), side by side in one
-// run, rounds interleaved so that both see the same machine.
+// entry points, handler base class and runtime pieces, built the same way),
+// side by side in one run, rounds interleaved so that both see the same
+// machine.  Handlers are ended through tarvel-bridge.dll, as a host does.
 #include <windows.h>
 
 #include <cstdio>
 #include <vector>
 
 #include "bench_clock.h"
-#include "macro/macro.h"
-#include "plugin/exports.h"
+#include "host_bridge.h"
 
 namespace {
+
+using CreateMacroFunction = void* (*)(const wchar_t* name);
 
 constexpr int kLoadRounds = 200;
 constexpr int kCreateRounds = 200;
@@ -37,10 +39,13 @@ double TimeCreateAndDestroy(CreateMacroFunction createMacro)
 {
     Stopwatch watch;
     for (int i = 0; i < kCreatesPerRound; ++i) {
-        IHandler* handler = createMacro(L"Tarvel");
+        void* handler = createMacro(L"Tarvel");
         if (handler == nullptr)
             return -1;
-        static_cast<IInterface*>(handler)->Destroy();
+        TbThrow thrown{};
+        TbDestroy(handler, &thrown);
+        if (thrown.kind != TbNoThrow)
+            return -1;
     }
     return watch.Microseconds() / kCreatesPerRound;
 }
@@ -97,16 +102,18 @@ int main()
     }
     std::printf("  medians of %d rounds\n", kLoadRounds);
     PrintRatio("load, look up the entry points, unload", Median(tarvelLoads), Median(nullLoads), "do-nothing");
-    // tarvel.dll imports psapi, oleaut32, shell32 and user32, which this
-    // program does not: above, each load brings them in and each unload lets
-    // them go.  A real host has most of them loaded already.
+    // tarvel.dll imports ucrtbase, kernel32, user32, oleaut32 and shell32,
+    // the do-nothing plug-in only ucrtbase and kernel32: whichever of them
+    // this program has not loaded, each load above brings in and each unload
+    // lets go.  A real host has them loaded already.
     std::vector<HMODULE> imports;
-    for (const wchar_t* name : {L"psapi.dll", L"oleaut32.dll", L"shell32.dll", L"user32.dll"})
+    for (const wchar_t* name : {L"ucrtbase.dll", L"kernel32.dll", L"user32.dll", L"oleaut32.dll", L"shell32.dll"})
         imports.push_back(LoadLibraryW(name));
     tarvelLoads.clear();
     nullLoads.clear();
     if (MeasureLoads(tarvelLoads, nullLoads))
-        PrintRatio("the same, its system DLLs already loaded", Median(tarvelLoads), Median(nullLoads), "do-nothing");
+        PrintRatio("the same, its system DLLs already loaded", Median(tarvelLoads), Median(nullLoads), "do-nothing",
+                   1.5);
     for (HMODULE module : imports) {
         if (module != nullptr)
             FreeLibrary(module);
