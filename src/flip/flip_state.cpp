@@ -1,5 +1,6 @@
 #include "flip/flip_state.h"
 
+#include <io.h>
 #include <stdio.h>
 #include <wchar.h>
 
@@ -128,7 +129,9 @@ __declspec(noinline) void WriteDiagnostic(const wchar_t* name)
         return;
     line[ARRAYSIZE(line) - 1] = L'\0';
     fflush(stdout);  // what the host wrote before comes first
-    HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    // The handle behind the C runtime's standard output, which a host may
+    // have pointed elsewhere than the process's.
+    HANDLE out = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stdout)));
     DWORD mode = 0;
     if (GetConsoleMode(out, &mode)) {
         DWORD written = 0;

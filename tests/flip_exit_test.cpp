@@ -1,0 +1,294 @@
+// Every way out of a flip leaves the Windows key up and the host alive: a
+// host that destroys its handler, unloads the library or exits during a flip
+// (a helper host process, watched from this one by a low-level keyboard
+// hook), and failures at a flip's start or with nothing nameable in front
+// (this process as the host, through the bridge).
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "host_bridge.h"
+#include "support/foreground_switcher.h"
+#include "support/import_patch.h"
+#include "support/key_recorder.h"
+#include "support/stdout_capture.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr auto kLimit = 20s;
+
+// flip_host.exe as a child whose standard output is read through a pipe.
+class FlipHost {
+public:
+    explicit FlipHost(const std::wstring& scenario)
+    {
+        SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
+        HANDLE read = nullptr;
+        HANDLE write = nullptr;
+        if (!CreatePipe(&read, &write, &inherit, 0))
+            return;
+        m_output.reset(read);
+        UniqueHandle childEnd(write);
+        SetHandleInformation(read, HANDLE_FLAG_INHERIT, 0);
+        STARTUPINFOW startup{};
+        startup.cb = sizeof(startup);
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdOutput = write;
+        startup.hStdError = write;
+        std::wstring command = L"flip_host.exe " + scenario;
+        PROCESS_INFORMATION process{};
+        if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
+                            &process))
+            return;
+        CloseHandle(process.hThread);
+        m_process.reset(process.hProcess);
+        m_processId = process.dwProcessId;
+        m_reader = std::thread([this] { Read(); });
+    }
+    ~FlipHost()
+    {
+        if (m_process && WaitForSingleObject(m_process.get(), 0) == WAIT_TIMEOUT)
+            TerminateProcess(m_process.get(), 99);
+        if (m_reader.joinable())
+            m_reader.join();
+    }
+
+    bool Started() const { return static_cast<bool>(m_process); }
+
+    bool WaitFor(const std::string& text)
+    {
+        return WaitUntil([&] { return Output().find(text) != std::string::npos; }, kLimit);
+    }
+
+    void TellToEnd()
+    {
+        const std::wstring name = L"Local\\tarvel-flip-host-" + std::to_wstring(m_processId);
+        UniqueHandle end(CreateEventW(nullptr, TRUE, FALSE, name.c_str()));
+        SetEvent(end.get());
+    }
+
+    // The exit code, or -1 when it still runs after the limit.
+    int ExitCode()
+    {
+        if (WaitForSingleObject(m_process.get(), 30000) != WAIT_OBJECT_0)
+            return -1;
+        DWORD code = 0;
+        GetExitCodeProcess(m_process.get(), &code);
+        return static_cast<int>(code);
+    }
+
+    std::string Output()
+    {
+        std::lock_guard guard(m_lock);
+        return m_text;
+    }
+
+private:
+    void Read()
+    {
+        char buffer[512];
+        DWORD read = 0;
+        while (ReadFile(m_output.get(), buffer, sizeof(buffer), &read, nullptr) && read > 0) {
+            std::lock_guard guard(m_lock);
+            m_text.append(buffer, read);
+        }
+    }
+
+    UniqueHandle m_output;
+    UniqueHandle m_process;
+    DWORD m_processId = 0;
+    std::thread m_reader;
+    std::mutex m_lock;  // guards m_text, filled by the reader
+    std::string m_text;
+};
+
+class FlipExit : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        // Read by the stand-in dwmapi.dll in the system folder, here and in the child.
+        SetEnvironmentVariableW(L"TARVEL_TEST_COMPOSITION", L"on");
+        ASSERT_TRUE(keys.Installed());
+        ASSERT_TRUE(desktop.SwitchTo(L"start.exe"));  // something to name at the press
+    }
+
+    bool WindowsKeyWentUp() const { return keys.WaitFor(VK_LWIN, false, 1, kLimit); }
+
+    ForegroundSwitcher desktop;
+    KeyRecorder keys;
+};
+
+TEST_F(FlipExit, HostDestroysItsOnlyHandlerDuringAFlip_TheKeyGoesUpAndTheSettingIsBack)
+{
+    FlipHost host(L"destroy");
+    ASSERT_TRUE(host.Started());
+    EXPECT_TRUE(host.WaitFor("destroyed, setting 5")) << host.Output();
+    EXPECT_TRUE(WindowsKeyWentUp());
+    EXPECT_EQ(host.ExitCode(), 0);
+}
+
+TEST_F(FlipExit, HostReturnsFromMainDuringAFlip_TheKeyGoesUp)
+{
+    FlipHost host(L"exit");
+    ASSERT_TRUE(host.Started());
+    EXPECT_EQ(host.ExitCode(), 0) << host.Output();
+    EXPECT_TRUE(WindowsKeyWentUp());
+}
+
+TEST_F(FlipExit, LibraryFreedDuringAFlipWithoutDestroy_ASwitchStillEndsIt_AndTheHostExitsCleanly)
+{
+    FlipHost host(L"free");
+    ASSERT_TRUE(host.WaitFor("freed")) << host.Output();
+    ASSERT_TRUE(desktop.SwitchTo(L"pick.exe"));
+    EXPECT_TRUE(host.WaitFor("Foreground changed (pick.exe)")) << host.Output();
+    EXPECT_TRUE(WindowsKeyWentUp());
+    host.TellToEnd();
+    EXPECT_EQ(host.ExitCode(), 0) << host.Output();
+}
+
+TEST_F(FlipExit, FreedWhileTheMonitorThreadIsInTheHost_TheLibraryLeavesOnceThatThreadEnds)
+{
+    FlipHost host(L"blocked");
+    ASSERT_TRUE(host.WaitFor("flip started")) << host.Output();
+    ASSERT_TRUE(desktop.SwitchTo(L"pick.exe"));
+    EXPECT_TRUE(host.WaitFor("still loaded: 1")) << host.Output();
+    EXPECT_TRUE(host.WaitFor("unloaded once that thread ended: 1")) << host.Output();
+    EXPECT_EQ(host.ExitCode(), 0) << host.Output();
+    EXPECT_TRUE(WindowsKeyWentUp());
+}
+
+TEST_F(FlipExit, AfterAFlipDestroyAndFreeLibrary_TheLibraryIsGone)
+{
+    FlipHost host(L"unload");
+    EXPECT_TRUE(host.WaitFor("loaded after FreeLibrary: 0")) << host.Output();
+    EXPECT_EQ(host.ExitCode(), 0);
+}
+
+TEST_F(FlipExit, ApplicationNamedInCyrillic_TheWholeLineReachesTheHostsOutput)
+{
+    FlipHost host(L"wait");
+    ASSERT_TRUE(host.WaitFor("flip started")) << host.Output();
+    ASSERT_TRUE(desktop.SwitchTo(L"\u0431\u043b\u043e\u043a\u043d\u043e\u0442.exe"));
+    // UTF-8, as the line goes to a pipe.
+    EXPECT_TRUE(host.WaitFor("Foreground changed (\xd0\xb1\xd0\xbb\xd0\xbe\xd0\xba\xd0\xbd\xd0\xbe\xd1\x82.exe)\r\n"))
+        << host.Output();
+    host.TellToEnd();
+    EXPECT_EQ(host.ExitCode(), 0);
+}
+
+// This process as the host, through the bridge.
+class FlipStart : public FlipExit {
+protected:
+    void SetUp() override
+    {
+        FlipExit::SetUp();
+        ASSERT_NE(plugin.get(), nullptr);
+        auto create = reinterpret_cast<void* (*)(const wchar_t*)>(
+            reinterpret_cast<void*>(GetProcAddress(plugin.get(), "CreateMacro")));
+        handler = create(L"Tarvel");
+        ASSERT_NE(handler, nullptr);
+        TbPointingCallbacks callbacks{this, &GetSetting, &SetSetting};
+        device = TbCreatePointingDevice(&callbacks, TbPointingFirst);
+        TbApplicationCallbacks hostCallbacks{this, &GetDevice, nullptr, nullptr};
+        application = TbCreateApplication(&hostCallbacks);
+        context = TbCreateContext(device, application, 1, L"C:\\host\\");
+    }
+    void TearDown() override
+    {
+        TbThrow thrown{};
+        if (handler != nullptr)
+            TbDestroy(handler, &thrown);
+        EXPECT_EQ(keys.Count(VK_LWIN, true), keys.Count(VK_LWIN, false)) << "the Windows key was left down";
+        TbDestroyContext(context);
+        TbDestroyApplication(application);
+        TbDestroyDevice(device);
+    }
+
+    int32_t Press(TbThrow& thrown) { return TbExecute(handler, context, &thrown); }
+
+    static int32_t GetSetting(void* self, int32_t* setting)
+    {
+        *setting = static_cast<FlipStart*>(self)->setting;
+        return 0;
+    }
+    static int32_t SetSetting(void* self, int32_t setting)
+    {
+        auto* test = static_cast<FlipStart*>(self);
+        if (setting == 1 && test->throwOnLowering)
+            return 13;
+        test->setting = setting;
+        return 0;
+    }
+    static TbDevice* GetDevice(void* self, uint64_t) { return static_cast<FlipStart*>(self)->device; }
+
+    UniqueModule plugin{LoadLibraryW(L"tarvel.dll")};
+    void* handler = nullptr;
+    TbDevice* device = nullptr;
+    TbApplication* application = nullptr;
+    TbContext* context = nullptr;
+    int32_t setting = 5;
+    bool throwOnLowering = false;
+};
+
+BSTR WINAPI FailingSysAllocString(const OLECHAR*)
+{
+    return nullptr;
+}
+
+HANDLE WINAPI OpenNoProcess(DWORD, BOOL, DWORD)
+{
+    SetLastError(ERROR_ACCESS_DENIED);
+    return nullptr;
+}
+
+TEST_F(FlipStart, FailuresAtTheStart_LeaveNoFlipAndNoKeyDown_AndTheNextPressStartsOne)
+{
+    TbThrow thrown{};
+    {
+        ImportPatch failing(plugin.get(), "oleaut32.dll", "SysAllocString",
+                            reinterpret_cast<void*>(&FailingSysAllocString));
+        ASSERT_TRUE(failing.Applied());
+        Press(thrown);
+    }
+    EXPECT_EQ(thrown.kind, TbThrewAtlException);
+    EXPECT_EQ(thrown.code, E_OUTOFMEMORY);
+    EXPECT_EQ(setting, 5) << "the lowered setting is put back";
+
+    throwOnLowering = true;
+    thrown = {};
+    Press(thrown);
+    EXPECT_EQ(thrown.kind, TbThrewHostError);
+    EXPECT_EQ(keys.Count(VK_LWIN, true), 0u);
+
+    throwOnLowering = false;
+    thrown = {};
+    EXPECT_EQ(Press(thrown), 1) << "a new flip starts";
+    EXPECT_EQ(setting, 1);
+    EXPECT_EQ(Press(thrown), 0) << "and a second press ends it";
+    EXPECT_EQ(setting, 5);
+}
+
+TEST_F(FlipStart, PressWithNothingNameableInFront_TheUsersPickStillEndsTheFlip)
+{
+    StdoutCapture output;
+    ASSERT_TRUE(output.Active());
+    TbThrow thrown{};
+    {
+        // As a foreground process that we may not open answers (or none at all).
+        ImportPatch refused(plugin.get(), "kernel32.dll", "OpenProcess", reinterpret_cast<void*>(&OpenNoProcess));
+        ASSERT_TRUE(refused.Applied());
+        ASSERT_EQ(Press(thrown), 1);
+    }
+    ASSERT_TRUE(desktop.SwitchTo(L"pick.exe"));
+    EXPECT_TRUE(output.WaitFor("Foreground changed (pick.exe)", kLimit));
+    EXPECT_TRUE(WindowsKeyWentUp());
+    EXPECT_EQ(setting, 5);
+}
+
+}  // namespace

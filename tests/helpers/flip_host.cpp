@@ -1,0 +1,147 @@
+// A host process for the tests of how a flip ends when its host goes away.
+// It loads tarvel.dll from its own folder as a host does, starts a flip with
+// a pointing device whose setting is 5, and then does what its one argument
+// says, reporting each step as a line on its standard output:
+//   destroy  Destroy its only handler, then print the device's setting.
+//   exit     return from main, with neither Destroy nor FreeLibrary.
+//   free     FreeLibrary without Destroy, then run until told to end.
+//   blocked  the device blocks the restore on the monitor thread; meanwhile
+//            Destroy (whose wait runs out) and FreeLibrary; then let the
+//            restore go on and wait for the library to leave the process.
+//   unload   end the flip with a second press, Destroy, FreeLibrary, and
+//            print whether the library is still loaded.
+//   wait     run until told to end.
+// "Told to end": the event named Local\tarvel-flip-host-<process id> is set.
+// Exit code 0 when every step went as the scenario expects, 1 otherwise, 2
+// when the plug-in could not be loaded or the flip not started.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "common/unique_handle.h"
+#include "host_bridge.h"
+
+namespace {
+
+constexpr uint64_t kDeviceId = 7;
+
+volatile LONG g_setting = 5;
+bool g_blockRestore = false;
+UniqueHandle g_restoring(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+UniqueHandle g_release(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+
+void Say(const char* format, long value = 0)
+{
+    std::printf(format, value);
+    std::printf("\n");
+    std::fflush(stdout);
+}
+
+int32_t GetSetting(void*, int32_t* setting)
+{
+    *setting = g_setting;
+    return 0;
+}
+
+int32_t SetSetting(void*, int32_t setting)
+{
+    if (setting != 1 && g_blockRestore) {
+        SetEvent(g_restoring.get());
+        WaitForSingleObject(g_release.get(), 30000);
+    }
+    InterlockedExchange(&g_setting, setting);
+    return 0;
+}
+
+TbDevice* g_device = nullptr;
+
+TbDevice* GetDevice(void*, uint64_t deviceId)
+{
+    return deviceId == kDeviceId ? g_device : nullptr;
+}
+
+void WaitUntilToldToEnd()
+{
+    const std::wstring name = L"Local\\tarvel-flip-host-" + std::to_wstring(GetCurrentProcessId());
+    UniqueHandle end(CreateEventW(nullptr, TRUE, FALSE, name.c_str()));
+    WaitForSingleObject(end.get(), 60000);
+}
+
+bool WaitUnloaded(DWORD limitMs)
+{
+    for (DWORD waited = 0; waited < limitMs; waited += 20) {
+        if (GetModuleHandleW(L"tarvel.dll") == nullptr)
+            return true;
+        Sleep(20);
+    }
+    return false;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv)
+{
+    const std::wstring scenario = argc > 1 ? argv[1] : L"";
+    g_blockRestore = scenario == L"blocked";
+
+    HMODULE plugin = LoadLibraryW(L"tarvel.dll");
+    auto create = plugin != nullptr ? reinterpret_cast<void* (*)(const wchar_t*)>(
+                                          reinterpret_cast<void*>(GetProcAddress(plugin, "CreateMacro")))
+                                    : nullptr;
+    void* handler = create != nullptr ? create(L"Tarvel") : nullptr;
+    if (handler == nullptr)
+        return 2;
+
+    TbPointingCallbacks pointing{nullptr, &GetSetting, &SetSetting};
+    g_device = TbCreatePointingDevice(&pointing, TbPointingFirst);
+    TbApplicationCallbacks callbacks{nullptr, &GetDevice, nullptr, nullptr};
+    TbApplication* application = TbCreateApplication(&callbacks);
+    TbContext* context = TbCreateContext(g_device, application, kDeviceId, L"C:\\host\\");
+    TbThrow thrown{};
+    if (TbExecute(handler, context, &thrown) != 1 || thrown.kind != TbNoThrow)
+        return 2;
+    Say("flip started, setting %ld", g_setting);
+
+    int status = 0;
+    if (scenario == L"destroy") {
+        TbDestroy(handler, &thrown);
+        Say("destroyed, setting %ld", g_setting);
+        status = g_setting == 5 ? 0 : 1;
+    } else if (scenario == L"exit") {
+        return 0;
+    } else if (scenario == L"free") {
+        FreeLibrary(plugin);
+        Say("freed");
+        WaitUntilToldToEnd();
+    } else if (scenario == L"blocked") {
+        if (WaitForSingleObject(g_restoring.get(), 30000) != WAIT_OBJECT_0)
+            return 1;
+        TbDestroy(handler, &thrown);
+        FreeLibrary(plugin);
+        Say("freed while the monitor thread is in the host, still loaded: %ld",
+            GetModuleHandleW(L"tarvel.dll") != nullptr);
+        SetEvent(g_release.get());
+        const bool unloaded = WaitUnloaded(10000);
+        // The monitor thread holds the library until it ends, so the library
+        // leaving is the thread having ended.  (Counting the process's
+        // threads would not do: Wine starts threads of its own.)
+        Say("unloaded once that thread ended: %ld", unloaded);
+        status = unloaded ? 0 : 1;
+    } else if (scenario == L"unload") {
+        TbExecute(handler, context, &thrown);  // the second press ends the flip
+        TbDestroy(handler, &thrown);
+        FreeLibrary(plugin);
+        Say("loaded after FreeLibrary: %ld", GetModuleHandleW(L"tarvel.dll") != nullptr);
+        status = GetModuleHandleW(L"tarvel.dll") == nullptr ? 0 : 1;
+    } else if (scenario == L"wait") {
+        WaitUntilToldToEnd();
+    } else {
+        return 2;
+    }
+    TbDestroyContext(context);
+    TbDestroyApplication(application);
+    TbDestroyDevice(g_device);
+    return status;
+}
