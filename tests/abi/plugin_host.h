@@ -12,6 +12,7 @@
 #include "common/unique_handle.h"
 #include "macro/macro.h"
 #include "plugin/exports.h"
+#include "support/import_patch.h"
 
 // Exported by ucrtbase, not declared by Wine's headers.
 extern "C" __declspec(dllimport) intptr_t __cdecl _get_heap_handle(void);
@@ -64,65 +65,6 @@ private:
     IHandler* m_handler;
 };
 
-// Rewrites one entry of a module's import address table for the life of the
-// object: a test double for what Wine cannot be made to do (fail an
-// allocation) or must not do here (start a program).
-class ImportPatch {
-public:
-    ImportPatch(HMODULE module, const char* dllName, const char* functionName, void* replacement)
-    {
-        void** slot = module != nullptr ? FindSlot(module, dllName, functionName) : nullptr;
-        if (slot != nullptr && (m_original = Exchange(slot, replacement)) != nullptr)
-            m_slot = slot;
-    }
-    ~ImportPatch()
-    {
-        if (m_slot != nullptr)
-            Exchange(m_slot, m_original);
-    }
-    ImportPatch(const ImportPatch&) = delete;
-    ImportPatch& operator=(const ImportPatch&) = delete;
-    bool Applied() const { return m_slot != nullptr; }
-
-private:
-    template <typename T>
-    static T* At(HMODULE module, DWORD offset)
-    {
-        return reinterpret_cast<T*>(reinterpret_cast<BYTE*>(module) + offset);
-    }
-
-    static void** FindSlot(HMODULE module, const char* dllName, const char* functionName)
-    {
-        const auto* nt = At<IMAGE_NT_HEADERS>(module, reinterpret_cast<IMAGE_DOS_HEADER*>(module)->e_lfanew);
-        const DWORD imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress;
-        for (auto* dll = At<IMAGE_IMPORT_DESCRIPTOR>(module, imports); imports != 0 && dll->Name != 0; ++dll) {
-            if (_stricmp(At<const char>(module, dll->Name), dllName) != 0)
-                continue;
-            auto* names = At<IMAGE_THUNK_DATA>(module, dll->OriginalFirstThunk);
-            auto* slots = At<IMAGE_THUNK_DATA>(module, dll->FirstThunk);
-            for (; names->u1.AddressOfData != 0; ++names, ++slots) {
-                const auto* byName = At<IMAGE_IMPORT_BY_NAME>(module, static_cast<DWORD>(names->u1.AddressOfData));
-                if (!IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal) &&
-                    strcmp(reinterpret_cast<const char*>(byName->Name), functionName) == 0)
-                    return reinterpret_cast<void**>(&slots->u1.Function);
-            }
-        }
-        return nullptr;
-    }
-
-    static void* Exchange(void** slot, void* value)
-    {
-        DWORD protection = 0;
-        if (!VirtualProtect(slot, sizeof(void*), PAGE_READWRITE, &protection))
-            return nullptr;
-        void* previous = InterlockedExchangePointer(slot, value);
-        VirtualProtect(slot, sizeof(void*), protection, &protection);
-        return previous;
-    }
-
-    void** m_slot = nullptr;
-    void* m_original = nullptr;
-};
 
 // The C runtime's own heap (under Wine not the process heap), where both
 // sides' malloc and free, and so every CResString buffer, live.

@@ -1,6 +1,6 @@
 #include "support/import_patch.h"
 
-#include <cstring>
+#include <string.h>
 
 namespace {
 
@@ -29,7 +29,7 @@ void** FindImportSlot(HMODULE module, const char* dllName, const char* functionN
                 continue;
             const auto* byName = AtOffset<const IMAGE_IMPORT_BY_NAME>(
                 module, static_cast<DWORD>(names->u1.AddressOfData));
-            if (std::strcmp(reinterpret_cast<const char*>(byName->Name), functionName) == 0)
+            if (strcmp(reinterpret_cast<const char*>(byName->Name), functionName) == 0)
                 return reinterpret_cast<void**>(&slots->u1.Function);
         }
     }
