@@ -79,7 +79,8 @@ typedef struct TbApplicationCallbacks {
     TbDevice* (*GetDevice)(void* self, uint64_t deviceId);
     /* Null: the application offers no translator (GetTranslator answers null).
      * Otherwise the translator's Translate(key, text): write the text with
-     * TbTextAssign/TbTextAppend; the result is handed back to the plug-in. */
+     * TbTextAssign/TbTextAppend and return 0; non-zero makes the translator
+     * throw the bridge's host error with that code, as a device's does. */
     int32_t (*Translate)(void* self, const wchar_t* key, TbText* text);
     /* Called, if not null, whenever the plug-in asks for the translator. */
     void (*TranslatorRequested)(void* self);
