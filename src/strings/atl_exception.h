@@ -1,7 +1,14 @@
-// The exception that a failed platform string allocation raises.
+// The exception that the plug-in raises when memory is short: a failed
+// platform string allocation, or a string or object that cannot be allocated.
+//
+// Its run-time type is ATL's own (ATL::CAtlException, one HRESULT), so a host
+// catches it by that type whether it uses this declaration or ATL's.  A host
+// that uses ATL includes ATL's headers first; this header then adds nothing.
 #pragma once
 
 #include <windows.h>
+
+#ifndef __ATLEXCEPT_H__
 
 namespace ATL {
 
@@ -17,3 +24,5 @@ public:
 [[noreturn]] inline void AtlThrow(HRESULT result) { throw CAtlException(result); }
 
 }  // namespace ATL
+
+#endif
