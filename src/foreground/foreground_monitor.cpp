@@ -36,8 +36,6 @@ const wchar_t* FileNamePart(const wchar_t* path)
     return slash != nullptr ? slash + 1 : path;
 }
 
-}  // namespace
-
 // A walk's copy of the registrations, freed however the walk ends.
 struct Snapshot {
     Registration* pairs = nullptr;
@@ -50,6 +48,8 @@ CForegroundMonitor* CurrentInstance()
     SrwGuard guard(s_lock);
     return s_instance;
 }
+
+}  // namespace
 
 CForegroundMonitor* CForegroundMonitor::GetInstance()
 {
