@@ -7,14 +7,16 @@
 
 #include <windows.h>
 
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
 
-#include "host_bridge.h"
+#include "support/fake_host.h"
 #include "support/foreground_switcher.h"
 #include "support/import_patch.h"
 #include "support/key_recorder.h"
+#include "support/plugin_loader.h"
 #include "support/stdout_capture.h"
 
 namespace {
@@ -182,58 +184,45 @@ TEST_F(FlipExit, ApplicationNamedInCyrillic_TheWholeLineReachesTheHostsOutput)
     EXPECT_EQ(host.ExitCode(), 0);
 }
 
-// This process as the host, through the bridge.
+// This process as the host, with the suite's host objects.
 class FlipStart : public FlipExit {
 protected:
+    // A device that can refuse to be lowered.
+    class Device : public FakePointingDevice {
+    public:
+        Device() : FakePointingDevice(5) {}
+        int32_t SetSetting(int value) override
+        {
+            if (value == 1 && throwOnLowering)
+                return kDeviceGone;
+            return FakePointingDevice::SetSetting(value);
+        }
+        bool throwOnLowering = false;
+    };
+
     void SetUp() override
     {
         FlipExit::SetUp();
-        ASSERT_NE(plugin.get(), nullptr);
-        auto create = reinterpret_cast<void* (*)(const wchar_t*)>(
-            reinterpret_cast<void*>(GetProcAddress(plugin.get(), "CreateMacro")));
-        handler = create(L"Tarvel");
-        ASSERT_NE(handler, nullptr);
-        TbPointingCallbacks callbacks{this, &GetSetting, &SetSetting};
-        device = TbCreatePointingDevice(&callbacks, TbPointingFirst);
-        TbApplicationCallbacks hostCallbacks{this, &GetDevice, nullptr, nullptr};
-        application = TbCreateApplication(&hostCallbacks);
-        context = TbCreateContext(device, application, 1, L"C:\\host\\");
+        ASSERT_TRUE(plugin.Loaded());
+        handler = std::make_unique<HandlerOwner>(plugin.CreateTarvel());
+        application.AddDevice(1, &device);
+        context.SetDevice(&device);
+        context.SetApplication(&application);
+        context.SetDeviceId(1);
     }
     void TearDown() override
     {
-        TbThrow thrown{};
-        if (handler != nullptr)
-            TbDestroy(handler, &thrown);
+        handler.reset();
         EXPECT_EQ(keys.Count(VK_LWIN, true), keys.Count(VK_LWIN, false)) << "the Windows key was left down";
-        TbDestroyContext(context);
-        TbDestroyApplication(application);
-        TbDestroyDevice(device);
     }
 
-    int32_t Press(TbThrow& thrown) { return TbExecute(handler, context, &thrown); }
+    int32_t Press(TbThrow& thrown) { return bridge::Execute(handler->get(), &context, thrown); }
 
-    static int32_t GetSetting(void* self, int32_t* setting)
-    {
-        *setting = static_cast<FlipStart*>(self)->setting;
-        return 0;
-    }
-    static int32_t SetSetting(void* self, int32_t setting)
-    {
-        auto* test = static_cast<FlipStart*>(self);
-        if (setting == 1 && test->throwOnLowering)
-            return 13;
-        test->setting = setting;
-        return 0;
-    }
-    static TbDevice* GetDevice(void* self, uint64_t) { return static_cast<FlipStart*>(self)->device; }
-
-    UniqueModule plugin{LoadLibraryW(L"tarvel.dll")};
-    void* handler = nullptr;
-    TbDevice* device = nullptr;
-    TbApplication* application = nullptr;
-    TbContext* context = nullptr;
-    int32_t setting = 5;
-    bool throwOnLowering = false;
+    PluginLoader plugin;
+    Device device;
+    FakeApplication application;
+    HostContext context;
+    std::unique_ptr<HandlerOwner> handler;
 };
 
 BSTR WINAPI FailingSysAllocString(const OLECHAR*)
@@ -251,27 +240,27 @@ TEST_F(FlipStart, FailuresAtTheStart_LeaveNoFlipAndNoKeyDown_AndTheNextPressStar
 {
     TbThrow thrown{};
     {
-        ImportPatch failing(plugin.get(), "oleaut32.dll", "SysAllocString",
+        ImportPatch failing(plugin.Module(), "oleaut32.dll", "SysAllocString",
                             reinterpret_cast<void*>(&FailingSysAllocString));
         ASSERT_TRUE(failing.Applied());
         Press(thrown);
     }
     EXPECT_EQ(thrown.kind, TbThrewAtlException);
     EXPECT_EQ(thrown.code, E_OUTOFMEMORY);
-    EXPECT_EQ(setting, 5) << "the lowered setting is put back";
+    EXPECT_EQ(device.Setting(), 5) << "the lowered setting is put back";
 
-    throwOnLowering = true;
+    device.throwOnLowering = true;
     thrown = {};
     Press(thrown);
     EXPECT_EQ(thrown.kind, TbThrewHostError);
     EXPECT_EQ(keys.Count(VK_LWIN, true), 0u);
 
-    throwOnLowering = false;
+    device.throwOnLowering = false;
     thrown = {};
     EXPECT_EQ(Press(thrown), 1) << "a new flip starts";
-    EXPECT_EQ(setting, 1);
+    EXPECT_EQ(device.Setting(), 1);
     EXPECT_EQ(Press(thrown), 0) << "and a second press ends it";
-    EXPECT_EQ(setting, 5);
+    EXPECT_EQ(device.Setting(), 5);
 }
 
 TEST_F(FlipStart, PressWithNothingNameableInFront_TheUsersPickStillEndsTheFlip)
@@ -281,14 +270,14 @@ TEST_F(FlipStart, PressWithNothingNameableInFront_TheUsersPickStillEndsTheFlip)
     TbThrow thrown{};
     {
         // As a foreground process that we may not open answers (or none at all).
-        ImportPatch refused(plugin.get(), "kernel32.dll", "OpenProcess", reinterpret_cast<void*>(&OpenNoProcess));
+        ImportPatch refused(plugin.Module(), "kernel32.dll", "OpenProcess", reinterpret_cast<void*>(&OpenNoProcess));
         ASSERT_TRUE(refused.Applied());
         ASSERT_EQ(Press(thrown), 1);
     }
     ASSERT_TRUE(desktop.SwitchTo(L"pick.exe"));
     EXPECT_TRUE(output.WaitFor("Foreground changed (pick.exe)", kLimit));
     EXPECT_TRUE(WindowsKeyWentUp());
-    EXPECT_EQ(setting, 5);
+    EXPECT_EQ(device.Setting(), 5);
 }
 
 }  // namespace

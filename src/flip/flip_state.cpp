@@ -67,17 +67,23 @@ void LowerSetting(IDevice* device)
     pointing->SetSetting(1);
 }
 
-void RestoreSetting(uint64_t deviceId)
+// Puts the saved setting back on `device` when it is a pointing device and
+// the saved value is a setting (1 to 10); otherwise nothing is restored.
+void PutSettingBack(IDevice* device)
 {
-    IApplication* application = CurrentApplication();
-    if (application == nullptr)
-        return;
-    auto* pointing = dynamic_cast<IPointingDevice*>(application->GetDevice(deviceId));
+    auto* pointing = dynamic_cast<IPointingDevice*>(device);
     const LONG saved = g_flipState.SavedSetting;
     if (pointing == nullptr || saved < 1 || saved > 10)
         return;
     pointing->SetSetting(saved);
     g_flipState.SavedSetting = 0;
+}
+
+// At completion the device is found again through the host.
+void RestoreSetting(uint64_t deviceId)
+{
+    if (IApplication* application = CurrentApplication())
+        PutSettingBack(application->GetDevice(deviceId));
 }
 
 // The registration ends with the flip.  Never throws: it runs while a host
@@ -185,9 +191,7 @@ public:
             return;
         Unregister(m_context.DeviceId);
         try {
-            if (auto* pointing = dynamic_cast<IPointingDevice*>(m_context.Device);
-                pointing != nullptr && g_flipState.SavedSetting >= 1 && g_flipState.SavedSetting <= 10)
-                pointing->SetSetting(g_flipState.SavedSetting);
+            PutSettingBack(m_context.Device);
         } catch (...) {
             // The first exception is the one the host gets.
         }

@@ -80,30 +80,17 @@ public:
     // included) leaves the tail that starts there.  Null empties the string.
     void Assign(const wchar_t* text)
     {
-        if (text == nullptr) {
+        if (text == nullptr)
             clear();
-        } else if (PointsIntoSelf(text)) {
-            CResString tail(substr(static_cast<size_type>(text - data())));
-            erase();
-            append(tail.data(), tail.size());
-        } else {
-            assign(text, Length(text));
-        }
+        else
+            assign(text, Length(text));  // a tail of its own text never needs to grow
     }
 
-    // Appends the text; a pointer into the string's own text is copied out
-    // first when the string must grow, since growing frees the old buffer.
+    // Appends the text, which may lie in the string's own text (see append).
     void Append(const wchar_t* text)
     {
-        if (text == nullptr)
-            return;
-        if (PointsIntoSelf(text) && capacity() <= size() + Length(text)) {
-            CResString copy;
-            copy.assign(text, Length(text));
-            append(copy.data(), copy.size());
-        } else {
+        if (text != nullptr)
             append(text, Length(text));
-        }
     }
 
     // Loads entry `identifier` of the host executable's string table straight

@@ -28,41 +28,9 @@ void ThrowIfFailed(int32_t code)
         throw TbHostError{code};
 }
 
-// The callbacks behind both pointing-device layouts.
-class PointingCalls {
-public:
-    explicit PointingCalls(const TbPointingCallbacks& callbacks) : m_callbacks(callbacks) {}
-
-    int Get()
-    {
-        int32_t setting = 0;
-        if (m_callbacks.GetSetting != nullptr)
-            ThrowIfFailed(m_callbacks.GetSetting(m_callbacks.self, &setting));
-        return setting;
-    }
-
-    void Set(int value)
-    {
-        if (m_callbacks.SetSetting != nullptr)
-            ThrowIfFailed(m_callbacks.SetSetting(m_callbacks.self, value));
-    }
-
-private:
-    const TbPointingCallbacks m_callbacks;
-};
-
-class PointingFirst final : public IPointingDevice {
-public:
-    explicit PointingFirst(const TbPointingCallbacks& callbacks) : m_calls(callbacks) {}
-    int GetSetting() override { return m_calls.Get(); }
-    void SetSetting(int value) override { m_calls.Set(value); }
-
-private:
-    PointingCalls m_calls;
-};
-
-// A polymorphic base of the host's own placed before the device interface,
-// so that IPointingDevice sits past offset 0 of the complete object.
+// A polymorphic base of the host's own, placed before the device interface
+// in one layout, so that IPointingDevice sits past offset 0 of the complete
+// object and the plug-in's dynamic_cast must adjust the pointer.
 class HostComponent {
 public:
     virtual ~HostComponent() = default;
@@ -72,17 +40,55 @@ private:
     int32_t m_revision = 1;
 };
 
-class PointingOffset final : public HostComponent, public IPointingDevice {
+// A pointing device whose operations are the caller's callbacks, after the
+// bases `Before` (none: IPointingDevice at offset 0).
+template <typename... Before>
+class BridgePointing final : public Before..., public IPointingDevice {
 public:
-    explicit PointingOffset(const TbPointingCallbacks& callbacks) : m_calls(callbacks) {}
-    int GetSetting() override { return m_calls.Get(); }
-    void SetSetting(int value) override { m_calls.Set(value); }
+    explicit BridgePointing(const TbPointingCallbacks& callbacks) : m_callbacks(callbacks) {}
+
+    int GetSetting() override
+    {
+        int32_t setting = 0;
+        if (m_callbacks.GetSetting != nullptr)
+            ThrowIfFailed(m_callbacks.GetSetting(m_callbacks.self, &setting));
+        return setting;
+    }
+
+    void SetSetting(int value) override
+    {
+        if (m_callbacks.SetSetting != nullptr)
+            ThrowIfFailed(m_callbacks.SetSetting(m_callbacks.self, value));
+    }
 
 private:
-    PointingCalls m_calls;
+    const TbPointingCallbacks m_callbacks;
 };
 
+using PointingFirst = BridgePointing<>;
+using PointingOffset = BridgePointing<HostComponent>;
+
 class PlainDevice final : public IDevice {};
+
+// All three links of QueryHost's chain in one object, each handed out as its
+// own interface.
+class HostChain final : public IHostObject, public IHostService, public IHostProvider {
+public:
+    explicit HostChain(uintptr_t value) : m_value(value) {}
+
+    void Reserved1() override {}
+    void Reserved2() override {}
+    void Reserved3() override {}
+    void Reserved4() override {}
+    void Reserved5() override {}
+    void Reserved6() override {}
+    IHostService* QueryService(uintptr_t, uintptr_t, uintptr_t) override { return this; }
+    IHostProvider* GetProvider() override { return this; }
+    uintptr_t GetValue() override { return m_value; }
+
+private:
+    const uintptr_t m_value;
+};
 
 // A translator's text under construction.  An allocation failure inside
 // TbTextAssign/TbTextAppend cannot be thrown through the caller's frames, so
@@ -328,6 +334,16 @@ TB_API void TbDestroy(void* handler, TbThrow* thrown)
 
 TB_API uint8_t TbQueryOption(void* handler) { return AsHandler(handler)->QueryOption() ? 1 : 0; }
 TB_API int32_t TbGetKind(void* handler) { return AsHandler(handler)->GetKind(); }
+TB_API void* TbCreateHostChain(uintptr_t value)
+{
+    return static_cast<IHostObject*>(Create<HostChain>(value));
+}
+
+TB_API void TbDestroyHostChain(void* chain)
+{
+    delete static_cast<HostChain*>(static_cast<IHostObject*>(chain));
+}
+
 TB_API void TbSetHost(void* handler, uintptr_t value, void* hostObject) { AsHandler(handler)->SetHost(value, hostObject); }
 TB_API uintptr_t TbGetHostValue(void* handler) { return AsHandler(handler)->GetHostValue(); }
 TB_API void TbReset(void* handler) { AsHandler(handler)->Reset(); }

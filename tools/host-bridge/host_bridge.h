@@ -106,6 +106,12 @@ TB_API void TbContextSetApplication(TbContext* context, TbApplication* applicati
 TB_API void TbContextSetDeviceId(TbContext* context, uint64_t deviceId);
 TB_API void TbContextSetHostFolder(TbContext* context, const wchar_t* hostFolder);
 
+/* The object a host binds to a handler with SetHost (IHostObject of
+ * macro/macro.h): a chain of three host objects that QueryHost follows down to
+ * `value`, whatever arguments it is given. */
+TB_API void* TbCreateHostChain(uintptr_t value);
+TB_API void TbDestroyHostChain(void* chain);
+
 /* ---- a handler's operations, through the declared classes ---- */
 
 /* context may be null (Execute then gets a null record). */

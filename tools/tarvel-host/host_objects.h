@@ -111,38 +111,18 @@ private:
 };
 
 // The object a host binds to a handler with SetHost: a three-link chain that
-// the handler's QueryHost follows down to ProviderValue.  The handler calls
-// each link only by the position of an operation in the link's table (no
-// run-time type, no destructor), so a table of plain functions that take the
-// link first is a whole implementation: the x64 calling convention passes
-// `this` that way under every C++ ABI.
+// the handler's QueryHost follows down to ProviderValue (made by the bridge,
+// in the plug-in's ABI).
+inline void DestroyBridgeHostChain(void* chain) noexcept { TbDestroyHostChain(chain); }
 class HostServiceChain {
 public:
     static constexpr uintptr_t ProviderValue = 0x7A11;
 
-    HostServiceChain() = default;
-    HostServiceChain(const HostServiceChain&) = delete;
-    HostServiceChain& operator=(const HostServiceChain&) = delete;
-
     // What SetHost takes.
-    void* Object() { return &m_object; }
-
-    struct Link {
-        const void* table;
-        HostServiceChain* chain;
-    };
+    void* Object() const { return m_chain.get(); }
 
 private:
-    Link m_object{ObjectTable(), this};
-    Link m_service{ServiceTable(), this};
-    Link m_provider{ProviderTable(), this};
-
-    static const void* ObjectTable();
-    static const void* ServiceTable();
-    static const void* ProviderTable();
-    static Link* QueryService(Link* object, uintptr_t, uintptr_t, uintptr_t) noexcept;
-    static Link* GetProvider(Link* service) noexcept;
-    static uintptr_t GetValue(Link* provider) noexcept;
+    UniqueAny<void*, &DestroyBridgeHostChain> m_chain{TbCreateHostChain(ProviderValue)};
 };
 
 // Binds `handler` to `chain` with SetHost.
