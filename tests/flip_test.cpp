@@ -24,6 +24,26 @@ public:
     }
 };
 
+// What the plug-in asks of the C runtime when it starts a thread; the thread
+// is then started as asked.
+struct ThreadRequest {
+    using BeginThread = uintptr_t(__cdecl*)(void*, unsigned, unsigned(__stdcall*)(void*), void*, unsigned,
+                                            unsigned*);
+    BeginThread original = nullptr;
+    int calls = 0;
+    unsigned stackSize = ~0u;
+    unsigned flags = ~0u;
+};
+ThreadRequest g_threadRequest;
+
+uintptr_t __cdecl RecordBeginThread(void* security, unsigned stackSize, unsigned(__stdcall* start)(void*),
+                                    void* argument, unsigned flags, unsigned* threadId)
+{
+    ++g_threadRequest.calls;
+    g_threadRequest.stackSize = stackSize;
+    g_threadRequest.flags = flags;
+    return g_threadRequest.original(security, stackSize, start, argument, flags, threadId);
+}
 
 using Flip = FlipFixture;
 
@@ -41,6 +61,24 @@ TEST_F(Flip, FirstPress_LowersTheSettingAndHoldsTheWindowsKeyWithTab)
     EXPECT_TRUE(output->Lines().empty());
     // Composition was found on (the dwmapi.dll beside us would say off).
     EXPECT_FALSE(host.Launched(host.ProgramFolder()));
+}
+
+TEST_F(Flip, MonitorThread_ReservesTheHostsDefaultStack)
+{
+    // Wine gives every thread at least 1 MiB, whatever is asked, so what the
+    // plug-in asks is what can be seen: 0 and no flags, the host executable's
+    // own reservation.
+    ImportPatch recorder(plugin.Module(), "ucrtbase.dll", "_beginthreadex",
+                         reinterpret_cast<void*>(&RecordBeginThread));
+    ASSERT_TRUE(recorder.Applied());
+    g_threadRequest = {recorder.Original<ThreadRequest::BeginThread>()};
+
+    ASSERT_EQ(Press(), 1);  // the first flip starts the monitor
+    ASSERT_EQ(Press(), 0);
+
+    ASSERT_EQ(g_threadRequest.calls, 1);
+    EXPECT_EQ(g_threadRequest.stackSize, 0u);
+    EXPECT_EQ(g_threadRequest.flags, 0u);
 }
 
 TEST_F(Flip, AnotherApplication_RestoresTheSettingThenReleasesTheKey)

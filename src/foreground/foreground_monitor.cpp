@@ -17,9 +17,11 @@ constexpr UINT kSettleMs = 700;
 // How soon a check comes back when a registration's immediate call was running.
 constexpr UINT kRetryMs = 50;
 constexpr DWORD kPathCapacity = 1024;
-// The monitor thread waits in its loop and calls back into the host: a small
-// stack is plenty, and it is what the process pays for while a flip shows.
-constexpr unsigned kThreadStackBytes = 64 * 1024;
+// The host's executable decides the monitor thread's stack, as for its own
+// threads: the host's device and application objects run on it (and may go
+// through COM, the registry or a HID stack), and so do exception dispatch and
+// the C runtime's output.  Only the pages it touches are committed.
+constexpr unsigned kDefaultStack = 0;
 
 // s_lock guards s_instance (which holds one reference) and s_running, the
 // monitors whose threads run; it is held only for short sections.
@@ -107,8 +109,8 @@ HRESULT CForegroundMonitor::Start()
     // _beginthreadex, not CreateThread: the C runtime holds a reference on
     // this library for as long as the thread runs, so a host that unloads the
     // library early cannot pull the thread's code from under it.
-    m_thread.reset(reinterpret_cast<HANDLE>(_beginthreadex(nullptr, kThreadStackBytes, ThreadProc, this,
-                                                           STACK_SIZE_PARAM_IS_A_RESERVATION, &threadId)));
+    m_thread.reset(
+        reinterpret_cast<HANDLE>(_beginthreadex(nullptr, kDefaultStack, ThreadProc, this, 0, &threadId)));
     if (!m_thread) {
         Release();
         return E_UNEXPECTED;
