@@ -114,8 +114,10 @@ TEST_F(Launch, NoPrompt_PassesTwoDoubleQuotes)
     EXPECT_EQ(withoutTranslator.TranslatorRequests(), 1);
 }
 
-TEST_F(Launch, HostFolderWithoutBackslash_RunsTogetherAndIsNotRepaired)
+TEST_F(Launch, HostFolderWithoutBackslash_GetsOne)
 {
+    // A program where the folder's name and "Pluggins" run together is not
+    // the host's, and is not started.
     ASSERT_TRUE(host.InstallIn(host.RunTogetherFolder()));
     FakeTranslator translator(L"Quick switch");
     FakeApplication application(&translator);
@@ -125,10 +127,11 @@ TEST_F(Launch, HostFolderWithoutBackslash_RunsTogetherAndIsNotRepaired)
 
     EXPECT_EQ(Press(*context), 1);
 
-    const auto launch = host.WaitForLaunch(host.RunTogetherFolder(), kLaunchLimit);
-    ASSERT_TRUE(launch.has_value()) << "the run-together path was not started";
+    const auto launch = host.WaitForLaunch(host.ProgramFolder(), kLaunchLimit);
+    ASSERT_TRUE(launch.has_value()) << "the host's app switcher was not started; run-together path started: "
+                                    << host.Launched(host.RunTogetherFolder());
     EXPECT_EQ(launch->arguments, L"\"Quick switch\"");
-    EXPECT_FALSE(host.Launched(host.ProgramFolder())) << "the path was repaired";
+    EXPECT_FALSE(host.Launched(host.RunTogetherFolder()));
 }
 
 TEST_F(Launch, NoSwitcherProgram_StillReturnsOne)
@@ -140,6 +143,23 @@ TEST_F(Launch, NoSwitcherProgram_StillReturnsOne)
 
     EXPECT_EQ(Press(*context), 1);
     EXPECT_EQ(translator.Keys().size(), 1u);
+}
+
+TEST_F(Launch, EmptyHostFolder_StartsTheSwitcherBesideTheHostsExecutable)
+{
+    // Never a relative path, which the shell would look for in the current
+    // directory.  The shell call is recorded, not made.
+    FakeApplication application(nullptr);
+    auto context = ContextFor(&application, L"");
+    ImportPatch shell(plugin.Module(), "shell32.dll", "ShellExecuteExW",
+                      reinterpret_cast<void*>(&RecordShellExecute));
+    ASSERT_TRUE(shell.Applied());
+    g_shellRequest = {};
+
+    EXPECT_EQ(Press(*context), 1);
+
+    ASSERT_EQ(g_shellRequest.calls, 1);
+    EXPECT_EQ(g_shellRequest.file, TestProgramFolder() + L"Pluggins\\ZeltoAppSwitcher.exe");
 }
 
 TEST_F(Launch, LongFolderAndPrompt_ReachTheShellWhole)

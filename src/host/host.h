@@ -64,7 +64,7 @@ struct MacroContext {
     IDevice* Device = nullptr;            // the device whose button ran the macro
     IApplication* Application = nullptr;  // the host application object
     uint64_t DeviceId = 0;                // opaque; handed back to GetDevice
-    CResString HostFolder;                // the host's folder, with a trailing backslash
+    CResString HostFolder;                // the host's folder (empty: its executable's)
 };
 
 static_assert(offsetof(MacroContext, Device) == 0);

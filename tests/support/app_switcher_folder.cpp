@@ -11,14 +11,6 @@ namespace {
 const wchar_t kRecorder[] = L"app_switcher_recorder.exe";
 const wchar_t kRecord[] = L"received.txt";
 
-std::wstring TestProgramFolder()
-{
-    wchar_t path[MAX_PATH + 1] = L"";
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring self(path);
-    return self.substr(0, self.find_last_of(L'\\') + 1);
-}
-
 std::wstring WithoutTrailingBackslash(std::wstring folder)
 {
     if (!folder.empty() && folder.back() == L'\\')
@@ -37,6 +29,14 @@ std::optional<std::string> ReadWhole(const std::wstring& path)
 }
 
 }  // namespace
+
+std::wstring TestProgramFolder()
+{
+    wchar_t path[MAX_PATH + 1] = L"";
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring self(path);
+    return self.substr(0, self.find_last_of(L'\\') + 1);
+}
 
 std::wstring Wide(const std::string& text)
 {

@@ -43,6 +43,8 @@ private:
     std::vector<std::wstring> m_folders;  // removed in reverse order
 };
 
+// The folder of this process's executable, with its trailing backslash.
+std::wstring TestProgramFolder();
 // The command line without its first word (a quoted or plain program path)
 // and the blanks after it.
 std::wstring ArgumentsOf(const std::wstring& commandLine);
