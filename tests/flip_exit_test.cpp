@@ -25,24 +25,36 @@ using namespace std::chrono_literals;
 
 constexpr auto kLimit = 20s;
 
-// flip_host.exe as a child whose standard output is read through a pipe.
+// flip_host.exe as a child whose standard output is read through a pipe, or,
+// given `outputFile`, goes to that file (made here, and removed once the child
+// has ended).
 class FlipHost {
 public:
-    explicit FlipHost(const std::wstring& scenario)
+    explicit FlipHost(const std::wstring& scenario, const std::wstring& outputFile = {})
     {
         SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
-        HANDLE read = nullptr;
-        HANDLE write = nullptr;
-        if (!CreatePipe(&read, &write, &inherit, 0))
-            return;
-        m_output.reset(read);
-        UniqueHandle childEnd(write);
-        SetHandleInformation(read, HANDLE_FLAG_INHERIT, 0);
+        UniqueHandle childEnd;
+        if (outputFile.empty()) {
+            HANDLE read = nullptr;
+            HANDLE write = nullptr;
+            if (!CreatePipe(&read, &write, &inherit, 0))
+                return;
+            m_output.reset(read);
+            childEnd.reset(write);
+            SetHandleInformation(read, HANDLE_FLAG_INHERIT, 0);
+        } else {
+            HANDLE file = CreateFileW(outputFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                      &inherit, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+            if (file == INVALID_HANDLE_VALUE)
+                return;
+            childEnd.reset(file);
+            m_file = outputFile;
+        }
         STARTUPINFOW startup{};
         startup.cb = sizeof(startup);
         startup.dwFlags = STARTF_USESTDHANDLES;
-        startup.hStdOutput = write;
-        startup.hStdError = write;
+        startup.hStdOutput = childEnd.get();
+        startup.hStdError = childEnd.get();
         std::wstring command = L"flip_host.exe " + scenario;
         PROCESS_INFORMATION process{};
         if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
@@ -51,14 +63,19 @@ public:
         CloseHandle(process.hThread);
         m_process.reset(process.hProcess);
         m_processId = process.dwProcessId;
-        m_reader = std::thread([this] { Read(); });
+        if (m_output)
+            m_reader = std::thread([this] { Read(); });
     }
     ~FlipHost()
     {
-        if (m_process && WaitForSingleObject(m_process.get(), 0) == WAIT_TIMEOUT)
+        if (m_process && WaitForSingleObject(m_process.get(), 0) == WAIT_TIMEOUT) {
             TerminateProcess(m_process.get(), 99);
+            WaitForSingleObject(m_process.get(), 30000);
+        }
         if (m_reader.joinable())
             m_reader.join();
+        if (!m_file.empty())
+            DeleteFileW(m_file.c_str());
     }
 
     bool Started() const { return static_cast<bool>(m_process); }
@@ -85,8 +102,11 @@ public:
         return static_cast<int>(code);
     }
 
+    // What the child wrote so far, as bytes.
     std::string Output()
     {
+        if (!m_file.empty())
+            return FileContent();
         std::lock_guard guard(m_lock);
         return m_text;
     }
@@ -102,7 +122,23 @@ private:
         }
     }
 
-    UniqueHandle m_output;
+    std::string FileContent() const
+    {
+        HANDLE opened = CreateFileW(m_file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        std::string content;
+        if (opened == INVALID_HANDLE_VALUE)
+            return content;
+        UniqueHandle file(opened);
+        char buffer[512];
+        DWORD read = 0;
+        while (ReadFile(file.get(), buffer, sizeof(buffer), &read, nullptr) && read > 0)
+            content.append(buffer, read);
+        return content;
+    }
+
+    UniqueHandle m_output;  // the pipe's reading end, when there is no file
+    std::wstring m_file;
     UniqueHandle m_process;
     DWORD m_processId = 0;
     std::thread m_reader;
@@ -180,6 +216,24 @@ TEST_F(FlipExit, ApplicationNamedInCyrillic_TheWholeLineReachesTheHostsOutput)
     // UTF-8, as the line goes to a pipe.
     EXPECT_TRUE(host.WaitFor("Foreground changed (\xd0\xb1\xd0\xbb\xd0\xbe\xd0\xba\xd0\xbd\xd0\xbe\xd1\x82.exe)\r\n"))
         << host.Output();
+    host.TellToEnd();
+    EXPECT_EQ(host.ExitCode(), 0);
+}
+
+TEST_F(FlipExit, HostOutputInUtf16Mode_TheLineArrivesInUtf16)
+{
+    // A host on the shared C runtime that put its standard output (a file
+    // here) in _O_U16TEXT: bytes written there would end it on Windows.
+    wchar_t temp[MAX_PATH + 1] = L"";
+    ASSERT_GT(GetTempPathW(MAX_PATH, temp), 0u);
+    FlipHost host(L"utf16", std::wstring(temp) + L"tarvel-flip-host-" + std::to_wstring(GetCurrentProcessId()) +
+                                L".txt");
+    ASSERT_TRUE(host.WaitFor("flip started")) << host.Output();
+    ASSERT_TRUE(desktop.SwitchTo(L"\u0431\u043b\u043e\u043a\u043d\u043e\u0442.exe"));
+    const std::wstring line = L"Foreground changed (\u0431\u043b\u043e\u043a\u043d\u043e\u0442.exe)\r\n";
+    EXPECT_TRUE(host.WaitFor(std::string(reinterpret_cast<const char*>(line.data()), line.size() * sizeof(wchar_t))))
+        << host.Output();
+    EXPECT_TRUE(WindowsKeyWentUp());
     host.TellToEnd();
     EXPECT_EQ(host.ExitCode(), 0);
 }

@@ -2,11 +2,46 @@
 
 #include <windows.h>
 
+#include <fcntl.h>
 #include <io.h>
 #include <stdio.h>
 #include <wchar.h>
 
 namespace {
+
+// Holds a C runtime stream's own lock, which every stdio call on the stream
+// takes too (re-entrant for this thread): output of the host's other threads
+// waits until the line is out.
+class StreamLock {
+public:
+    explicit StreamLock(FILE* stream) noexcept : m_stream(stream) { _lock_file(m_stream); }
+    ~StreamLock() { _unlock_file(m_stream); }
+    StreamLock(const StreamLock&) = delete;
+    StreamLock& operator=(const StreamLock&) = delete;
+
+private:
+    FILE* m_stream;
+};
+
+// Whether a host put the descriptor in one of the runtime's Unicode modes
+// (_O_U16TEXT, _O_U8TEXT, _O_WTEXT), where byte output fails the runtime's
+// parameter check, which ends the process on Windows (Wine does not check).
+// The runtime offers no query: _setmode answers the mode it replaces, so the
+// descriptor goes to plain text and at once back to what it was.  Plain text
+// is the probe because it loosens and never tightens: Windows' runtime keeps
+// a Unicode setting under binary mode and checks it there too, so probing a
+// binary descriptor with a Unicode mode would make every later byte write of
+// the host fail.  Windows answers _O_U8TEXT or _O_WTEXT (UTF-16) exactly;
+// Wine answers _O_WTEXT for both.  Called with the stream locked, so that no
+// stdio output of another thread runs in between.
+bool InUnicodeMode(int descriptor)
+{
+    const int previous = _setmode(descriptor, _O_TEXT);
+    if (previous == -1 || previous == _O_TEXT)
+        return false;  // no descriptor (a program without a console), or plain text
+    _setmode(descriptor, previous);
+    return previous != _O_BINARY;
+}
 
 // Each in a frame of its own under 4 KiB: a bigger frame needs a stack probe
 // (__chkstk) that only ntdll exports on Windows.
@@ -22,9 +57,11 @@ __declspec(noinline) void WriteUtf8(const wchar_t* line, int length)
 
 }  // namespace
 
-// On a console the line goes out as UTF-16, anywhere else (a pipe, a file) as
-// UTF-8: the C runtime's wide output in its "C" locale would stop at the first
-// character outside ASCII, and process names in any script are real.
+// In a Unicode mode the line goes through the runtime's wide output, which
+// writes it in the stream's own encoding.  Otherwise, on a console it goes out
+// as UTF-16, anywhere else (a pipe, a file) as UTF-8: the C runtime's wide
+// output in its "C" locale would stop at the first character outside ASCII,
+// and process names in any script are real.
 __declspec(noinline) void WriteForegroundLine(const wchar_t* name)
 {
     wchar_t line[1100];  // a name has at most 1024 characters
@@ -32,10 +69,17 @@ __declspec(noinline) void WriteForegroundLine(const wchar_t* name)
     if (length < 0)
         return;
     line[ARRAYSIZE(line) - 1] = L'\0';
+    StreamLock locked(stdout);
     fflush(stdout);  // what the host wrote before comes first
+    const int descriptor = _fileno(stdout);
+    if (InUnicodeMode(descriptor)) {
+        fputws(line, stdout);
+        fflush(stdout);
+        return;
+    }
     // The handle behind the C runtime's standard output, which a host may
     // have pointed elsewhere than the process's.
-    HANDLE out = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stdout)));
+    HANDLE out = reinterpret_cast<HANDLE>(_get_osfhandle(descriptor));
     DWORD mode = 0;
     if (GetConsoleMode(out, &mode)) {
         DWORD written = 0;

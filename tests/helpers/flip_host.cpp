@@ -11,6 +11,8 @@
 //   unload   end the flip with a second press, Destroy, FreeLibrary, and
 //            print whether the library is still loaded.
 //   wait     run until told to end.
+//   utf16    put the shared C runtime's standard output in _O_U16TEXT mode
+//            before the flip, then run until told to end.
 // "Told to end": the event named Local\tarvel-flip-host-<process id> is set.
 // Exit code 0 when every step went as the scenario expects, 1 otherwise, 2
 // when the plug-in could not be loaded or the flip not started.
@@ -69,6 +71,25 @@ void WaitUntilToldToEnd()
     WaitForSingleObject(end.get(), 60000);
 }
 
+// What a host built with Microsoft's compiler does with
+// _setmode(_fileno(stdout), _O_U16TEXT), on the same runtime: ucrtbase.dll,
+// which the plug-in writes through and tarvel-bridge.dll has loaded.  This
+// program's own runtime (mingw-w64's msvcrt.dll) has a standard output of its
+// own, on the same handle, which the other lines go through.
+bool PutSharedOutputInUtf16Mode()
+{
+    HMODULE ucrt = GetModuleHandleW(L"ucrtbase.dll");
+    if (ucrt == nullptr)
+        return false;
+    auto find = [ucrt](const char* name) { return reinterpret_cast<void*>(GetProcAddress(ucrt, name)); };
+    auto stream = reinterpret_cast<void* (*)(unsigned)>(find("__acrt_iob_func"));
+    auto descriptor = reinterpret_cast<int (*)(void*)>(find("_fileno"));
+    auto setMode = reinterpret_cast<int (*)(int, int)>(find("_setmode"));
+    constexpr int kU16Text = 0x20000;  // _O_U16TEXT
+    return stream != nullptr && descriptor != nullptr && setMode != nullptr &&
+           setMode(descriptor(stream(1)), kU16Text) != -1;
+}
+
 bool WaitUnloaded(DWORD limitMs)
 {
     for (DWORD waited = 0; waited < limitMs; waited += 20) {
@@ -99,6 +120,8 @@ int wmain(int argc, wchar_t** argv)
     TbApplicationCallbacks callbacks{nullptr, &GetDevice, nullptr, nullptr};
     TbApplication* application = TbCreateApplication(&callbacks);
     TbContext* context = TbCreateContext(g_device, application, kDeviceId, L"C:\\host\\");
+    if (scenario == L"utf16" && !PutSharedOutputInUtf16Mode())
+        return 2;
     TbThrow thrown{};
     if (TbExecute(handler, context, &thrown) != 1 || thrown.kind != TbNoThrow)
         return 2;
@@ -135,7 +158,7 @@ int wmain(int argc, wchar_t** argv)
         FreeLibrary(plugin);
         Say("loaded after FreeLibrary: %ld", GetModuleHandleW(L"tarvel.dll") != nullptr);
         status = GetModuleHandleW(L"tarvel.dll") == nullptr ? 0 : 1;
-    } else if (scenario == L"wait") {
+    } else if (scenario == L"wait" || scenario == L"utf16") {
         WaitUntilToldToEnd();
     } else {
         return 2;
