@@ -7,6 +7,8 @@
 
 #include <windows.h>
 
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -25,36 +27,27 @@ using namespace std::chrono_literals;
 
 constexpr auto kLimit = 20s;
 
-// flip_host.exe as a child whose standard output is read through a pipe, or,
-// given `outputFile`, goes to that file (made here, and removed once the child
-// has ended).
+// flip_host.exe as a child whose standard output is read through a pipe, or
+// goes to `outputFile`, which is removed once the child has ended.
 class FlipHost {
 public:
-    explicit FlipHost(const std::wstring& scenario, const std::wstring& outputFile = {})
+    explicit FlipHost(const std::wstring& scenario, const std::wstring& outputFile = {}) : m_file(outputFile)
     {
         SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
-        UniqueHandle childEnd;
-        if (outputFile.empty()) {
-            HANDLE read = nullptr;
-            HANDLE write = nullptr;
-            if (!CreatePipe(&read, &write, &inherit, 0))
-                return;
-            m_output.reset(read);
-            childEnd.reset(write);
-            SetHandleInformation(read, HANDLE_FLAG_INHERIT, 0);
-        } else {
-            HANDLE file = CreateFileW(outputFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                      &inherit, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-            if (file == INVALID_HANDLE_VALUE)
-                return;
-            childEnd.reset(file);
-            m_file = outputFile;
-        }
+        HANDLE read = nullptr;
+        HANDLE write = m_file.empty() ? nullptr
+                                      : CreateFileW(m_file.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                                    &inherit, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (m_file.empty() ? !CreatePipe(&read, &write, &inherit, 0) : write == INVALID_HANDLE_VALUE)
+            return;
+        m_output.reset(read);  // none with a file
+        UniqueHandle childEnd(write);
+        SetHandleInformation(read, HANDLE_FLAG_INHERIT, 0);
         STARTUPINFOW startup{};
         startup.cb = sizeof(startup);
         startup.dwFlags = STARTF_USESTDHANDLES;
-        startup.hStdOutput = childEnd.get();
-        startup.hStdError = childEnd.get();
+        startup.hStdOutput = write;
+        startup.hStdError = write;
         std::wstring command = L"flip_host.exe " + scenario;
         PROCESS_INFORMATION process{};
         if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
@@ -102,11 +95,12 @@ public:
         return static_cast<int>(code);
     }
 
-    // What the child wrote so far, as bytes.
     std::string Output()
     {
-        if (!m_file.empty())
-            return FileContent();
+        if (!m_file.empty()) {
+            std::ifstream file(m_file.c_str(), std::ios::binary);
+            return std::string(std::istreambuf_iterator<char>(file), {});
+        }
         std::lock_guard guard(m_lock);
         return m_text;
     }
@@ -122,23 +116,8 @@ private:
         }
     }
 
-    std::string FileContent() const
-    {
-        HANDLE opened = CreateFileW(m_file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-        std::string content;
-        if (opened == INVALID_HANDLE_VALUE)
-            return content;
-        UniqueHandle file(opened);
-        char buffer[512];
-        DWORD read = 0;
-        while (ReadFile(file.get(), buffer, sizeof(buffer), &read, nullptr) && read > 0)
-            content.append(buffer, read);
-        return content;
-    }
-
-    UniqueHandle m_output;  // the pipe's reading end, when there is no file
     std::wstring m_file;
+    UniqueHandle m_output;
     UniqueHandle m_process;
     DWORD m_processId = 0;
     std::thread m_reader;

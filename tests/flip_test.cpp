@@ -24,25 +24,16 @@ public:
     }
 };
 
-// What the plug-in asks of the C runtime when it starts a thread; the thread
-// is then started as asked.
-struct ThreadRequest {
-    using BeginThread = uintptr_t(__cdecl*)(void*, unsigned, unsigned(__stdcall*)(void*), void*, unsigned,
-                                            unsigned*);
-    BeginThread original = nullptr;
-    int calls = 0;
-    unsigned stackSize = ~0u;
-    unsigned flags = ~0u;
-};
-ThreadRequest g_threadRequest;
+// What the plug-in asks of the C runtime for a thread, which then starts as asked.
+using BeginThread = uintptr_t(__cdecl*)(void*, unsigned, unsigned(__stdcall*)(void*), void*, unsigned, unsigned*);
+BeginThread g_beginThread = nullptr;
+std::vector<std::pair<unsigned, unsigned>> g_threadRequests;  // stack size, flags
 
 uintptr_t __cdecl RecordBeginThread(void* security, unsigned stackSize, unsigned(__stdcall* start)(void*),
                                     void* argument, unsigned flags, unsigned* threadId)
 {
-    ++g_threadRequest.calls;
-    g_threadRequest.stackSize = stackSize;
-    g_threadRequest.flags = flags;
-    return g_threadRequest.original(security, stackSize, start, argument, flags, threadId);
+    g_threadRequests.emplace_back(stackSize, flags);
+    return g_beginThread(security, stackSize, start, argument, flags, threadId);
 }
 
 using Flip = FlipFixture;
@@ -71,14 +62,12 @@ TEST_F(Flip, MonitorThread_ReservesTheHostsDefaultStack)
     ImportPatch recorder(plugin.Module(), "ucrtbase.dll", "_beginthreadex",
                          reinterpret_cast<void*>(&RecordBeginThread));
     ASSERT_TRUE(recorder.Applied());
-    g_threadRequest = {recorder.Original<ThreadRequest::BeginThread>()};
+    g_beginThread = recorder.Original<BeginThread>();
 
     ASSERT_EQ(Press(), 1);  // the first flip starts the monitor
     ASSERT_EQ(Press(), 0);
 
-    ASSERT_EQ(g_threadRequest.calls, 1);
-    EXPECT_EQ(g_threadRequest.stackSize, 0u);
-    EXPECT_EQ(g_threadRequest.flags, 0u);
+    EXPECT_EQ(g_threadRequests, (std::vector<std::pair<unsigned, unsigned>>{{0u, 0u}}));
 }
 
 TEST_F(Flip, AnotherApplication_RestoresTheSettingThenReleasesTheKey)
