@@ -24,8 +24,8 @@ public:
     const std::wstring& HostFolder() const { return m_hostFolder; }
     // Where the host keeps its app switcher: HostFolder() + "Pluggins\".
     std::wstring ProgramFolder() const { return m_hostFolder + L"Pluggins\\"; }
-    // Where a host folder given without its trailing backslash leads: the
-    // folder's name and "Pluggins" run together.
+    // The folder's name and "Pluggins" run together: where a host folder
+    // given without its trailing backslash would lead if none were added.
     std::wstring RunTogetherFolder() const;
 
     // Copies the recorder to `programFolder` + "ZeltoAppSwitcher.exe"; the
