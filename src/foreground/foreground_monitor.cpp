@@ -38,6 +38,40 @@ const wchar_t* FileNamePart(const wchar_t* path)
     return slash != nullptr ? slash + 1 : path;
 }
 
+// The windows of the system's switcher on Windows 11 (Task View, Alt+Tab)
+// and on Windows 10 (Task View; Alt+Tab).
+constexpr const wchar_t* kSwitcherClasses[] = {
+    L"XamlExplorerHostIslandWindow",
+    L"Windows.UI.Core.CoreWindow",
+    L"MultitaskingViewFrame",
+};
+constexpr wchar_t kSwitcherImage[] = L"explorer.exe";
+
+// Reading a class is cheap, so every switch can afford it.
+bool HasSwitcherClass(HWND window)
+{
+    wchar_t className[64] = L"";  // longer names are cut, and then match none
+    if (window == nullptr || GetClassNameW(window, className, ARRAYSIZE(className)) == 0)
+        return false;
+    for (const wchar_t* switcherClass : kSwitcherClasses) {
+        if (wcscmp(className, switcherClass) == 0)
+            return true;
+    }
+    return false;
+}
+
+// A to Z without regard to case; no locale, so the answer is the same in every host.
+bool IsSwitcherImage(const wchar_t* name)
+{
+    auto lower = [](wchar_t c) { return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c; };
+    const wchar_t* expected = kSwitcherImage;
+    while (*name != L'\0' && lower(*name) == *expected) {
+        ++name;
+        ++expected;
+    }
+    return *name == L'\0' && *expected == L'\0';
+}
+
 // A walk's copy of the registrations, freed however the walk ends.
 struct Snapshot {
     Registration* pairs = nullptr;
@@ -189,8 +223,9 @@ void CForegroundMonitor::Run() noexcept
     // open) leaves the name null: the first name read later is a change.
     try {
         CBstr name;
-        if (SUCCEEDED(GetForegroundProcessName(&name)))
-            AdoptCurrentName(name);
+        bool switcher = false;
+        if (SUCCEEDED(GetForegroundProcessName(&name, &switcher)))
+            AdoptCurrentName(name, switcher);
     } catch (...) {
     }
     SetEvent(m_readyEvent.get());
@@ -218,10 +253,27 @@ void CForegroundMonitor::RunMessageLoop() noexcept
     }
 }
 
-void CALLBACK CForegroundMonitor::WinEventProc(HWINEVENTHOOK, DWORD, HWND, LONG, LONG, DWORD, DWORD) noexcept
+void CALLBACK CForegroundMonitor::WinEventProc(HWINEVENTHOOK, DWORD, HWND window, LONG, LONG, DWORD,
+                                               DWORD) noexcept
 {
-    if (CForegroundMonitor* monitor = OfThisThread())
+    if (CForegroundMonitor* monitor = OfThisThread()) {
+        monitor->NoteSwitch(window);
         monitor->ArmTimer(kSettleMs);
+    }
+}
+
+// A burst may show the switcher and end where it began (a quick Escape, a
+// click on the window the user came from): the check has to know, or it
+// would see no change and report nothing.
+void CForegroundMonitor::NoteSwitch(HWND window) noexcept
+{
+    if (m_burstShowedSwitcher)
+        return;
+    try {
+        m_burstShowedSwitcher = IsSystemSwitcher(window);
+    } catch (...) {
+        // No memory for the name: taken for an ordinary window.
+    }
 }
 
 void CForegroundMonitor::ArmTimer(UINT elapseMs) noexcept
@@ -251,7 +303,8 @@ void CALLBACK CForegroundMonitor::TimerProc(HWND, UINT, UINT_PTR, DWORD) noexcep
 HRESULT CForegroundMonitor::CheckForeground()
 {
     CBstr fresh;
-    const HRESULT resolved = GetForegroundProcessName(&fresh);
+    bool switcher = false;
+    const HRESULT resolved = GetForegroundProcessName(&fresh, &switcher);
     if (FAILED(resolved))
         return resolved;
     CBstr current;
@@ -267,10 +320,14 @@ HRESULT CForegroundMonitor::CheckForeground()
             ArmTimer(kRetryMs);
             return resolved;
         }
-        if (m_currentName.Str != nullptr && wcscmp(m_currentName.Str, fresh.Str) == 0)
+        // Left the switcher within the burst: a change even on the same window.
+        const bool leftSwitcher = m_burstShowedSwitcher && !switcher;
+        m_burstShowedSwitcher = false;
+        if (m_currentName.Str != nullptr && wcscmp(m_currentName.Str, fresh.Str) == 0 &&
+            m_currentIsSwitcher == switcher && !leftSwitcher)
             return resolved;
         walk.pairs = m_registrations.Snapshot(walk.count);  // the last step that can fail
-        generation = AdoptLocked(current);
+        generation = AdoptLocked(current, switcher);
     }
     CallEach(walk.pairs, walk.count, fresh.Str);
     KeepCallersName(generation, fresh);
@@ -293,16 +350,17 @@ bool CForegroundMonitor::IsRegistered(ForegroundCallback callback, uintptr_t con
 }
 
 // Makes `name` current, taking it over.  Returns the new generation.
-unsigned CForegroundMonitor::AdoptCurrentName(CBstr& name) noexcept
+unsigned CForegroundMonitor::AdoptCurrentName(CBstr& name, bool switcher) noexcept
 {
     SrwGuard guard(m_lock);
-    return AdoptLocked(name);
+    return AdoptLocked(name, switcher);
 }
 
-unsigned CForegroundMonitor::AdoptLocked(CBstr& name) noexcept
+unsigned CForegroundMonitor::AdoptLocked(CBstr& name, bool switcher) noexcept
 {
     BSTR replaced = m_currentName.Detach();
     m_currentName.Str = name.Detach();
+    m_currentIsSwitcher = switcher;
     SysFreeString(replaced);
     return ++m_nameGeneration;
 }
@@ -331,9 +389,10 @@ void CForegroundMonitor::RegisterCallback(ForegroundCallback callback, uintptr_t
         return;
     CBstr name;
     CBstr current;
+    bool switcher = false;
     HRESULT resolved = E_UNEXPECTED;
     try {
-        resolved = GetForegroundProcessName(&name);
+        resolved = GetForegroundProcessName(&name, &switcher);
         if (SUCCEEDED(resolved))
             current = name.Str;
     } catch (...) {
@@ -348,7 +407,7 @@ void CForegroundMonitor::RegisterCallback(ForegroundCallback callback, uintptr_t
         m_registrations.Append(callback, context);
         if (FAILED(resolved))
             return;  // registered, but there is no name to call it with
-        generation = AdoptLocked(current);
+        generation = AdoptLocked(current, switcher);
         ++m_immediateCalls;
     }
     ImmediateCall running{*this};
@@ -372,12 +431,31 @@ void CForegroundMonitor::UnregisterCallback(ForegroundCallback callback, uintptr
         m_registrations.Remove(entry);
 }
 
-HRESULT CForegroundMonitor::GetForegroundProcessName(BSTR* name)
+bool CForegroundMonitor::SwitcherInFront()
+{
+    SrwGuard guard(m_lock);
+    return m_currentIsSwitcher;
+}
+
+bool CForegroundMonitor::IsSystemSwitcher(HWND window)
+{
+    if (!HasSwitcherClass(window))
+        return false;  // UWP apps have CoreWindows too, in processes of their own
+    DWORD processId = 0;
+    GetWindowThreadProcessId(window, &processId);
+    CBstr name;
+    return SUCCEEDED(GetProcessName(processId, &name)) && IsSwitcherImage(name.Str);
+}
+
+HRESULT CForegroundMonitor::GetForegroundProcessName(BSTR* name, bool* switcher)
 {
     DWORD processId = 0;  // stays 0 without a foreground window, which no process has
-    if (HWND window = GetForegroundWindow())
+    HWND window = GetForegroundWindow();
+    if (window != nullptr)
         GetWindowThreadProcessId(window, &processId);
-    return GetProcessName(processId, name);
+    const HRESULT resolved = GetProcessName(processId, name);
+    *switcher = SUCCEEDED(resolved) && HasSwitcherClass(window) && IsSwitcherImage(*name);
+    return resolved;
 }
 
 HRESULT CForegroundMonitor::GetProcessName(DWORD processId, BSTR* name)

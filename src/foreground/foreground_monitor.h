@@ -7,6 +7,12 @@
 // costs one look-up, and when the timer fires the foreground executable's
 // name is compared (ordinal, case-sensitive) with the last one and, if it
 // differs, handed to every registration in the order they were made.
+//
+// Windows 10 and 11 show their switcher (Task View, Alt+Tab) in explorer.exe,
+// the process of the desktop and of every Explorer window: a move between
+// the switcher and an ordinary window is reported as a change even when the
+// file name stays, and so is a burst that showed the switcher and ended on
+// the window it started from.
 #pragma once
 
 #include <windows.h>
@@ -39,6 +45,13 @@ public:
     // Removes (callback, context) if registered; never calls it.  A callback
     // may remove its own registration while it is being called.
     void UnregisterCallback(ForegroundCallback callback, uintptr_t context);
+    // Whether the window last named (the name just handed to a callback) is
+    // the system's switcher.
+    bool SwitcherInFront();
+
+    // A switcher window: one of the switcher's classes in explorer.exe.
+    // Looks up the process only for those classes.
+    static bool IsSystemSwitcher(HWND window);
 
     CForegroundMonitor(const CForegroundMonitor&) = delete;
     CForegroundMonitor& operator=(const CForegroundMonitor&) = delete;
@@ -63,13 +76,14 @@ private:
                                       LONG childId, DWORD eventThread, DWORD eventTime) noexcept;
     static void CALLBACK TimerProc(HWND window, UINT message, UINT_PTR timerId, DWORD time) noexcept;
     void ArmTimer(UINT elapseMs) noexcept;
+    void NoteSwitch(HWND window) noexcept;
 
     HRESULT CheckForeground();
     void CallEach(const Registration* pairs, size_t count, wchar_t* name);
     bool IsRegistered(ForegroundCallback callback, uintptr_t context);
     void AddRegistration(ForegroundCallback callback, uintptr_t context);
-    unsigned AdoptCurrentName(CBstr& name) noexcept;
-    unsigned AdoptLocked(CBstr& name) noexcept;  // under m_lock
+    unsigned AdoptCurrentName(CBstr& name, bool switcher) noexcept;
+    unsigned AdoptLocked(CBstr& name, bool switcher) noexcept;  // under m_lock
     // Counts a registration's immediate call out when it ends (see m_immediateCalls).
     struct ImmediateCall {
         CForegroundMonitor& monitor;
@@ -77,11 +91,13 @@ private:
     };
     void KeepCallersName(unsigned generation, CBstr& name) noexcept;
 
-    static HRESULT GetForegroundProcessName(BSTR* name);
+    // The foreground's file name and whether the window is the switcher.
+    static HRESULT GetForegroundProcessName(BSTR* name, bool* switcher);
     static HRESULT GetProcessName(DWORD processId, BSTR* name);
 
     // m_lock guards what the host's thread and the monitor thread share:
-    // m_registrations, m_currentName, m_nameGeneration and m_immediateCalls.
+    // m_registrations, m_currentName, m_currentIsSwitcher, m_nameGeneration
+    // and m_immediateCalls.
     // It is held only for short sections and never while a callback runs, so
     // a callback may re-enter (UnregisterCallback, GetInstance) from either
     // thread and may wait on the host without deadlock.  Names are never
@@ -91,6 +107,7 @@ private:
     SrwLock m_lock;
     CallbackList m_registrations;
     CBstr m_currentName;            // null until a name could be read
+    bool m_currentIsSwitcher = false;  // the window named by m_currentName is the switcher
     unsigned m_nameGeneration = 0;  // counts changes of m_currentName
     unsigned m_immediateCalls = 0;  // RegisterCallback calls running now
 
@@ -103,6 +120,7 @@ private:
     UniqueHandle m_stopEvent;
     // The monitor thread only.
     UniqueThreadTimer m_pendingTimer;
+    bool m_burstShowedSwitcher = false;  // since the last check
 
     // The singleton holds one reference, a running thread another.
     volatile LONG m_references = 1;
