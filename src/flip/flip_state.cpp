@@ -10,9 +10,15 @@ FlipState g_flipState;
 
 namespace {
 
-// The name of the direct call from Execute.  Never written: MakeLower leaves
-// an empty string untouched.
+// The name written for a flip ended by the host.  Never written to.
 wchar_t g_noName[] = L"";
+
+// Around the key-up: the flip settles on the chosen window before the key
+// goes, and the window gets its focus before the next input.
+constexpr DWORD kReleasePauseMs = 50;
+// How often a Destroy looks again whether a completion is over: a completion
+// has no handle to wait on, and lasts about 100 ms plus the host's calls.
+constexpr DWORD kCompletionPollMs = 10;
 
 LONG Phase()
 {
@@ -42,12 +48,26 @@ void PressFlipKeys()
     SendKey(VK_TAB, KEYEVENTF_KEYUP);
 }
 
-void ReleaseWindowsKey()
+bool KeyHeld()
 {
-    Sleep(50);
-    SendKey(VK_LWIN, KEYEVENTF_KEYUP);
-    InterlockedExchange(&g_flipState.KeyHeld, 0);
-    Sleep(50);
+    return InterlockedCompareExchange(&g_flipState.KeyHeld, 0, 0) != 0;
+}
+
+// The flip's one key-up, by whichever thread gets there first.
+void ReleaseWindowsKeyNow()
+{
+    if (InterlockedExchange(&g_flipState.KeyHeld, 0) != 0)
+        SendKey(VK_LWIN, KEYEVENTF_KEYUP);
+}
+
+// Nothing to pause for when the key went up already (the switcher came).
+void ReleaseWindowsKeyAtEnd()
+{
+    if (!KeyHeld())
+        return;
+    Sleep(kReleasePauseMs);
+    ReleaseWindowsKeyNow();
+    Sleep(kReleasePauseMs);
 }
 
 IApplication* CurrentApplication()
@@ -57,22 +77,34 @@ IApplication* CurrentApplication()
                                           nullptr));
 }
 
-void LowerSetting(IDevice* device)
+bool IsSetting(LONG value)
 {
-    auto* pointing = dynamic_cast<IPointingDevice*>(device);
-    if (pointing == nullptr)
+    return value >= 1 && value <= 10;
+}
+
+// Lowers the setting only when it can come back: the completion finds the
+// device again through the application, and puts back only a setting (1 to
+// 10).  Lowered otherwise, the user's device would stay at 1 for good, and
+// the next flip would save that 1 as the user's own value.
+void LowerSetting(const MacroContext& context)
+{
+    auto* pointing = dynamic_cast<IPointingDevice*>(context.Device);
+    if (pointing == nullptr || context.Application == nullptr)
         return;
-    g_flipState.SavedSetting = pointing->GetSetting();
+    const int saved = pointing->GetSetting();
+    if (!IsSetting(saved))
+        return;
+    g_flipState.SavedSetting = saved;
     pointing->SetSetting(1);
 }
 
 // Puts the saved setting back on `device` when it is a pointing device and
-// the saved value is a setting (1 to 10); otherwise nothing is restored.
+// the saved value is a setting; otherwise nothing is restored.
 void PutSettingBack(IDevice* device)
 {
     auto* pointing = dynamic_cast<IPointingDevice*>(device);
     const LONG saved = g_flipState.SavedSetting;
-    if (pointing == nullptr || saved < 1 || saved > 10)
+    if (pointing == nullptr || !IsSetting(saved))
         return;
     pointing->SetSetting(saved);
     g_flipState.SavedSetting = 0;
@@ -96,51 +128,42 @@ void Unregister(uintptr_t context) noexcept
     }
 }
 
-// Moves Starting to Showing.  True when this call was the flip's first one
-// (swallowed) or there is no flip at all (a late report: nothing to do).
-bool SwallowOrIgnore()
-{
-    for (;;) {
-        const LONG phase = Phase();
-        if (phase == FlipIdle)
-            return true;
-        if (phase != FlipStarting)
-            return false;
-        if (MovePhase(FlipStarting, FlipShowing))
-            return true;
-    }
-}
-
 bool IsWindowManager(const wchar_t* name)
 {
     // Over 8 characters, the terminator included: "dwm.exe" exactly.
     return wcsncmp(name, L"dwm.exe", 8) == 0;
 }
 
-// Finishes a flip however the steps before it ended: a host device that
-// throws still gets its exception back, but only after the registration is
-// gone, the Windows key is up and the flip is idle again; otherwise the key
-// would stay down and no later press could start a flip.
+// Finishes a flip however the restore went: a host device that throws still
+// gets its exception back, but only after the registration is gone, the
+// Windows key is up and the flip is idle again; otherwise the key would stay
+// down and no later press could start a flip.  The line comes last, so that
+// an output that blocks (a full pipe, a console in selection mode) cannot
+// hold the key down or the pointer slow.
 class FlipEnd {
 public:
-    explicit FlipEnd(uintptr_t context) noexcept : m_context(context) {}
+    FlipEnd(uintptr_t context, const wchar_t* name) noexcept : m_context(context), m_name(name) {}
     ~FlipEnd()
     {
         Unregister(m_context);
-        ReleaseWindowsKey();
+        ReleaseWindowsKeyAtEnd();
+        g_flipState.CompletingThread = 0;
         SetPhase(FlipIdle);
+        WriteForegroundLine(m_name);
     }
     FlipEnd(const FlipEnd&) = delete;
     FlipEnd& operator=(const FlipEnd&) = delete;
 
 private:
     uintptr_t m_context;
+    const wchar_t* m_name;
 };
 
-// Runs in the thread that won the completion.
-void CompleteFlip(uintptr_t context)
+// Runs in the thread that moved the flip from Showing to Completing.
+void CompleteFlip(uintptr_t context, const wchar_t* name)
 {
-    FlipEnd end(context);
+    g_flipState.CompletingThread = GetCurrentThreadId();
+    FlipEnd end(context, name);
     RestoreSetting(context);
 }
 
@@ -171,64 +194,99 @@ private:
     bool m_done = false;
 };
 
+// Answers what other threads send to this one (a host object on the monitor
+// thread may call into the host's windows); posted messages stay queued for
+// the host's own loop.
+void AnswerSentMessages(DWORD waitMs)
+{
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, waitMs, QS_SENDMESSAGE);
+    MSG message;
+    PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+}
+
 }  // namespace
-
-bool FlipActive()
-{
-    return Phase() != FlipIdle;
-}
-
-bool FlipShown()
-{
-    return Phase() == FlipShowing;
-}
 
 void RememberApplication(IApplication* application)
 {
     InterlockedExchangePointer(reinterpret_cast<void* volatile*>(&g_flipState.Application), application);
 }
 
-void StartFlip(const MacroContext& context)
+bool StartFlip(const MacroContext& context)
 {
+    // The claim comes first: a second press, a re-entered Execute (a device
+    // that pumps the host's messages) or a report cannot meet a half-made flip.
+    if (!MovePhase(FlipIdle, FlipStarting))
+        return false;
     g_flipState.DeviceId = context.DeviceId;
     g_flipState.SavedSetting = 0;
     StartUndo undo(context);
-    LowerSetting(context.Device);
-    SetPhase(FlipStarting);
-    // Registration first: its immediate call (swallowed) then reports the
-    // application that was in front before the flip appeared.
+    LowerSetting(context);
+    // Registration first: its immediate call, ignored while starting, then
+    // names the application that was in front before the flip appeared.
     CForegroundMonitor::GetInstance()->RegisterCallback(OnForegroundChanged, context.DeviceId);
     undo.Done();
-    // No immediate call came (nothing nameable was in front): the flip shows
-    // all the same, so the next report, the user's pick, ends it.
-    MovePhase(FlipStarting, FlipShowing);
     PressFlipKeys();
+    // Shown only now that the keys are down: a report cannot end the flip
+    // before its keys are pressed, which would leave the key down for good.
+    SetPhase(FlipShowing);
+    return true;
 }
 
-void EndFlipFromHost()
+bool EndFlipFromHost()
 {
-    OnForegroundChanged(g_noName, static_cast<uintptr_t>(g_flipState.DeviceId));
+    if (!MovePhase(FlipShowing, FlipCompleting))
+        return false;  // none shown, or another thread is starting or ending it
+    CompleteFlip(static_cast<uintptr_t>(g_flipState.DeviceId), g_noName);
+    return true;
+}
+
+void CloseSwitcherIfInFront()
+{
+    if (!CForegroundMonitor::IsSystemSwitcher(GetForegroundWindow()))
+        return;
+    SendKey(VK_ESCAPE, 0);
+    SendKey(VK_ESCAPE, KEYEVENTF_KEYUP);
+}
+
+void WaitForCompletionElsewhere()
+{
+    // A completion on this very thread (a host object that destroys a handler
+    // from inside it) is up the stack: waiting for it would never end.
+    while (Phase() == FlipCompleting && g_flipState.CompletingThread != GetCurrentThreadId())
+        AnswerSentMessages(kCompletionPollMs);
 }
 
 void ReleaseHeldKeyAtExit()
 {
-    if (InterlockedExchange(&g_flipState.KeyHeld, 0) != 0)
-        SendKey(VK_LWIN, KEYEVENTF_KEYUP);
+    ReleaseWindowsKeyNow();
 }
 
 void OnForegroundChanged(wchar_t* name, uintptr_t context)
 {
-    if (SwallowOrIgnore())
+    // Starting: the registration's own call, or a switch from before the
+    // flip's keys; idle or completing: a late report.  Nothing to do.
+    if (Phase() != FlipShowing)
         return;
     if (name == nullptr)
         name = g_noName;
     MakeLower(name);
-    WriteForegroundLine(name);
-    if (IsWindowManager(name))
+    if (IsWindowManager(name)) {
+        WriteForegroundLine(name);  // the flip that shows while the key is held
         return;
-    if (!MovePhase(FlipShowing, FlipCompleting))
-        return;  // the other thread is completing this flip
-    CompleteFlip(context);
+    }
+    if (CForegroundMonitor::GetInstance()->SwitcherInFront()) {
+        // The system switcher stays open without the key, and a key held
+        // while the user browses it turns their typing into shortcuts; a
+        // key-up sent later to an elevated window they pick could be lost.
+        ReleaseWindowsKeyNow();
+        WriteForegroundLine(name);
+        return;
+    }
+    if (!MovePhase(FlipShowing, FlipCompleting)) {
+        WriteForegroundLine(name);  // the other thread is completing this flip
+        return;
+    }
+    CompleteFlip(context, name);
 }
 
 wchar_t* MakeLower(wchar_t* text)

@@ -15,48 +15,56 @@ struct MacroContext;
 
 enum FlipPhase : LONG {
     FlipIdle,        // no flip
-    FlipStarting,    // Windows key about to be held, callback registered, its first call not yet swallowed
-    FlipShowing,     // the next call other than for dwm.exe ends the flip
+    FlipStarting,    // one press is lowering the setting, registering and pressing the keys
+    FlipShowing,     // keys pressed; the next report of an application ends the flip
     FlipCompleting,  // one thread is restoring the setting and releasing the key
 };
 
 struct FlipState {
-    // The guard of the flip, changed only with Interlocked operations: only
-    // the host's thread moves it out of Idle, and the one thread whose
-    // compare-exchange moves it from Showing to Completing owns the
-    // completion, so a flip is completed exactly once when a second button
-    // press and a monitor report meet.  No lock is held across the host's
-    // calls: the loser simply returns.  SavedSetting and DeviceId are written
-    // before the phase is published and read after it is claimed.
+    // The guard of the flip, changed only with Interlocked operations.  One
+    // press owns a start (Idle to Starting) until its keys are down, so a
+    // second press, a re-entered Execute or a report meanwhile finds nothing
+    // to end; one thread owns a completion (Showing to Completing), so a
+    // second press and a report that meet end the flip once.  No lock is held
+    // across the host's calls: whoever loses simply returns.  SavedSetting,
+    // DeviceId and CompletingThread are written by the owner of the phase.
     volatile LONG Phase;
     LONG SavedSetting;  // the setting before it was lowered to 1; 0: nothing to restore
     uint64_t DeviceId;  // the device that started the flip; also the registration's context
+    volatile DWORD CompletingThread;  // the thread that owns a completion
     // From the latest Execute with composition on; not owned.  Read on the
     // monitor thread, so it is exchanged with Interlocked operations.
     IApplication* volatile Application;
-    // Whether this library holds the Windows key down now.
+    // Whether this library holds the Windows key down now.  Whoever exchanges
+    // it from 1 to 0 sends the one key-up of the flip.
     volatile LONG KeyHeld;
 };
 
 // Zero when the library is loaded (constant-initialised, nothing runs at load).
 extern FlipState g_flipState;
 
-bool FlipActive();
-// A flip is shown: its first call has come (or was found not to come).
-bool FlipShown();
-// Lowers the device setting, registers OnForegroundChanged with the monitor
-// and holds the Windows key down while tapping Tab.  Whatever throws on the
-// way (the host's device, memory) leaves no flip behind and is rethrown.
-void StartFlip(const MacroContext& context);
-// The second button press, and Destroy during a flip: ends the flip from the
-// host's thread.
-void EndFlipFromHost();
+// Starts a flip if none is under way: lowers the device setting, registers
+// OnForegroundChanged with the monitor and holds the Windows key down while
+// tapping Tab.  False, with nothing done, when a flip is starting, showing or
+// ending.  Whatever throws on the way (the host's device, memory) leaves no
+// flip behind and is rethrown.
+bool StartFlip(const MacroContext& context);
+// The second button press, and Destroy during a flip: ends a shown flip from
+// the host's thread.  False when there was none to end here.
+bool EndFlipFromHost();
+// Sends Escape when the system's switcher is in front: a second press closes
+// it as Windows+Tab would.
+void CloseSwitcherIfInFront();
+// Returns once no other thread is completing a flip inside the host's
+// objects, answering messages sent to this thread meanwhile.
+void WaitForCompletionElsewhere();
 // Releases the Windows key if this library holds it: the host is exiting.
 void ReleaseHeldKeyAtExit();
 void RememberApplication(IApplication* application);
 
-// The monitor's callback: swallows its first call after a flip started, then
-// ends the flip on the first report of an application other than dwm.exe.
+// The monitor's callback.  Reports that come while no flip shows (the
+// registration's own call among them) are ignored; dwm.exe and the system
+// switcher keep the flip shown; any other application ends it.
 void OnForegroundChanged(wchar_t* name, uintptr_t context);
 
 // Lowercases A to Z in place; returns `text`.

@@ -16,25 +16,26 @@ int32_t CTarvelHandler::Execute(MacroContext* context)
         return 1;
     }
     RememberApplication(context->Application);
-    // Only this thread moves the flip out of Idle, so a flip seen idle here
-    // stays idle until StartFlip.
-    if (FlipActive()) {
-        EndFlipFromHost();
-        return 0;
-    }
-    StartFlip(*context);
-    return 1;
+    if (StartFlip(*context))
+        return 1;
+    // A flip is under way: this press ends it if it shows (a press that
+    // meets one starting or ending elsewhere has nothing left to do).
+    if (EndFlipFromHost())
+        CloseSwitcherIfInFront();
+    return 0;
 }
 
 namespace {
 
-// The monitor is the library's, whichever handler registered with it; and
-// the handler goes however the flip's end went.
+// However the flip's end went: no completion is left inside the host's
+// objects, which the host frees once Destroy returns; the monitor, the
+// library's whichever handler registered with it, goes; then the handler.
 class HandlerEnd {
 public:
     explicit HandlerEnd(CTarvelHandler* handler) noexcept : m_handler(handler) {}
     ~HandlerEnd()
     {
+        WaitForCompletionElsewhere();
         CForegroundMonitor::DestroyInstance();
         delete m_handler;
     }
@@ -52,8 +53,12 @@ void CTarvelHandler::Destroy()
     HandlerEnd end(this);
     // Hosts destroy handlers when a button is rebound and when they exit: a
     // flip left showing would keep the Windows key down until some later
-    // press, which may never come.  It ends here as a second press ends it
-    // (one that the monitor thread is completing already needs nothing).
-    if (FlipShown())
+    // press, which may never come.  It ends here as a second press ends it.
+    try {
         EndFlipFromHost();
+    } catch (...) {
+        // A host object threw while the flip ended; the key is up and the
+        // setting handled by then.  Hosts call Destroy from destructors,
+        // where an exception would end the process.
+    }
 }
