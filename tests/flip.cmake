@@ -55,3 +55,9 @@ tarvel_test(flip_race_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/flip_race_test.cpp
   LIBS ${TARVEL_BIN_DIR}/tarvel_probe.dll psapi
   DEPENDS foreground_window
   SERIAL)
+
+# The switcher of Windows 10 and 11, played by a stand-in named explorer.exe.
+tarvel_test(flip_switcher_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/flip_switcher_test.cpp
+  DEPENDS ${FLIP_TEST_DEPENDS} foreground_window
+  PROPERTIES FIXTURES_REQUIRED flip_dwmapi
+  SERIAL)

@@ -27,27 +27,65 @@ using namespace std::chrono_literals;
 
 constexpr auto kLimit = 20s;
 
-// flip_host.exe as a child whose standard output is read through a pipe, or
-// goes to `outputFile`, which is removed once the child has ended.
+// A pipe whose writing end the child inherits; `parentEnd` keeps the other.
+UniqueHandle MakePipe(UniqueHandle& parentEnd)
+{
+    SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
+    HANDLE read = nullptr;
+    HANDLE write = nullptr;
+    if (!CreatePipe(&read, &write, &inherit, 0))
+        return {};
+    parentEnd.reset(read);
+    SetHandleInformation(read, HANDLE_FLAG_INHERIT, 0);
+    return UniqueHandle(write);
+}
+
+// A pipe filled until a write would block, whose reading end `parentEnd`
+// keeps and never reads.
+UniqueHandle MakeFullPipe(UniqueHandle& parentEnd)
+{
+    UniqueHandle write = MakePipe(parentEnd);
+    DWORD mode = PIPE_NOWAIT;
+    if (!write || !SetNamedPipeHandleState(write.get(), &mode, nullptr, nullptr))
+        return {};
+    const char chunk[512] = {};
+    DWORD written = 0;
+    while (WriteFile(write.get(), chunk, sizeof(chunk), &written, nullptr) && written == sizeof(chunk)) {
+    }
+    mode = PIPE_WAIT;
+    return SetNamedPipeHandleState(write.get(), &mode, nullptr, nullptr) ? std::move(write) : UniqueHandle();
+}
+
+UniqueHandle CreateInheritableFile(const std::wstring& path)
+{
+    SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
+    const HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                                    CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    return UniqueHandle(file == INVALID_HANDLE_VALUE ? nullptr : file);
+}
+
+// flip_host.exe as a child whose standard error is read through a pipe.  Its
+// standard output, the plug-in's, goes to the same pipe; or to `file`, which
+// is removed once the child has ended; or to a full pipe that nobody reads,
+// as a host whose output blocks.
 class FlipHost {
 public:
-    explicit FlipHost(const std::wstring& scenario, const std::wstring& outputFile = {}) : m_file(outputFile)
+    enum Output { ToPipe, ToFile, ToFullPipe };
+
+    explicit FlipHost(const std::wstring& scenario, Output output = ToPipe, const std::wstring& file = {})
+        : m_file(output == ToFile ? file : std::wstring())
     {
-        SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
-        HANDLE read = nullptr;
-        HANDLE write = m_file.empty() ? nullptr
-                                      : CreateFileW(m_file.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                                    &inherit, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (m_file.empty() ? !CreatePipe(&read, &write, &inherit, 0) : write == INVALID_HANDLE_VALUE)
+        const UniqueHandle errors = MakePipe(m_output);
+        const UniqueHandle out = output == ToFile       ? CreateInheritableFile(m_file)
+                                 : output == ToFullPipe ? MakeFullPipe(m_unread)
+                                                        : UniqueHandle();
+        if (!errors || (output != ToPipe && !out))
             return;
-        m_output.reset(read);  // none with a file
-        UniqueHandle childEnd(write);
-        SetHandleInformation(read, HANDLE_FLAG_INHERIT, 0);
         STARTUPINFOW startup{};
         startup.cb = sizeof(startup);
         startup.dwFlags = STARTF_USESTDHANDLES;
-        startup.hStdOutput = write;
-        startup.hStdError = write;
+        startup.hStdOutput = out ? out.get() : errors.get();
+        startup.hStdError = errors.get();
         std::wstring command = L"flip_host.exe " + scenario;
         PROCESS_INFORMATION process{};
         if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
@@ -61,6 +99,7 @@ public:
     }
     ~FlipHost()
     {
+        m_unread.reset();  // a write that blocks on it fails now
         if (m_process && WaitForSingleObject(m_process.get(), 0) == WAIT_TIMEOUT) {
             TerminateProcess(m_process.get(), 99);
             WaitForSingleObject(m_process.get(), 30000);
@@ -95,14 +134,19 @@ public:
         return static_cast<int>(code);
     }
 
+    // What came through the pipe, then what is in the file.
     std::string Output()
     {
+        std::string text;
+        {
+            std::lock_guard guard(m_lock);
+            text = m_text;
+        }
         if (!m_file.empty()) {
             std::ifstream file(m_file.c_str(), std::ios::binary);
-            return std::string(std::istreambuf_iterator<char>(file), {});
+            text.append(std::istreambuf_iterator<char>(file), {});
         }
-        std::lock_guard guard(m_lock);
-        return m_text;
+        return text;
     }
 
 private:
@@ -118,6 +162,7 @@ private:
 
     std::wstring m_file;
     UniqueHandle m_output;
+    UniqueHandle m_unread;  // the full output's reading end, never read
     UniqueHandle m_process;
     DWORD m_processId = 0;
     std::thread m_reader;
@@ -169,14 +214,23 @@ TEST_F(FlipExit, LibraryFreedDuringAFlipWithoutDestroy_ASwitchStillEndsIt_AndThe
     EXPECT_EQ(host.ExitCode(), 0) << host.Output();
 }
 
-TEST_F(FlipExit, FreedWhileTheMonitorThreadIsInTheHost_TheLibraryLeavesOnceThatThreadEnds)
+TEST_F(FlipExit, DestroyWhileTheMonitorThreadRestoresSlowly_ReturnsAfterThatCall_ThenTheLibraryLeaves)
 {
-    FlipHost host(L"blocked");
+    FlipHost host(L"slow");
     ASSERT_TRUE(host.WaitFor("flip started")) << host.Output();
     ASSERT_TRUE(desktop.SwitchTo(L"pick.exe"));
-    EXPECT_TRUE(host.WaitFor("still loaded: 1")) << host.Output();
-    EXPECT_TRUE(host.WaitFor("unloaded once that thread ended: 1")) << host.Output();
+    EXPECT_TRUE(host.WaitFor("destroyed, the restore had returned: 1")) << host.Output();
+    EXPECT_TRUE(host.WaitFor("unloaded: 1")) << host.Output();
     EXPECT_EQ(host.ExitCode(), 0) << host.Output();
+    EXPECT_TRUE(WindowsKeyWentUp());
+}
+
+TEST_F(FlipExit, OutputThatBlocks_TheSwitchStillRestoresTheSettingAndReleasesTheKey)
+{
+    FlipHost host(L"wait", FlipHost::ToFullPipe);
+    ASSERT_TRUE(host.WaitFor("flip started")) << host.Output();
+    ASSERT_TRUE(desktop.SwitchTo(L"pick.exe"));
+    EXPECT_TRUE(host.WaitFor("set 5")) << host.Output();
     EXPECT_TRUE(WindowsKeyWentUp());
 }
 
@@ -205,7 +259,7 @@ TEST_F(FlipExit, HostOutputInUtf16Mode_TheLineArrivesInUtf16)
     // here) in _O_U16TEXT: bytes written there would end it on Windows.
     wchar_t temp[MAX_PATH + 1] = L"";
     ASSERT_GT(GetTempPathW(MAX_PATH, temp), 0u);
-    FlipHost host(L"utf16", std::wstring(temp) + L"tarvel-flip-host-" + std::to_wstring(GetCurrentProcessId()) +
+    FlipHost host(L"utf16", FlipHost::ToFile, std::wstring(temp) + L"tarvel-flip-host-" + std::to_wstring(GetCurrentProcessId()) +
                                 L".txt");
     ASSERT_TRUE(host.WaitFor("flip started")) << host.Output();
     ASSERT_TRUE(desktop.SwitchTo(L"\u0431\u043b\u043e\u043a\u043d\u043e\u0442.exe"));

@@ -1,6 +1,9 @@
 // The window flip end to end (see flip_fixture.h for the set-up).
 #include "flip_fixture.h"
 
+#include <atomic>
+#include <thread>
+
 #include "support/import_patch.h"
 
 namespace {
@@ -172,25 +175,73 @@ TEST_F(Flip, CompositionOffDuringAFlip_LaunchesAndLeavesTheFlipAlone)
     EXPECT_EQ(device.SetCalls(), (std::vector<int>{1, 5}));
 }
 
-TEST_F(Flip, SavedSettingOutsideOneToTen_IsNotRestored)
+TEST_F(Flip, SettingThatCouldNotComeBack_IsNeverLowered_TheFlipStillRuns)
 {
+    // A value that is not a setting would not be put back: lowered, the
+    // device would stay at 1 and the next flip would save that 1.
     for (int first : {0, 11}) {
         FakePointingDevice odd(first);
         application.AddDevice(kDeviceId, &odd);
         context.SetDevice(&odd);
         ASSERT_EQ(Press(), 1);
         ASSERT_EQ(Press(), 0);
-        EXPECT_EQ(odd.SetCalls(), std::vector<int>{1}) << "first value " << first;
-        EXPECT_EQ(odd.Setting(), 1);
+        EXPECT_TRUE(odd.SetCalls().empty()) << "first value " << first;
+        EXPECT_EQ(odd.Setting(), first);
     }
+    // No application to find the device again through at the end.
+    application.AddDevice(kDeviceId, &device);
+    context.SetDevice(&device);
+    context.SetApplication(nullptr);
+    ASSERT_EQ(Press(), 1);
+    EXPECT_EQ(Press(), 0);
+    EXPECT_TRUE(device.SetCalls().empty());
+    context.SetApplication(&application);
     // A device that is not a pointing device: nothing lowered, the flip still runs.
     FakePlainDevice plain;
     application.AddDevice(kDeviceId, &plain);
     context.SetDevice(&plain);
     ASSERT_EQ(Press(), 1);
     EXPECT_EQ(Press(), 0);
-    EXPECT_EQ(keys.Count(VK_LWIN, true), 3u);
-    EXPECT_EQ(WindowsUps(), 3u);
+    EXPECT_EQ(keys.Count(VK_LWIN, true), 4u);
+    EXPECT_EQ(WindowsUps(), 4u);
+}
+
+TEST_F(Flip, PressWhileAnotherPressLowersTheSetting_StartsNothing_TheUsersSettingComesBack)
+{
+    // Its first lowering blocks until released, as a device that waits on
+    // the host (or pumps its messages, and so re-enters Execute) can.
+    class BlockingDevice : public FakePointingDevice {
+    public:
+        BlockingDevice() : FakePointingDevice(5) {}
+        int32_t SetSetting(int value) override
+        {
+            const int32_t result = FakePointingDevice::SetSetting(value);
+            if (value == 1 && !m_blocked.exchange(true)) {
+                SetEvent(entered.get());
+                WaitForSingleObject(release.get(), 30000);
+            }
+            return result;
+        }
+        UniqueHandle entered{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+        UniqueHandle release{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+
+    private:
+        std::atomic<bool> m_blocked{false};
+    } blocking;
+    application.AddDevice(kDeviceId, &blocking);
+    context.SetDevice(&blocking);
+
+    std::thread first([&] { EXPECT_EQ(Press(), 1); });
+    ASSERT_EQ(WaitForSingleObject(blocking.entered.get(), 10000), WAIT_OBJECT_0);
+    EXPECT_EQ(Press(), 0);
+    SetEvent(blocking.release.get());
+    first.join();
+    ASSERT_TRUE(keys.WaitFor(VK_TAB, false, 1, 5s));
+
+    SwitchAndWaitForLine(L"notepad.exe", LineFor("notepad.exe"));
+    EXPECT_EQ(blocking.Setting(), 5);
+    EXPECT_EQ(keys.Count(VK_LWIN, true), 1u);
+    EXPECT_FALSE(Held());
 }
 
 TEST_F(Flip, Restore_GoesToTheDeviceTheHostNamesNow_OrNowhere)
@@ -258,6 +309,14 @@ TEST_F(Flip, DeviceThatThrowsOnRestore_TheFlipStillEndsAndTheKeyGoesUp)
         EXPECT_FALSE(Held());
     }
     EXPECT_EQ(throwing.SetCalls(), (std::vector<int>{1, 5, 1, 5, 1, 5}));
+
+    // Ended by Destroy, which hosts call from destructors: nothing leaves it.
+    ASSERT_EQ(Press(), 1);
+    TbThrow thrown{};
+    TbDestroy(plugin.CreateTarvel(), &thrown);
+    EXPECT_EQ(thrown.kind, TbNoThrow);
+    EXPECT_EQ(WindowsUps(), 4u);
+    EXPECT_EQ(throwing.Setting(), 5);
 }
 
 }  // namespace

@@ -1,13 +1,15 @@
 // A host process for the tests of how a flip ends when its host goes away.
 // It loads tarvel.dll from its own folder as a host does, starts a flip with
 // a pointing device whose setting is 5, and then does what its one argument
-// says, reporting each step as a line on its standard output:
+// says, reporting each step, and each value the device is set to, as a line
+// on its standard error (its standard output is the plug-in's, which a test
+// may leave blocked):
 //   destroy  Destroy its only handler, then print the device's setting.
 //   exit     return from main, with neither Destroy nor FreeLibrary.
 //   free     FreeLibrary without Destroy, then run until told to end.
-//   blocked  the device blocks the restore on the monitor thread; meanwhile
-//            Destroy (whose wait runs out) and FreeLibrary; then let the
-//            restore go on and wait for the library to leave the process.
+//   slow     the device takes 600 ms to restore, on the monitor thread;
+//            meanwhile Destroy, then print whether the restore had returned;
+//            then FreeLibrary and wait for the library to leave the process.
 //   unload   end the flip with a second press, Destroy, FreeLibrary, and
 //            print whether the library is still loaded.
 //   wait     run until told to end.
@@ -30,15 +32,14 @@ namespace {
 constexpr uint64_t kDeviceId = 7;
 
 volatile LONG g_setting = 5;
-bool g_blockRestore = false;
+bool g_slowRestore = false;
+volatile LONG g_restoreReturned = 0;
 UniqueHandle g_restoring(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-UniqueHandle g_release(CreateEventW(nullptr, TRUE, FALSE, nullptr));
 
 void Say(const char* format, long value = 0)
 {
-    std::printf(format, value);
-    std::printf("\n");
-    std::fflush(stdout);
+    std::fprintf(stderr, format, value);
+    std::fprintf(stderr, "\n");
 }
 
 int32_t GetSetting(void*, int32_t* setting)
@@ -49,11 +50,14 @@ int32_t GetSetting(void*, int32_t* setting)
 
 int32_t SetSetting(void*, int32_t setting)
 {
-    if (setting != 1 && g_blockRestore) {
+    if (setting != 1 && g_slowRestore) {
         SetEvent(g_restoring.get());
-        WaitForSingleObject(g_release.get(), 30000);
+        Sleep(600);  // a host call that takes its time, not a wait for the test
     }
     InterlockedExchange(&g_setting, setting);
+    Say("set %ld", setting);
+    if (setting != 1)
+        InterlockedExchange(&g_restoreReturned, 1);
     return 0;
 }
 
@@ -105,7 +109,7 @@ bool WaitUnloaded(DWORD limitMs)
 int wmain(int argc, wchar_t** argv)
 {
     const std::wstring scenario = argc > 1 ? argv[1] : L"";
-    g_blockRestore = scenario == L"blocked";
+    g_slowRestore = scenario == L"slow";
 
     HMODULE plugin = LoadLibraryW(L"tarvel.dll");
     auto create = plugin != nullptr ? reinterpret_cast<void* (*)(const wchar_t*)>(
@@ -138,20 +142,17 @@ int wmain(int argc, wchar_t** argv)
         FreeLibrary(plugin);
         Say("freed");
         WaitUntilToldToEnd();
-    } else if (scenario == L"blocked") {
+    } else if (scenario == L"slow") {
         if (WaitForSingleObject(g_restoring.get(), 30000) != WAIT_OBJECT_0)
             return 1;
         TbDestroy(handler, &thrown);
+        // The host frees its objects from here on.
+        const long returned = InterlockedCompareExchange(&g_restoreReturned, 0, 0);
+        Say("destroyed, the restore had returned: %ld", returned);
         FreeLibrary(plugin);
-        Say("freed while the monitor thread is in the host, still loaded: %ld",
-            GetModuleHandleW(L"tarvel.dll") != nullptr);
-        SetEvent(g_release.get());
         const bool unloaded = WaitUnloaded(10000);
-        // The monitor thread holds the library until it ends, so the library
-        // leaving is the thread having ended.  (Counting the process's
-        // threads would not do: Wine starts threads of its own.)
-        Say("unloaded once that thread ended: %ld", unloaded);
-        status = unloaded ? 0 : 1;
+        Say("unloaded: %ld", unloaded);
+        status = returned != 0 && unloaded ? 0 : 1;
     } else if (scenario == L"unload") {
         TbExecute(handler, context, &thrown);  // the second press ends the flip
         TbDestroy(handler, &thrown);

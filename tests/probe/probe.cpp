@@ -71,11 +71,6 @@ int32_t PrFlipPhase(void)
     return InterlockedCompareExchange(&g_flipState.Phase, 0, 0);
 }
 
-void PrSetFlipPhase(int32_t phase)
-{
-    InterlockedExchange(&g_flipState.Phase, phase);
-}
-
 BOOL WINAPI DllMain(HINSTANCE, DWORD, LPVOID)
 {
     return TRUE;

@@ -37,7 +37,6 @@ PR_API int32_t PrEndFlipFromHost(void);
 PR_API int32_t PrOnForegroundChanged(wchar_t* name, uintptr_t context);
 /* The flip's phase: 0 idle, 1 starting, 2 showing, 3 completing. */
 PR_API int32_t PrFlipPhase(void);
-PR_API void PrSetFlipPhase(int32_t phase);
 
 #ifdef __cplusplus
 }

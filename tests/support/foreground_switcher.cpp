@@ -2,6 +2,8 @@
 
 #include <atomic>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <system_error>
 #include <thread>
 
@@ -53,17 +55,19 @@ DWORD ForegroundProcessId()
     return processId;
 }
 
-ForegroundWindowProcess::ForegroundWindowProcess(const std::wstring& path) : m_path(path)
+ForegroundWindowProcess::ForegroundWindowProcess(const std::wstring& path, const std::wstring& switcherClass)
+    : m_path(path)
 {
     const std::wstring channel = UniqueName(L"Local\\TarvelForeground-");
     m_raise = MakeEvent(channel + L".raise", false);
     m_raised = MakeEvent(channel + L".raised", false);
     m_exit = MakeEvent(channel + L".exit", true);
-    if (!m_raise || !m_raised || !m_exit)
+    m_switcher = MakeEvent(channel + L".switcher", false);
+    if (!m_raise || !m_raised || !m_exit || !m_switcher)
         return;
 
     std::wstring commandLine =
-        L"\"" + path + L"\" " + channel + L" " + std::to_wstring(GetCurrentProcessId());
+        L"\"" + path + L"\" " + channel + L" " + std::to_wstring(GetCurrentProcessId()) + L" " + switcherClass;
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process{};
@@ -120,6 +124,27 @@ bool ForegroundWindowProcess::BringToFront(std::chrono::milliseconds limit)
     return WaitRaised(limit) && WaitInFront(limit);
 }
 
+void ForegroundWindowProcess::RequestSwitcher()
+{
+    SetEvent(m_switcher.get());
+}
+
+bool ForegroundWindowProcess::ShowSwitcher(std::chrono::milliseconds limit)
+{
+    if (!m_process)
+        return false;
+    RequestSwitcher();
+    return WaitRaised(limit) && WaitInFront(limit);
+}
+
+std::string ForegroundWindowProcess::ReceivedKeys() const
+{
+    std::ifstream file(fs::path(m_path).parent_path() / L"keys.txt", std::ios::binary);
+    std::ostringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
 ForegroundSwitcher::ForegroundSwitcher()
 {
     wchar_t temp[MAX_PATH] = L"";
@@ -172,6 +197,16 @@ ForegroundWindowProcess& ForegroundSwitcher::Window(const std::wstring& fileName
     auto& slot = m_windows[path];
     if (!slot)
         slot = std::make_unique<ForegroundWindowProcess>(path);
+    return *slot;
+}
+
+ForegroundWindowProcess& ForegroundSwitcher::StartSwitcher(const std::wstring& fileName,
+                                                          const std::wstring& switcherClass)
+{
+    const std::wstring path = CopyAs(fileName, L"switcher-" + fileName);
+    auto& slot = m_windows[path];
+    if (!slot)
+        slot = std::make_unique<ForegroundWindowProcess>(path, switcherClass);
     return *slot;
 }
 

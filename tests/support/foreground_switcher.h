@@ -34,7 +34,9 @@ DWORD ForegroundProcessId();
 class ForegroundWindowProcess {
 public:
     // Starts `path`; Started() tells whether its window came up and to the front.
-    explicit ForegroundWindowProcess(const std::wstring& path);
+    // With a window class, the process stands in for the system's switcher
+    // (see helpers/foreground_window.cpp).
+    explicit ForegroundWindowProcess(const std::wstring& path, const std::wstring& switcherClass = {});
     // Tells the process to end, waits for it and kills it if it does not.
     ~ForegroundWindowProcess();
     ForegroundWindowProcess(const ForegroundWindowProcess&) = delete;
@@ -51,6 +53,11 @@ public:
     // WaitRaised() collects the acknowledgement later.
     void RequestFront();
     bool WaitRaised(std::chrono::milliseconds limit = std::chrono::seconds(10));
+    // The stand-in switcher's window of the given class, like BringToFront.
+    bool ShowSwitcher(std::chrono::milliseconds limit = std::chrono::seconds(10));
+    void RequestSwitcher();
+    // What the stand-in switcher's windows received, "<vk> down|up" a line.
+    std::string ReceivedKeys() const;
 
     // Ends the process now (the destructor does it otherwise).
     void Stop();
@@ -62,6 +69,7 @@ private:
     UniqueHandle m_raise;
     UniqueHandle m_raised;
     UniqueHandle m_exit;
+    UniqueHandle m_switcher;
     UniqueHandle m_process;
     DWORD m_processId = 0;
     bool m_started = false;
@@ -83,6 +91,9 @@ public:
 
     // The running process for that copy; started (and so in front) if there is none.
     ForegroundWindowProcess& Window(const std::wstring& fileName, const std::wstring& folder = {});
+    // Starts a stand-in switcher as `fileName` in a folder of its own, its
+    // ordinary window in front.
+    ForegroundWindowProcess& StartSwitcher(const std::wstring& fileName, const std::wstring& switcherClass);
     // Starts one more process of that copy: a second window of one executable.
     ForegroundWindowProcess& StartAnother(const std::wstring& fileName, const std::wstring& folder = {});
 
