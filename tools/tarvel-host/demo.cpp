@@ -209,6 +209,51 @@ void ShowFlipAndSecondPress(FlipStage& stage, std::optional<DemoWindow>& other)
     }
 }
 
+// Polls the pointer speed until it is `speed`; true when it got there in time.
+bool WaitForPointerSpeed(int speed, DWORD timeoutMs)
+{
+    for (DWORD waited = 0; waited < timeoutMs; waited += 50) {
+        if (ReadPointerSpeed() == speed)
+            return true;
+        Sleep(50);
+    }
+    return ReadPointerSpeed() == speed;
+}
+
+// The switcher of Windows 10 and 11 stays open once the keys are up, and its
+// windows belong to explorer.exe, like the desktop and every Explorer window.
+// A stand-in explorer.exe plays both: the flip starts from its Explorer
+// window, shows behind its switcher window and ends when the user picks the
+// Explorer window again.
+void ShowSwitcherFlip(FlipStage& stage)
+{
+    stage.transcript.Section("Behind the switcher of Windows 10 and 11 (a stand-in explorer.exe)");
+    const std::wstring standIn = L"demo-switcher\\explorer.exe";
+    if (GetFileAttributesW((ExecutableFolder() + standIn).c_str()) == INVALID_FILE_ATTRIBUTES) {
+        stage.transcript.Note("the stand-in is built beside the host, not shipped in the package: skipped");
+        return;
+    }
+    DemoWindow explorer(standIn, L"XamlExplorerHostIslandWindow");
+    if (!stage.transcript.Step(explorer.InFront(), "an Explorer window of explorer.exe is in front") ||
+        !PressStartsFlip(stage))
+        return;
+    stage.transcript.Step(explorer.ShowSwitcher(),
+                          "the switcher came to the front: a window of class XamlExplorerHostIslandWindow");
+    std::string seen;
+    const bool released = stage.keys.TakeExactly(kFlipEndKeys, kFlipEndWait, seen);
+    stage.transcript.Step(released, "keys seen: %s; the key is up while the user browses the switcher",
+                          seen.c_str());
+    Sleep(1000);  // a user looking at the switcher for a second
+    const int speed = ReadPointerSpeed();
+    stage.transcript.Step(speed == 2, "the flip stays shown behind the switcher: speed %d (setting 1)", speed);
+    stage.transcript.Step(explorer.Raise(), "the user picked an Explorer window of the same explorer.exe");
+    const bool restored = WaitForPointerSpeed(stage.speedBefore, kFlipEndWait);
+    stage.transcript.Step(restored, "the pick ended the flip: pointer speed back to %d", ReadPointerSpeed());
+    Sleep(250);  // where a second key-up would come
+    stage.transcript.Step(stage.keys.TakeExactly({}, 0, seen), "keys seen since: %s; one key-up for the flip",
+                          seen.c_str());
+}
+
 void ShowFlip(PluginLibrary& plugin, Transcript& transcript)
 {
     transcript.Section("A window flip, with desktop composition on");
@@ -235,6 +280,7 @@ void ShowFlip(PluginLibrary& plugin, Transcript& transcript)
         return;
     FlipStage stage(transcript, keys, handler, application);
     ShowFlipAndSecondPress(stage, other);
+    ShowSwitcherFlip(stage);
 }
 
 void ShowSwitcherStarted(const std::wstring& record, Transcript& transcript);

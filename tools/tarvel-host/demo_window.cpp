@@ -13,7 +13,7 @@ HANDLE CreateChannelEvent(const std::wstring& channel, const wchar_t* suffix, bo
 
 }  // namespace
 
-DemoWindow::DemoWindow(const std::wstring& program)
+DemoWindow::DemoWindow(const std::wstring& program, const std::wstring& switcherClass)
 {
     static LONG s_started = 0;
     const std::wstring channel = L"tarvel-host-demo-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
@@ -21,11 +21,14 @@ DemoWindow::DemoWindow(const std::wstring& program)
     m_raise.value = CreateChannelEvent(channel, L".raise", false);
     m_raised.value = CreateChannelEvent(channel, L".raised", false);
     m_exit.value = CreateChannelEvent(channel, L".exit", true);
-    if (m_raise.value == nullptr || m_raised.value == nullptr || m_exit.value == nullptr)
+    m_switcher.value = CreateChannelEvent(channel, L".switcher", false);
+    if (m_raise.value == nullptr || m_raised.value == nullptr || m_exit.value == nullptr ||
+        m_switcher.value == nullptr)
         return;
 
     const std::wstring path = ExecutableFolder() + program;
-    std::wstring commandLine = L"\"" + path + L"\" " + channel + L" " + std::to_wstring(GetCurrentProcessId());
+    std::wstring commandLine = L"\"" + path + L"\" " + channel + L" " + std::to_wstring(GetCurrentProcessId()) +
+                               L" " + switcherClass;
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process{};
@@ -50,9 +53,19 @@ DemoWindow::~DemoWindow()
 
 bool DemoWindow::Raise()
 {
+    return RaiseBy(m_raise.value);
+}
+
+bool DemoWindow::ShowSwitcher()
+{
+    return RaiseBy(m_switcher.value);
+}
+
+bool DemoWindow::RaiseBy(HANDLE request)
+{
     if (m_process.value == nullptr)
         return false;
-    SetEvent(m_raise.value);
+    SetEvent(request);
     const HANDLE waits[] = {m_raised.value, m_process.value};
     m_inFront = WaitForMultipleObjects(2, waits, FALSE, kWindowWait) == WAIT_OBJECT_0;
     return m_inFront;

@@ -10,9 +10,11 @@
 
 class DemoWindow {
 public:
-    // Starts `program` (a file beside tarvel-host.exe) and waits until its
-    // window is in front.
-    explicit DemoWindow(const std::wstring& program);
+    // Starts `program` (a path relative to tarvel-host.exe's folder) and
+    // waits until its window is in front.  With a window class, the program
+    // stands in for the system's switcher: it also has a window of that
+    // class, which ShowSwitcher brings to the front.
+    explicit DemoWindow(const std::wstring& program, const std::wstring& switcherClass = {});
     // Tells the program to end and waits for it.
     ~DemoWindow();
     DemoWindow(const DemoWindow&) = delete;
@@ -21,6 +23,8 @@ public:
     bool InFront() const { return m_inFront; }
     // Brings the window to the front again; true once it is.
     bool Raise();
+    // The stand-in switcher's window to the front; true once it is.
+    bool ShowSwitcher();
 
 private:
     struct Handle {
@@ -35,6 +39,9 @@ private:
     Handle m_raise;   // auto-reset: asks the window to come to the front
     Handle m_raised;  // auto-reset: the window says it is in front
     Handle m_exit;    // manual reset: asks the program to end
+    Handle m_switcher;  // auto-reset: asks for the switcher's window
     Handle m_process;
     bool m_inFront = false;
+
+    bool RaiseBy(HANDLE request);
 };
