@@ -15,6 +15,19 @@ const std::string kEscapeDownUp = std::to_string(VK_ESCAPE) + " down\n" + std::t
 
 class FlipSwitcher : public FlipFixture {
 protected:
+    // A flip from start.exe, then the Windows 11 switcher in front: reported,
+    // and the key up.
+    ForegroundWindowProcess& FlipBehindTheSwitcher()
+    {
+        ForegroundWindowProcess& switcher = desktop.StartSwitcher(kExplorer, kWindows11);
+        EXPECT_TRUE(desktop.SwitchTo(L"start.exe"));
+        EXPECT_EQ(Press(), 1);
+        EXPECT_TRUE(switcher.ShowSwitcher());
+        EXPECT_TRUE(output->WaitFor(kExplorerLine, kReportLimit));
+        EXPECT_TRUE(WaitWindowsUps(1));
+        return switcher;
+    }
+
     // The flip ended: the line came after the restore and the one key-up.
     void ExpectEnded(size_t setCalls = 2)
     {
@@ -27,13 +40,7 @@ protected:
 
 TEST_F(FlipSwitcher, FromAnotherApplication_TheSwitcherKeepsTheFlipWithTheKeyUp_ThePickEndsIt)
 {
-    ForegroundWindowProcess& switcher = desktop.StartSwitcher(kExplorer, kWindows11);
-    ASSERT_TRUE(desktop.SwitchTo(L"start.exe"));
-    ASSERT_EQ(Press(), 1);
-
-    ASSERT_TRUE(switcher.ShowSwitcher());
-    ASSERT_TRUE(output->WaitFor(kExplorerLine, kReportLimit));
-    ASSERT_TRUE(WaitWindowsUps(1));
+    FlipBehindTheSwitcher();
     // Held open for longer than a second: nothing more happens.
     EXPECT_FALSE(keys.WaitFor(VK_LWIN, false, 2, 1500ms));
     EXPECT_EQ(device.Setting(), 1);
@@ -72,11 +79,7 @@ TEST_F(FlipSwitcher, QuickReturn_SwitcherAndBackWithinOneDelay_EndsTheFlip)
 
 TEST_F(FlipSwitcher, SecondPressWithTheSwitcherInFront_EndsTheFlipAndClosesTheSwitcher)
 {
-    ForegroundWindowProcess& switcher = desktop.StartSwitcher(kExplorer, kWindows11);
-    ASSERT_TRUE(desktop.SwitchTo(L"start.exe"));
-    ASSERT_EQ(Press(), 1);
-    ASSERT_TRUE(switcher.ShowSwitcher());
-    ASSERT_TRUE(output->WaitFor(kExplorerLine, kReportLimit));
+    ForegroundWindowProcess& switcher = FlipBehindTheSwitcher();
 
     EXPECT_EQ(Press(), 0);
     ExpectEnded();

@@ -74,6 +74,18 @@ BOOL WINAPI RecordShellExecute(SHELLEXECUTEINFOW* info)
     return TRUE;
 }
 
+// One press whose shell call is recorded in g_shellRequest, not made; true
+// when Execute returned 1 and the shell was asked once.
+bool PressRecordingTheShell(HostContext& context)
+{
+    PluginLoader plugin;
+    ImportPatch shell(plugin.Module(), "shell32.dll", "ShellExecuteExW",
+                      reinterpret_cast<void*>(&RecordShellExecute));
+    g_shellRequest = {};
+    HandlerOwner handler(plugin.CreateTarvel());
+    return shell.Applied() && handler.Execute(context) == 1 && g_shellRequest.calls == 1;
+}
+
 TEST_F(Launch, TwoWordPrompt_StartsTheHostSwitcherWithThePromptInQuotes)
 {
     FakeTranslator translator(L"Quick switch");
@@ -150,14 +162,7 @@ TEST_F(Launch, EmptyHostFolder_StartsTheSwitcherBesideTheHostsExecutable)
     // directory.  The shell call is recorded, not made.
     FakeApplication application(nullptr);
     auto context = ContextFor(&application, L"");
-    ImportPatch shell(plugin.Module(), "shell32.dll", "ShellExecuteExW",
-                      reinterpret_cast<void*>(&RecordShellExecute));
-    ASSERT_TRUE(shell.Applied());
-    g_shellRequest = {};
-
-    EXPECT_EQ(Press(*context), 1);
-
-    ASSERT_EQ(g_shellRequest.calls, 1);
+    ASSERT_TRUE(PressRecordingTheShell(*context));
     EXPECT_EQ(g_shellRequest.file, TestProgramFolder() + L"Pluggins\\ZeltoAppSwitcher.exe");
 }
 
@@ -174,14 +179,7 @@ TEST_F(Launch, LongFolderAndPrompt_ReachTheShellWhole)
     FakeTranslator translator(prompt);
     FakeApplication application(&translator);
     auto context = ContextFor(&application, folder);
-    ImportPatch shell(plugin.Module(), "shell32.dll", "ShellExecuteExW",
-                      reinterpret_cast<void*>(&RecordShellExecute));
-    ASSERT_TRUE(shell.Applied());
-    g_shellRequest = {};
-
-    EXPECT_EQ(Press(*context), 1);
-
-    ASSERT_EQ(g_shellRequest.calls, 1);
+    ASSERT_TRUE(PressRecordingTheShell(*context));
     EXPECT_EQ(g_shellRequest.file, folder + L"Pluggins\\ZeltoAppSwitcher.exe");
     EXPECT_EQ(g_shellRequest.parameters, L"\"" + prompt + L"\"");
 }

@@ -109,20 +109,18 @@ bool AppSwitcherFolder::Launched(const std::wstring& programFolder) const
 std::optional<SwitcherLaunch> AppSwitcherFolder::WaitForLaunch(const std::wstring& programFolder,
                                                                 std::chrono::milliseconds limit) const
 {
+    // The record exists before the stand-in has written both its lines.
     const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!Launched(programFolder)) {
+    for (;;) {
+        const std::optional<std::string> record = ReadWhole(programFolder + kRecord);
+        const std::wstring text = record ? Wide(*record) : std::wstring();
+        const size_t firstEnd = text.find(L'\n');
+        const size_t secondEnd = firstEnd == std::wstring::npos ? firstEnd : text.find(L'\n', firstEnd + 1);
+        if (secondEnd != std::wstring::npos)
+            return SwitcherLaunch{text.substr(0, firstEnd),
+                                  ArgumentsOf(text.substr(firstEnd + 1, secondEnd - firstEnd - 1))};
         if (std::chrono::steady_clock::now() > deadline)
             return std::nullopt;
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
-    const std::optional<std::string> record = ReadWhole(programFolder + kRecord);
-    if (!record)
-        return std::nullopt;
-    const std::wstring text = Wide(*record);
-    const size_t firstEnd = text.find(L'\n');
-    const size_t secondEnd = text.find(L'\n', firstEnd + 1);
-    if (firstEnd == std::wstring::npos || secondEnd == std::wstring::npos)
-        return std::nullopt;
-    return SwitcherLaunch{text.substr(0, firstEnd),
-                          ArgumentsOf(text.substr(firstEnd + 1, secondEnd - firstEnd - 1))};
 }
