@@ -48,12 +48,16 @@ public:
     // The window, the icon and the hook; false (with a reason) on failure.
     bool Start(std::string& error);
     // Everything put back; later calls do nothing.  The window goes last so
-    // that a caller inside its procedure may still return.
+    // that a caller inside its procedure may still return.  Asked for while
+    // the macro runs (a message sent to the window while the plug-in waits),
+    // it waits until Execute has returned: the handler must not be destroyed
+    // under it.
     void End();
 
 private:
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
     LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
+    void RunMacro();
     void OnCommand(UINT command);
     void ShowMenu();
     void SetButton(MouseButton button);
@@ -67,6 +71,8 @@ private:
     UINT m_taskbarCreated = RegisterWindowMessageW(L"TaskbarCreated");
     HWND m_window = nullptr;  // destroyed last in End
     bool m_iconShown = false;
+    bool m_pressing = false;     // inside the plug-in's Execute
+    bool m_endDeferred = false;  // End was asked for meanwhile
     std::unique_ptr<ButtonHook> m_hook;
 };
 
@@ -98,6 +104,10 @@ bool TrayInstance::Start(std::string& error)
 
 void TrayInstance::End()
 {
+    if (m_pressing) {
+        m_endDeferred = true;
+        return;
+    }
     m_hook.reset();
     if (m_iconShown) {
         NOTIFYICONDATAW icon{};
@@ -123,8 +133,15 @@ LRESULT CALLBACK TrayInstance::WindowProc(HWND window, UINT message, WPARAM wPar
         SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
     }
     auto* self = reinterpret_cast<TrayInstance*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    if (self != nullptr && self->m_window == window)
-        return self->Handle(message, wParam, lParam);
+    if (self != nullptr && self->m_window == window) {
+        // Nothing may leave a window procedure: the system would carry the
+        // exception through its own frames, or drop it.
+        try {
+            return self->Handle(message, wParam, lParam);
+        } catch (...) {
+            return 0;
+        }
+    }
     // Being destroyed by End(), which has let go of it already.
     if (message == WM_DESTROY)
         PostQuitMessage(0);
@@ -135,7 +152,7 @@ LRESULT TrayInstance::Handle(UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case WM_BUTTON_PRESSED:
-        m_session->Press(m_settings.button);
+        RunMacro();
         return 0;
     case WM_TRAY_ICON:
         if (LOWORD(lParam) == WM_RBUTTONUP || LOWORD(lParam) == WM_LBUTTONUP || LOWORD(lParam) == WM_CONTEXTMENU)
@@ -161,6 +178,20 @@ LRESULT TrayInstance::Handle(UINT message, WPARAM wParam, LPARAM lParam)
         }
         return DefWindowProcW(m_window, message, wParam, lParam);
     }
+}
+
+void TrayInstance::RunMacro()
+{
+    m_pressing = true;
+    try {
+        m_session->Press(m_settings.button);
+    } catch (...) {
+        m_pressing = false;
+        throw;
+    }
+    m_pressing = false;
+    if (m_endDeferred)
+        End();
 }
 
 void TrayInstance::OnCommand(UINT command)
