@@ -2,9 +2,10 @@
 // path, asks for its capability and a macro by name, binds the handler and
 // runs it: on a mouse button, in the background with an icon in the
 // notification area (no arguments) or from a console (--button, --macro, a
-// plug-in's path, --console), or as a scripted demonstration (--demo).  The plug-in's handlers and the host objects they call are C++
-// objects of the MSVC ABI; this program reaches them through
-// tarvel-bridge.dll, built from the SDK headers as such a host would be.
+// plug-in's path, --console), or as a scripted demonstration (--demo).  The
+// plug-in's handlers and the host objects they call are C++ objects of the
+// MSVC ABI; this program reaches them through tarvel-bridge.dll, built from
+// the SDK headers as such a host would be.
 #include <windows.h>
 #include <shellapi.h>
 

@@ -12,6 +12,7 @@
 #include "macro_session.h"
 #include "plugin_library.h"
 #include "settings.h"
+#include "tray_icons.h"
 
 namespace {
 
@@ -32,6 +33,15 @@ const wchar_t* ButtonDescription(MouseButton button)
     case MouseButton::Middle: return L"middle button";
     }
     return L"?";
+}
+
+// The small icon for the notification area, grey while paused; shared
+// (LR_SHARED), so never destroyed.
+HICON TrayIcon(bool paused)
+{
+    const int id = paused ? IDI_TARVEL_PAUSED : IDI_TARVEL;
+    return static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(id), IMAGE_ICON,
+                                         GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), LR_SHARED));
 }
 
 // The instance: its window, icon, hook and macro, all on the main thread.
@@ -252,7 +262,8 @@ void TrayInstance::TogglePause()
 
 std::wstring TrayInstance::Tooltip() const
 {
-    return std::wstring(L"Tarvel: ") + ButtonDescription(m_settings.button) + (m_settings.paused ? L", paused" : L", on");
+    const wchar_t* state = m_settings.paused ? L", paused" : L", on";
+    return std::wstring(L"Tarvel: ") + ButtonDescription(m_settings.button) + state;
 }
 
 bool TrayInstance::ShowIcon(DWORD action)
@@ -267,7 +278,7 @@ bool TrayInstance::ShowIcon(DWORD action)
     icon.uID = kIconId;
     icon.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
     icon.uCallbackMessage = WM_TRAY_ICON;
-    icon.hIcon = LoadIconW(nullptr, MAKEINTRESOURCEW(32512));  // IDI_APPLICATION  // shared: never destroyed
+    icon.hIcon = TrayIcon(m_settings.paused);
     lstrcpynW(icon.szTip, tooltip.c_str(), ARRAYSIZE(icon.szTip));
     const bool shown = Shell_NotifyIconW(action, &icon) != FALSE;
     if (action == NIM_ADD)
