@@ -32,3 +32,12 @@ target_include_directories(host_objects_test PRIVATE ${TARVEL_HOST_DIR})
 target_compile_definitions(host_objects_test PRIVATE
   TARVEL_VERSION_MAJOR=${PROJECT_VERSION_MAJOR} TARVEL_VERSION_MINOR=${PROJECT_VERSION_MINOR}
   TARVEL_VERSION_PATCH=${PROJECT_VERSION_PATCH})
+# The background mode: its own window class and menu commands come from the
+# host's header.
+tarvel_test(host_tray_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/host_tray_test.cpp
+  LIBS host_process
+  DEPENDS tarvel-host foreground_window
+  PROPERTIES FIXTURES_REQUIRED flip_dwmapi
+  SERIAL)
+target_include_directories(host_tray_test PRIVATE ${TARVEL_HOST_DIR})

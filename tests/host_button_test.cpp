@@ -1,4 +1,4 @@
-// tarvel-host.exe in its default mode, driven as a user drives it: mouse
+// tarvel-host.exe in its console mode, driven as a user drives it: mouse
 // buttons injected with SendInput, the end asked for as Ctrl+C would.
 #include <gtest/gtest.h>
 
@@ -20,123 +20,17 @@ constexpr DWORD kGenerous = 5000;
 
 bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
-// Counts, on a hook thread of its own, the side-button presses that reach the
-// low-level mouse hooks installed before it (tarvel-host's comes later, so it
-// is asked first and a press it swallows never gets here).
-class SideButtonObserver {
-public:
-    SideButtonObserver()
-    {
-        s_instance = this;
-        HANDLE ready = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-        m_thread = std::thread([this, ready] { Run(ready); });
-        WaitForSingleObject(ready, INFINITE);
-        CloseHandle(ready);
-    }
-    ~SideButtonObserver()
-    {
-        PostThreadMessageW(m_threadId, WM_QUIT, 0, 0);
-        m_thread.join();
-        s_instance = nullptr;
-    }
-
-    std::atomic<int> xbutton1{0};
-    std::atomic<int> xbutton2{0};
-    bool Installed() const { return m_installed; }
-
-private:
-    void Run(HANDLE ready) noexcept
-    {
-        MSG message;
-        PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE);
-        m_threadId = GetCurrentThreadId();
-        HHOOK hook = SetWindowsHookExW(WH_MOUSE_LL, &Observe, GetModuleHandleW(nullptr), 0);
-        m_installed = hook != nullptr;
-        SetEvent(ready);
-        while (GetMessageW(&message, nullptr, 0, 0) > 0)
-            DispatchMessageW(&message);
-        if (hook != nullptr)
-            UnhookWindowsHookEx(hook);
-    }
-
-    static LRESULT CALLBACK Observe(int code, WPARAM message, LPARAM data) noexcept
-    {
-        if (code == HC_ACTION && message == WM_XBUTTONDOWN && s_instance != nullptr) {
-            const WORD button = HIWORD(reinterpret_cast<const MSLLHOOKSTRUCT*>(data)->mouseData);
-            ++(button == XBUTTON1 ? s_instance->xbutton1 : s_instance->xbutton2);
-        }
-        return CallNextHookEx(nullptr, code, message, data);
-    }
-
-    static inline SideButtonObserver* s_instance = nullptr;
-    bool m_installed = false;
-    DWORD m_threadId = 0;
-    std::thread m_thread;
-};
-
-void Click(DWORD downFlag, DWORD upFlag, DWORD data)
-{
-    INPUT inputs[2]{};
-    inputs[0].type = inputs[1].type = INPUT_MOUSE;
-    inputs[0].mi.dwFlags = downFlag;
-    inputs[1].mi.dwFlags = upFlag;
-    inputs[0].mi.mouseData = inputs[1].mi.mouseData = data;
-    SendInput(2, inputs, sizeof(INPUT));
-}
-
-void ClickSideButton(WORD button) { Click(MOUSEEVENTF_XDOWN, MOUSEEVENTF_XUP, button); }
-
 // What a user's Ctrl+C leads to inside the host: its main loop ends.
 void AskToEnd(const HostProcess& host) { PostThreadMessageW(host.MainThreadId(), WM_QUIT, 0, 0); }
 
-// Asks the stand-in dwmapi.dll in the prefix's system folder (the flip
-// tests' fixture puts it there; Wine's own always answers off) to answer
-// "on" to the host started next, which inherits this environment.
-class CompositionOn {
-public:
-    CompositionOn() { SetEnvironmentVariableW(L"TARVEL_TEST_COMPOSITION", L"on"); }
-    ~CompositionOn() { SetEnvironmentVariableW(L"TARVEL_TEST_COMPOSITION", nullptr); }
-};
-
-// Sets the pointer speed for the test and puts the old one back after.  Wine
-// keeps each process's own copy of the speed once read, so what the host
-// does to it is read by the host itself (its lines), not by this process.
-class PointerSpeedForTest {
-public:
-    explicit PointerSpeedForTest(int speed) : m_old(Read()) { Write(speed); }
-    ~PointerSpeedForTest() { Write(m_old); }
-
-private:
-    static int Read()
-    {
-        int speed = 0;
-        SystemParametersInfoW(SPI_GETMOUSESPEED, 0, &speed, 0);
-        return speed;
-    }
-
-    // Wine takes the speed in the integer argument, Windows in the pointer.
-    static void Write(int speed)
-    {
-        SystemParametersInfoW(SPI_SETMOUSESPEED, speed, reinterpret_cast<void*>(static_cast<intptr_t>(speed)), 0);
-    }
-    int m_old;
-};
-
 constexpr std::chrono::milliseconds kKeyWait(kGenerous);
-
-bool WaitForCount(const std::atomic<int>& counter, int value)
-{
-    for (int i = 0; i < 200 && counter.load() < value; ++i)
-        Sleep(50);
-    return counter.load() >= value;
-}
 
 TEST(HostButtonMode, ChosenButton_RunsTheMacroAndIsSwallowed_OthersPassThrough)
 {
-    SideButtonObserver observer;
+    ButtonObserver observer;
     ASSERT_TRUE(observer.Installed());
     HostProcess host;
-    ASSERT_TRUE(host.Start(L""));
+    ASSERT_TRUE(host.Start(L"--console"));
     ASSERT_TRUE(host.WaitForOutput("runs on XBUTTON1", kGenerous)) << host.Output() << host.Errors();
 
     // Wine's desktop has no composition, so the press starts the host's app
@@ -163,7 +57,7 @@ TEST(HostButtonMode, ChosenButton_RunsTheMacroAndIsSwallowed_OthersPassThrough)
 
 TEST(HostButtonMode, MiddleButtonChosen_SideButtonsPassThroughUntouched)
 {
-    SideButtonObserver observer;
+    ButtonObserver observer;
     ASSERT_TRUE(observer.Installed());
     HostProcess host;
     ASSERT_TRUE(host.Start(L"--button middle"));
@@ -205,12 +99,13 @@ TEST(HostButtonMode, CtrlC_EndsCleanly)
 {
     // Ctrl+C as a user types it into the host's own console window.  Under
     // Wine only a console of the host's own reaches it (one inherited from
-    // the test gets no event), so join that console to raise the event, and
-    // ignore Ctrl+C in this process meanwhile.
-    HostProcess host;
-    ASSERT_TRUE(host.Start(L"", CREATE_NEW_CONSOLE));
-    ASSERT_TRUE(host.WaitForOutput("runs on XBUTTON1", kGenerous)) << host.Output() << host.Errors();
+    // the test gets no event): started without a console to join, the host
+    // opens one, which this process joins to raise the event, ignoring
+    // Ctrl+C meanwhile.
     FreeConsole();
+    HostProcess host;
+    ASSERT_TRUE(host.Start(L"--console"));
+    ASSERT_TRUE(host.WaitForOutput("runs on XBUTTON1", kGenerous)) << host.Output() << host.Errors();
     ASSERT_TRUE(AttachConsole(host.ProcessId())) << GetLastError();
     SetConsoleCtrlHandler(nullptr, TRUE);
     EXPECT_TRUE(GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0)) << GetLastError();
@@ -230,7 +125,7 @@ protected:
         m_speed.emplace(speed);
         ASSERT_TRUE(keys.Installed());
         ASSERT_TRUE(apps.SwitchTo(L"notepad.exe"));
-        ASSERT_TRUE(host.Start(L""));
+        ASSERT_TRUE(host.Start(L"--console"));
         const std::string ready = "runs on XBUTTON1 (pointer speed " + std::to_string(speed) + ")";
         ASSERT_TRUE(host.WaitForOutput(ready, kGenerous)) << host.Output();
     }

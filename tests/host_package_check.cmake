@@ -29,6 +29,15 @@ file(STRINGS "${prefix}/tarvel-host.exe" debugSections REGEX "^\\.debug_(info|li
 if(debugSections)
   message(FATAL_ERROR "tarvel-host.exe in the package still carries debugging sections")
 endif()
+# A Windows-subsystem program (2, not the console's 3): started from Explorer
+# or the Run key, the background mode must open no console window.
+file(READ "${prefix}/tarvel-host.exe" peOffset OFFSET 60 LIMIT 4 HEX)
+string(REGEX REPLACE "^(..)(..)(..)(..)$" "\\4\\3\\2\\1" peOffset "${peOffset}")
+math(EXPR subsystemOffset "0x${peOffset} + 92")
+file(READ "${prefix}/tarvel-host.exe" subsystem OFFSET ${subsystemOffset} LIMIT 2 HEX)
+if(NOT subsystem STREQUAL "0200")
+  message(FATAL_ERROR "tarvel-host.exe in the package is not a Windows-subsystem program (subsystem ${subsystem})")
+endif()
 file(GLOB_RECURSE everything RELATIVE "${prefix}" "${prefix}/*")
 foreach(file ${everything})
   if(file MATCHES "(_test|_bench)\\.exe$|\\.(dll\\.a|lib|pdb)$|null_plugin|throwing|probe|dwmapi")

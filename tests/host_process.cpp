@@ -161,3 +161,76 @@ int CountLines(const std::string& text)
         ++lines;
     return lines;
 }
+
+void Click(DWORD downFlag, DWORD upFlag, DWORD data)
+{
+    INPUT inputs[2]{};
+    inputs[0].type = inputs[1].type = INPUT_MOUSE;
+    inputs[0].mi.dwFlags = downFlag;
+    inputs[1].mi.dwFlags = upFlag;
+    inputs[0].mi.mouseData = inputs[1].mi.mouseData = data;
+    SendInput(2, inputs, sizeof(INPUT));
+}
+
+int PointerSpeedForTest::Read()
+{
+    int speed = 0;
+    SystemParametersInfoW(SPI_GETMOUSESPEED, 0, &speed, 0);
+    return speed;
+}
+
+// Wine takes the speed in the integer argument, Windows in the pointer.
+void PointerSpeedForTest::Write(int speed)
+{
+    SystemParametersInfoW(SPI_SETMOUSESPEED, speed, reinterpret_cast<void*>(static_cast<intptr_t>(speed)), 0);
+}
+
+ButtonObserver::ButtonObserver()
+{
+    s_instance = this;
+    HANDLE ready = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    m_thread = std::thread([this, ready] { Run(ready); });
+    WaitForSingleObject(ready, INFINITE);
+    CloseHandle(ready);
+}
+
+ButtonObserver::~ButtonObserver()
+{
+    PostThreadMessageW(m_threadId, WM_QUIT, 0, 0);
+    m_thread.join();
+    s_instance = nullptr;
+}
+
+void ButtonObserver::Run(HANDLE ready) noexcept
+{
+    MSG message;
+    PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE);
+    m_threadId = GetCurrentThreadId();
+    HHOOK hook = SetWindowsHookExW(WH_MOUSE_LL, &Observe, GetModuleHandleW(nullptr), 0);
+    m_installed = hook != nullptr;
+    SetEvent(ready);
+    while (GetMessageW(&message, nullptr, 0, 0) > 0)
+        DispatchMessageW(&message);
+    if (hook != nullptr)
+        UnhookWindowsHookEx(hook);
+}
+
+LRESULT CALLBACK ButtonObserver::Observe(int code, WPARAM message, LPARAM data) noexcept
+{
+    if (code == HC_ACTION && s_instance != nullptr) {
+        if (message == WM_XBUTTONDOWN) {
+            const WORD button = HIWORD(reinterpret_cast<const MSLLHOOKSTRUCT*>(data)->mouseData);
+            ++(button == XBUTTON1 ? s_instance->xbutton1 : s_instance->xbutton2);
+        } else if (message == WM_MBUTTONDOWN) {
+            ++s_instance->middle;
+        }
+    }
+    return CallNextHookEx(nullptr, code, message, data);
+}
+
+bool WaitForCount(const std::atomic<int>& counter, int value)
+{
+    for (int i = 0; i < 200 && counter.load() < value; ++i)
+        Sleep(50);
+    return counter.load() >= value;
+}

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <condition_variable>
 #include <mutex>
 #include <string>
@@ -59,3 +60,60 @@ HostRun RunHost(const std::wstring& arguments);
 
 // The number of lines in `text` (a last line without a line break counts).
 int CountLines(const std::string& text);
+
+// Injects a press and release of a mouse button, as the user's mouse would.
+void Click(DWORD downFlag, DWORD upFlag, DWORD data);
+inline void ClickSideButton(WORD button) { Click(MOUSEEVENTF_XDOWN, MOUSEEVENTF_XUP, button); }
+
+// Asks the stand-in dwmapi.dll in the prefix's system folder (the flip
+// tests' fixture puts it there; Wine's own always answers off) to answer
+// "on" to the host started next, which inherits this environment.
+class CompositionOn {
+public:
+    CompositionOn() { SetEnvironmentVariableW(L"TARVEL_TEST_COMPOSITION", L"on"); }
+    ~CompositionOn() { SetEnvironmentVariableW(L"TARVEL_TEST_COMPOSITION", nullptr); }
+};
+
+// Sets the pointer speed for the test and puts the old one back after.  Wine
+// keeps each process's own copy of the speed once read, so what the host
+// does to it is read by the host itself (its lines), not by this process.
+class PointerSpeedForTest {
+public:
+    explicit PointerSpeedForTest(int speed) : m_old(Read()) { Write(speed); }
+    ~PointerSpeedForTest() { Write(m_old); }
+    PointerSpeedForTest(const PointerSpeedForTest&) = delete;
+    PointerSpeedForTest& operator=(const PointerSpeedForTest&) = delete;
+
+private:
+    static int Read();
+    static void Write(int speed);
+    int m_old;
+};
+
+// Counts, on a hook thread of its own, the button presses that reach the
+// low-level mouse hooks installed before it (tarvel-host's comes later, so it
+// is asked first and a press it swallows never gets here).  One at a time.
+class ButtonObserver {
+public:
+    ButtonObserver();   // returns once the hook is installed (or failed)
+    ~ButtonObserver();  // removes the hook and ends the thread
+    ButtonObserver(const ButtonObserver&) = delete;
+    ButtonObserver& operator=(const ButtonObserver&) = delete;
+
+    std::atomic<int> xbutton1{0};
+    std::atomic<int> xbutton2{0};
+    std::atomic<int> middle{0};
+    bool Installed() const { return m_installed; }
+
+private:
+    void Run(HANDLE ready) noexcept;
+    static LRESULT CALLBACK Observe(int code, WPARAM message, LPARAM data) noexcept;
+
+    static inline ButtonObserver* s_instance = nullptr;
+    bool m_installed = false;  // written by the hook thread before it signals ready
+    DWORD m_threadId = 0;      // likewise
+    std::thread m_thread;
+};
+
+// Waits (generously) until `counter` has reached `value`.
+bool WaitForCount(const std::atomic<int>& counter, int value);

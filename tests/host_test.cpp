@@ -77,7 +77,8 @@ TEST(HostCommandLine, Help_ExplainsModesOptionsAndExitCodes)
         const HostRun run = RunHost(help);
         EXPECT_EQ(run.exitCode, 0);
         for (const char* part : {"--demo", "--button", "xbutton1", "--macro", "Ctrl+C", "pointer speed",
-                                 "HELP_QUICKSWITCH", "Exit codes"})
+                                 "HELP_QUICKSWITCH", "Exit codes", "notification area", "--console", "--quit",
+                                 "--autostart on|off", "HKEY_CURRENT_USER\\Software\\Tarvel"})
             EXPECT_TRUE(Contains(run.output, part)) << part;
         EXPECT_FALSE(Contains(run.output, "Demo passed")) << "help must not run the demo";
     }
@@ -108,6 +109,7 @@ TEST(HostCommandLine, WrongCommandLine_OneErrorLineAndExitCodeTwo)
     ExpectOneErrorLine(L"--button", "--button needs a value");
     ExpectOneErrorLine(L"--button left", "unknown button \"left\"");
     ExpectOneErrorLine(L"tarvel.dll null_plugin.dll", "more than one plug-in");
+    ExpectOneErrorLine(L"--autostart maybe", "--autostart needs on or off");
     // Loads, but offers no such macro.
     ExpectOneErrorLine(L"--macro Nope", "offers no macro named \"Nope\"");
 }

@@ -1,9 +1,11 @@
 // tarvel-host: a sample host for macro plug-ins.  It loads a plug-in DLL by
 // path, asks for its capability and a macro by name, binds the handler and
-// runs it: on a mouse button (default mode) or as a scripted demonstration
-// (--demo).  The plug-in's handlers and the host objects they call are C++
-// objects of the MSVC ABI; this program reaches them through
-// tarvel-bridge.dll, built from the SDK headers as such a host would be.
+// runs it: on a mouse button, in the background with an icon in the
+// notification area (no arguments) or from a console (--button, --macro, a
+// plug-in's path, --console), or as a scripted demonstration (--demo).  The
+// plug-in's handlers and the host objects they call are C++ objects of the
+// MSVC ABI; this program reaches them through tarvel-bridge.dll, built from
+// the SDK headers as such a host would be.
 #include <windows.h>
 #include <shellapi.h>
 
@@ -13,8 +15,11 @@
 #include <vector>
 
 #include "button_mode.h"
+#include "console_output.h"
 #include "demo.h"
 #include "plugin_library.h"
+#include "settings.h"
+#include "tray_mode.h"
 
 namespace {
 
@@ -22,21 +27,33 @@ constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
 
 const char kHelp[] =
-    "Usage: tarvel-host.exe [--demo] [--button BUTTON] [--macro NAME] [PLUGIN.dll]\n"
+    "Usage: tarvel-host.exe                      (in the background)\n"
+    "       tarvel-host.exe --quit | --autostart on|off\n"
+    "       tarvel-host.exe [--console] [--button BUTTON] [--macro NAME] [PLUGIN.dll]\n"
+    "       tarvel-host.exe --demo [PLUGIN.dll]\n"
     "\n"
     "Loads a macro plug-in (default: tarvel.dll beside tarvel-host.exe) with\n"
     "LoadLibraryW and GetProcAddress, asks it for its capability and for the\n"
     "macro NAME (default: Tarvel), binds the handler with SetHost and runs it.\n"
     "\n"
-    "Default mode: the macro runs whenever BUTTON is pressed anywhere on the\n"
-    "desktop; the press and release of that button are swallowed.  BUTTON is\n"
-    "xbutton1 (the first side button, default), xbutton2 or middle.  The host's\n"
-    "pointing device is the mouse: the plug-in's settings 1 to 10 are the\n"
-    "system's pointer speeds 1 to 20, so the pointer slows while a window flip\n"
-    "is shown.  The app switcher's prompt (\"HELP_QUICKSWITCH\") comes from the\n"
-    "host's own string table; the host's folder is the one tarvel-host.exe is\n"
-    "in.  Ctrl+C, Ctrl+Break or closing the console ends the host: the handler\n"
-    "is destroyed, the plug-in unloaded and the pointer speed put back.\n"
+    "Without arguments: runs in the background, with an icon in the\n"
+    "notification area, once per user session (starting it again changes\n"
+    "nothing).  Its menu chooses the button (first side button, second side\n"
+    "button, middle), pauses the flip, turns starting with Windows on or off,\n"
+    "and quits.  The button and Pause are kept under\n"
+    "HKEY_CURRENT_USER\\Software\\Tarvel; a value missing or not understood\n"
+    "means the first side button, not paused.\n"
+    "\n"
+    "Console mode (--console, --button, --macro or a plug-in's path): the macro\n"
+    "runs whenever BUTTON is pressed anywhere on the desktop; the press and\n"
+    "release of that button are swallowed.  BUTTON is xbutton1 (the first side\n"
+    "button, default), xbutton2 or middle.  The host's pointing device is the\n"
+    "mouse: the plug-in's settings 1 to 10 are the system's pointer speeds 1 to\n"
+    "20, so the pointer slows while a window flip is shown.  The app switcher's\n"
+    "prompt (\"HELP_QUICKSWITCH\") comes from the host's own string table; the\n"
+    "host's folder is the one tarvel-host.exe is in.  Ctrl+C, Ctrl+Break or\n"
+    "closing the console ends the host: the handler is destroyed, the plug-in\n"
+    "unloaded and the pointer speed put back.\n"
     "\n"
     "--demo      Runs a scripted demonstration instead and prints a transcript:\n"
     "            the entry points, the spellings of the name that are supported\n"
@@ -48,18 +65,28 @@ const char kHelp[] =
     "            composition is off.  Each step is marked ok or FAIL.  Under\n"
     "            Wine, scripts/demo.sh installs a stand-in dwmapi.dll so that\n"
     "            composition can be shown both on and off.\n"
-    "--button B  The mouse button for the default mode.\n"
-    "--macro N   The macro to ask the plug-in for.\n"
+    "--console   Console mode with the first side button.\n"
+    "--button B  Console mode with the mouse button B.\n"
+    "--macro N   The macro to ask the plug-in for (console mode).\n"
+    "--quit      Asks the instance running in the background to end, and waits.\n"
+    "--autostart on|off\n"
+    "            Starts tarvel-host.exe (from where it is now) in the background\n"
+    "            at logon, or no longer.\n"
     "--help      Shows this text.\n"
     "\n"
-    "Exit codes: 0 success (in --demo: every step did what it should),\n"
-    "1 a demonstration step failed or the mouse hook could not be installed,\n"
-    "2 wrong command line, a plug-in that cannot be loaded, that is not a macro\n"
-    "plug-in, or that does not offer the macro.\n";
+    "Exit codes: 0 success (in --demo: every step did what it should; with\n"
+    "--quit: the running instance ended), 1 a demonstration step failed, the\n"
+    "mouse hook could not be installed, or --quit found no instance running,\n"
+    "2 wrong command line, a registry value that cannot be written, a plug-in\n"
+    "that cannot be loaded, that is not a macro plug-in, or that does not offer\n"
+    "the macro.\n";
 
 struct Options {
     bool help = false;
     bool demo = false;
+    bool console = false;  // --console, --button, --macro or a plug-in's path
+    bool quit = false;
+    std::wstring autostart;  // "on", "off" or empty when not asked
     MouseButton button = MouseButton::XButton1;
     std::wstring macro = L"Tarvel";
     std::wstring pluginPath;
@@ -86,12 +113,23 @@ bool ParseOptions(const std::vector<std::wstring>& arguments, Options& options, 
             options.help = true;
         } else if (argument == L"--demo") {
             options.demo = true;
+        } else if (argument == L"--console") {
+            options.console = true;
+        } else if (argument == L"--quit") {
+            options.quit = true;
+        } else if (argument == L"--autostart") {
+            if (!hasValue || (arguments[i + 1] != L"on" && arguments[i + 1] != L"off")) {
+                error = "--autostart needs on or off";
+                return false;
+            }
+            options.autostart = arguments[++i];
         } else if (argument == L"--button" || argument == L"--macro") {
             if (!hasValue) {
                 error = Narrow(argument) + " needs a value";
                 return false;
             }
             const std::wstring& value = arguments[++i];
+            options.console = true;
             if (argument == L"--macro") {
                 options.macro = value;
             } else if (!ParseMouseButton(value, options.button)) {
@@ -106,6 +144,7 @@ bool ParseOptions(const std::vector<std::wstring>& arguments, Options& options, 
             return false;
         } else {
             options.pluginPath = argument;
+            options.console = true;
         }
     }
     return true;
@@ -130,18 +169,35 @@ int Fail(const std::string& error)
     return kExitUsage;
 }
 
+int SetAutostartFromCommandLine(const std::wstring& value)
+{
+    if (!SetAutostart(value == L"on"))
+        return Fail("cannot change the Run value under HKEY_CURRENT_USER");
+    return 0;
+}
+
 }  // namespace
 
 int main()
 {
+    const std::vector<std::wstring> arguments = CommandLineArguments();
+    if (arguments.empty())
+        return RunTrayMode();
     Options options;
     std::string error;
-    if (!ParseOptions(CommandLineArguments(), options, error))
+    const bool parsed = ParseOptions(arguments, options, error);
+    // Console mode needs a console of its own when its caller has none.
+    ConnectToCallersConsole(parsed && options.console && !options.demo && !options.help);
+    if (!parsed)
         return Fail(error + " (see --help)");
     if (options.help) {
         std::fputs(kHelp, stdout);
         return 0;
     }
+    if (options.quit)
+        return QuitRunningInstance();
+    if (!options.autostart.empty())
+        return SetAutostartFromCommandLine(options.autostart);
     const std::wstring path = options.pluginPath.empty() ? DefaultPluginPath() : options.pluginPath;
     std::unique_ptr<PluginLibrary> plugin = PluginLibrary::Load(path, error);
     if (!plugin)

@@ -1,0 +1,42 @@
+// The low-level mouse hook that turns the chosen button into the macro.  It
+// runs on a thread of its own (HookThread) and does as little as the system
+// demands of such a hook, which it removes when the hook answers slowly: it
+// decides whether to swallow the button and posts each press to the thread
+// or window that runs the macro.  Paused, it lets every button through.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+
+#include "hook_thread.h"
+
+enum class MouseButton { XButton1, XButton2, Middle };
+
+// "xbutton1", "xbutton2" or "middle" (any case); false for anything else.
+bool ParseMouseButton(const std::wstring& text, MouseButton& button);
+// The spelling ParseMouseButton reads back.
+const wchar_t* MouseButtonKeyword(MouseButton button);
+// For the console's lines: "XBUTTON1", "XBUTTON2", "middle button".
+const char* MouseButtonName(MouseButton button);
+
+// One per process: the hook procedure gets no context from the system, so
+// what it reads is process-wide.
+class ButtonHook {
+public:
+    // Posts `message` to `window`, or to the thread `threadId` when `window`
+    // is null, for each press of `button`.
+    ButtonHook(HWND window, DWORD threadId, UINT message, MouseButton button, bool paused);
+    // Removes the hook and forgets the target.
+    ~ButtonHook();
+    ButtonHook(const ButtonHook&) = delete;
+    ButtonHook& operator=(const ButtonHook&) = delete;
+
+    bool Installed() const { return m_thread->Installed(); }
+    void SetButton(MouseButton button);
+    void SetPaused(bool paused);
+
+private:
+    std::unique_ptr<HookThread> m_thread;
+};

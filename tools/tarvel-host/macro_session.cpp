@@ -1,0 +1,56 @@
+#include "macro_session.h"
+
+#include <cstdio>
+
+std::unique_ptr<MacroSession> MacroSession::Begin(std::unique_ptr<PluginLibrary>& plugin, const std::wstring& macro,
+                                                  std::string& error)
+{
+    std::unique_ptr<MacroSession> session(new MacroSession(std::move(plugin)));
+    Handler handler(session->m_plugin->CreateMacro(macro.c_str()));
+    if (!handler) {
+        error = Narrow(session->m_plugin->Path()) + " offers no macro named \"" + Narrow(macro) + "\"";
+        return nullptr;
+    }
+    BindHost(handler.Get(), 0, session->m_hostObject);
+    session->m_handler.emplace(std::move(handler));
+    return session;
+}
+
+void MacroSession::Press(MouseButton button)
+{
+    if (!m_handler)
+        return;
+    const UniqueBridgeContext context = m_application.MakeContext();
+    const int speedBefore = ReadPointerSpeed();
+    int32_t result = 0;
+    try {
+        result = m_handler->Execute(context.get());
+    } catch (const PluginRaised& raised) {
+        // A plug-in may let an exception out (out of memory, say); the user's
+        // host must survive it and keep the button working.
+        std::fflush(stdout);
+        std::fprintf(stderr, "tarvel-host: the plug-in's Execute raised an exception (%s); the host goes on\n",
+                     DescribeThrow(raised.thrown).c_str());
+        return;
+    }
+    // The plug-in's diagnostic line shares this stream; let it out now.
+    std::fflush(stdout);
+    std::printf("%s pressed: pointer speed %d, Execute returned %d, pointer speed now %d\n",
+                MouseButtonName(button), speedBefore, static_cast<int>(result), ReadPointerSpeed());
+    std::fflush(stdout);
+}
+
+void MacroSession::End()
+{
+    if (!m_handler)
+        return;
+    m_handler.reset();  // Destroy ends a flip still shown
+    // What a plug-in whose Destroy does not end its flip would leave behind.
+    if (ReleaseHeldWindowsKey())
+        std::printf("tarvel-host: released the Windows key a flip still held\n");
+    if (m_application.Mouse().RestoreIfLowered())
+        std::printf("tarvel-host: put back the pointer speed a flip had lowered\n");
+    m_plugin.reset();
+    std::printf("tarvel-host: ended; handler destroyed, plug-in unloaded, pointer speed %d\n", ReadPointerSpeed());
+    std::fflush(stdout);
+}
