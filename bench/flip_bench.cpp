@@ -29,10 +29,18 @@ namespace {
 constexpr int kWarmUp = 5;
 constexpr int kRounds = 60;
 
+// Whether the system's switcher is in front starts with its window's class.
+void ReadForegroundClass()
+{
+    wchar_t className[64] = L"";
+    GetClassNameW(GetForegroundWindow(), className, 64);
+}
+
 void LookUpForeground()
 {
     DWORD processId = 0;
     GetWindowThreadProcessId(GetForegroundWindow(), &processId);
+    ReadForegroundClass();
     HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, processId);
     if (process == nullptr)
         return;
@@ -59,6 +67,7 @@ void EndFlipDirectly(BenchMouse& mouse)
     std::fflush(stdout);
     mouse.SetSetting(kBenchSetting);
     keybd_event(VK_LWIN, 0, KEYEVENTF_KEYUP, 0);
+    ReadForegroundClass();
 }
 
 // In place of the completion's pauses.
