@@ -39,6 +39,17 @@ uintptr_t __cdecl RecordBeginThread(void* security, unsigned stackSize, unsigned
     return g_beginThread(security, stackSize, start, argument, flags, threadId);
 }
 
+// The thread-local handlers of the runtime's parameter checks the plug-in sets.
+using SetParameterHandler = _invalid_parameter_handler(__cdecl*)(_invalid_parameter_handler);
+SetParameterHandler g_setParameterHandler = nullptr;
+std::vector<bool> g_parameterHandlersSet;  // whether each was a handler or none
+
+_invalid_parameter_handler __cdecl RecordParameterHandler(_invalid_parameter_handler handler)
+{
+    g_parameterHandlersSet.push_back(handler != nullptr);
+    return g_setParameterHandler(handler);
+}
+
 using Flip = FlipFixture;
 
 const std::vector<Key> kFlipKeys = {{VK_LWIN, true}, {VK_TAB, true}, {VK_TAB, false}};
@@ -57,20 +68,25 @@ TEST_F(Flip, FirstPress_LowersTheSettingAndHoldsTheWindowsKeyWithTab)
     EXPECT_FALSE(host.Launched(host.ProgramFolder()));
 }
 
-TEST_F(Flip, MonitorThread_ReservesTheHostsDefaultStack)
+TEST_F(Flip, WhatWineDoesNotEnforce_TheMonitorsDefaultStack_TheLineWithAnsweredParameterChecks)
 {
-    // Wine gives every thread at least 1 MiB, whatever is asked, so what the
-    // plug-in asks is what can be seen: 0 and no flags, the host executable's
-    // own reservation.
+    // Wine gives every thread at least 1 MiB, whatever is asked, and never
+    // ends a process for a bad descriptor, so what the plug-in asks is what
+    // can be seen: 0 and no flags, the host executable's own reservation;
+    // and a handler of its own for the line's write, then the host's again.
     ImportPatch recorder(plugin.Module(), "ucrtbase.dll", "_beginthreadex",
                          reinterpret_cast<void*>(&RecordBeginThread));
-    ASSERT_TRUE(recorder.Applied());
+    ImportPatch handlers(plugin.Module(), "ucrtbase.dll", "_set_thread_local_invalid_parameter_handler",
+                         reinterpret_cast<void*>(&RecordParameterHandler));
+    ASSERT_TRUE(recorder.Applied() && handlers.Applied());
     g_beginThread = recorder.Original<BeginThread>();
+    g_setParameterHandler = handlers.Original<SetParameterHandler>();
 
     ASSERT_EQ(Press(), 1);  // the first flip starts the monitor
-    ASSERT_EQ(Press(), 0);
+    ASSERT_EQ(Press(), 0);  // and a line ends it
 
     EXPECT_EQ(g_threadRequests, (std::vector<std::pair<unsigned, unsigned>>{{0u, 0u}}));
+    EXPECT_EQ(g_parameterHandlersSet, (std::vector<bool>{true, false}));
 }
 
 TEST_F(Flip, AnotherApplication_RestoresTheSettingThenReleasesTheKey)

@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <io.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <wchar.h>
 
 namespace {
@@ -21,6 +22,22 @@ public:
 
 private:
     FILE* m_stream;
+};
+
+// A host may have closed the descriptor behind standard output: the
+// runtime's check of a bad descriptor (in _setmode, _get_osfhandle) would end
+// the process on Windows (Wine does not check).  For this thread, while the
+// line is written, a bad descriptor is an error answered like any other.
+class AnsweredParameterChecks {
+public:
+    AnsweredParameterChecks() noexcept : m_previous(_set_thread_local_invalid_parameter_handler(&Answer)) {}
+    ~AnsweredParameterChecks() { _set_thread_local_invalid_parameter_handler(m_previous); }
+    AnsweredParameterChecks(const AnsweredParameterChecks&) = delete;
+    AnsweredParameterChecks& operator=(const AnsweredParameterChecks&) = delete;
+
+private:
+    static void __cdecl Answer(const wchar_t*, const wchar_t*, const wchar_t*, unsigned, uintptr_t) {}
+    _invalid_parameter_handler m_previous;
 };
 
 // Whether a host put the descriptor in one of the runtime's Unicode modes
@@ -69,6 +86,7 @@ __declspec(noinline) void WriteForegroundLine(const wchar_t* name)
     if (length < 0)
         return;
     line[ARRAYSIZE(line) - 1] = L'\0';
+    const AnsweredParameterChecks answered;
     StreamLock locked(stdout);
     fflush(stdout);  // what the host wrote before comes first
     const int descriptor = _fileno(stdout);
