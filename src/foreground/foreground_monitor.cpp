@@ -60,16 +60,10 @@ bool HasSwitcherClass(HWND window)
     return false;
 }
 
-// A to Z without regard to case; no locale, so the answer is the same in every host.
+// In any case, and the same in every host: ordinal, not by locale.
 bool IsSwitcherImage(const wchar_t* name)
 {
-    auto lower = [](wchar_t c) { return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c; };
-    const wchar_t* expected = kSwitcherImage;
-    while (*name != L'\0' && lower(*name) == *expected) {
-        ++name;
-        ++expected;
-    }
-    return *name == L'\0' && *expected == L'\0';
+    return CompareStringOrdinal(name, -1, kSwitcherImage, -1, TRUE) == CSTR_EQUAL;
 }
 
 // A walk's copy of the registrations, freed however the walk ends.

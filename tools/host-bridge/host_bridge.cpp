@@ -98,6 +98,18 @@ struct TextTarget {
     HRESULT failure;
 };
 
+// Changes the translation's text; a failure is kept for the translator to raise.
+template <typename Edit>
+void EditText(TbText* text, Edit edit)
+{
+    auto* target = reinterpret_cast<TextTarget*>(text);
+    try {
+        edit(*target->text);
+    } catch (const ATL::CAtlException& error) {
+        target->failure = error;
+    }
+}
+
 class BridgeTranslator final : public ITranslator {
 public:
     explicit BridgeTranslator(const TbApplicationCallbacks& callbacks) : m_callbacks(callbacks) {}
@@ -264,22 +276,12 @@ TB_API void TbDestroyApplication(TbApplication* application) { delete applicatio
 
 TB_API void TbTextAssign(TbText* text, const wchar_t* value)
 {
-    auto* target = reinterpret_cast<TextTarget*>(text);
-    try {
-        target->text->Assign(value);
-    } catch (const ATL::CAtlException& error) {
-        target->failure = error;
-    }
+    EditText(text, [value](CResString& target) { target.Assign(value); });
 }
 
 TB_API void TbTextAppend(TbText* text, const wchar_t* value)
 {
-    auto* target = reinterpret_cast<TextTarget*>(text);
-    try {
-        target->text->Append(value);
-    } catch (const ATL::CAtlException& error) {
-        target->failure = error;
-    }
+    EditText(text, [value](CResString& target) { target.Append(value); });
 }
 
 TB_API TbContext* TbCreateContext(TbDevice* device, TbApplication* application, uint64_t deviceId,
