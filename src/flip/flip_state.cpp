@@ -2,6 +2,7 @@
 
 #include <wchar.h>
 
+#include "common/unique_handle.h"
 #include "flip/diagnostic_line.h"
 #include "foreground/foreground_monitor.h"
 #include "host/host.h"
@@ -196,12 +197,15 @@ private:
 
 // Answers what other threads send to this one (a host object on the monitor
 // thread may call into the host's windows); posted messages stay queued for
-// the host's own loop.
-void AnswerSentMessages(DWORD waitMs)
+// the host's own loop.  False once `thread` (when there is one) has ended.
+bool AnswerSentMessagesWhile(HANDLE thread, DWORD waitMs)
 {
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, waitMs, QS_SENDMESSAGE);
+    if (MsgWaitForMultipleObjects(thread ? 1 : 0, &thread, FALSE, waitMs, QS_SENDMESSAGE) == WAIT_OBJECT_0 &&
+        thread != nullptr)
+        return false;
     MSG message;
     PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    return true;
 }
 
 }  // namespace
@@ -250,10 +254,23 @@ void CloseSwitcherIfInFront()
 
 void WaitForCompletionElsewhere()
 {
-    // A completion on this very thread (a host object that destroys a handler
-    // from inside it) is up the stack: waiting for it would never end.
-    while (Phase() == FlipCompleting && g_flipState.CompletingThread != GetCurrentThreadId())
-        AnswerSentMessages(kCompletionPollMs);
+    UniqueHandle completing;
+    while (Phase() == FlipCompleting) {
+        const DWORD owner = g_flipState.CompletingThread;  // 0 for the moment after its claim
+        // A completion on this very thread (a host object that destroys a
+        // handler from inside it) is up the stack: waiting would never end.
+        if (owner == GetCurrentThreadId())
+            return;
+        // A thread that the system ended mid-completion (the host is exiting,
+        // and Destroy runs from a library's detach) never finishes it.
+        if (!completing && owner != 0) {
+            completing.reset(OpenThread(SYNCHRONIZE, FALSE, owner));
+            if (!completing)
+                return;
+        }
+        if (!AnswerSentMessagesWhile(completing.get(), kCompletionPollMs))
+            return;
+    }
 }
 
 void ReleaseHeldKeyAtExit()

@@ -8,6 +8,10 @@
 
 namespace {
 
+// Read access too: GetConsoleMode, by which the plug-in tells a console and
+// writes its line as UTF-16, needs GENERIC_READ on Windows (Wine does not).
+constexpr wchar_t kConsoleMode[] = L"w+";
+
 bool Usable(HANDLE handle)
 {
     return handle != nullptr && handle != INVALID_HANDLE_VALUE && GetFileType(handle) != FILE_TYPE_UNKNOWN;
@@ -26,12 +30,12 @@ void ReopenPluginRuntimeStream(unsigned index)
     auto stream = reinterpret_cast<StreamFunction>(reinterpret_cast<void*>(GetProcAddress(ucrt, "__acrt_iob_func")));
     auto reopen = reinterpret_cast<ReopenFunction>(reinterpret_cast<void*>(GetProcAddress(ucrt, "_wfreopen")));
     if (stream != nullptr && reopen != nullptr)
-        reopen(L"CONOUT$", L"w", stream(index));
+        reopen(L"CONOUT$", kConsoleMode, stream(index));
 }
 
 void ReopenOnConsole(FILE* stream, unsigned index, DWORD standardHandle)
 {
-    if (_wfreopen(L"CONOUT$", L"w", stream) == nullptr)
+    if (_wfreopen(L"CONOUT$", kConsoleMode, stream) == nullptr)
         return;
     SetStdHandle(standardHandle, reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream))));
     ReopenPluginRuntimeStream(index);

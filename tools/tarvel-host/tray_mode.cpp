@@ -22,6 +22,11 @@ const wchar_t kInstanceMutex[] = L"Local\\TarvelHostTray";
 constexpr UINT WM_TRAY_ICON = WM_APP + 1;
 constexpr UINT WM_BUTTON_PRESSED = WM_APP + 2;
 constexpr UINT kIconId = 1;
+// At logon the notification area may not answer yet, and no "TaskbarCreated"
+// follows when it exists already: the icon is asked for again a few times.
+constexpr UINT_PTR kIconRetryTimer = 1;
+constexpr UINT kIconRetryMs = 2000;
+constexpr int kIconRetries = 15;
 
 using UniqueMenu = UniqueAny<HMENU, &::DestroyMenu>;
 
@@ -75,12 +80,15 @@ private:
     std::wstring Tooltip() const;
     // NIM_ADD or NIM_MODIFY with the current tooltip.
     bool ShowIcon(DWORD action);
+    // NIM_ADD, and again later while it fails.
+    void AddIcon();
 
     std::unique_ptr<MacroSession> m_session;
     TraySettings m_settings;
     UINT m_taskbarCreated = RegisterWindowMessageW(L"TaskbarCreated");
     HWND m_window = nullptr;  // destroyed last in End
     bool m_iconShown = false;
+    int m_iconRetriesLeft = kIconRetries;
     bool m_pressing = false;     // inside the plug-in's Execute
     bool m_endDeferred = false;  // End was asked for meanwhile
     std::unique_ptr<ButtonHook> m_hook;
@@ -106,9 +114,12 @@ bool TrayInstance::Start(std::string& error)
         error = "cannot install the mouse hook (" + DescribeError(GetLastError()) + ")";
         return false;
     }
+    // Running elevated, it would not hear of a restarted taskbar otherwise
+    // (the system filters messages from lower rights).
+    ChangeWindowMessageFilterEx(m_window, m_taskbarCreated, MSGFLT_ALLOW, nullptr);
     // Without a notification area yet (early at logon) the icon comes with
-    // the taskbar's "TaskbarCreated".
-    ShowIcon(NIM_ADD);
+    // the taskbar's "TaskbarCreated", or with a retry.
+    AddIcon();
     return true;
 }
 
@@ -178,12 +189,18 @@ LRESULT TrayInstance::Handle(UINT message, WPARAM wParam, LPARAM lParam)
         if (wParam)
             End();
         return 0;
+    case WM_TIMER:
+        if (wParam == kIconRetryTimer) {
+            KillTimer(m_window, kIconRetryTimer);
+            AddIcon();
+        }
+        return 0;
     case WM_CLOSE:  // Quit, "--quit", taskkill
         End();
         return 0;
     default:
         if (message == m_taskbarCreated && m_taskbarCreated != 0) {
-            ShowIcon(NIM_ADD);
+            AddIcon();
             return 0;
         }
         return DefWindowProcW(m_window, message, wParam, lParam);
@@ -258,6 +275,12 @@ void TrayInstance::TogglePause()
     m_hook->SetPaused(m_settings.paused);
     SaveSettings(m_settings);
     ShowIcon(NIM_MODIFY);
+}
+
+void TrayInstance::AddIcon()
+{
+    if (!ShowIcon(NIM_ADD) && m_iconRetriesLeft-- > 0)
+        SetTimer(m_window, kIconRetryTimer, kIconRetryMs, nullptr);
 }
 
 std::wstring TrayInstance::Tooltip() const
