@@ -20,6 +20,18 @@ add_test(NAME FlipSetup.RestoreSystemDwmapi
   COMMAND ${CMAKE_COMMAND} -DACTION=restore -P ${CMAKE_CURRENT_LIST_DIR}/helpers/system32_dwmapi.cmake)
 set_tests_properties(FlipSetup.RestoreSystemDwmapi PROPERTIES FIXTURES_CLEANUP flip_dwmapi)
 
+# Wine reports the Windows version per program, read as the program starts:
+# the switcher's tests run as Windows 10, the other flip tests as Windows 7.
+foreach(program_version flip_test:win7 flip_switcher_test:win10)
+  string(REPLACE ":" ";" program_version ${program_version})
+  list(GET program_version 0 program)
+  list(GET program_version 1 version)
+  add_test(NAME FlipSetup.${program}.${version}
+    COMMAND ${CMAKE_CROSSCOMPILING_EMULATOR} reg add "HKCU\\Software\\Wine\\AppDefaults\\${program}.exe"
+            /v Version /d ${version} /f)
+  set_tests_properties(FlipSetup.${program}.${version} PROPERTIES FIXTURES_SETUP flip_dwmapi)
+endforeach()
+
 # Started by the plug-in as <HostFolder>Pluggins\ZeltoAppSwitcher.exe.
 tarvel_test_program(app_switcher_recorder ${CMAKE_CURRENT_LIST_DIR}/helpers/app_switcher_recorder.cpp)
 
@@ -32,6 +44,8 @@ tarvel_test(launch_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/launch_test.cpp
 tarvel_test(flip_composition_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/flip_composition_test.cpp
   DEPENDS ${FLIP_TEST_DEPENDS}
   PROPERTIES FIXTURES_REQUIRED flip_dwmapi)
+# Its flip presses the keys on the shared desktop.
+set_tests_properties(Composition.SearchFlagRefused_TheSystemFoldersLibraryStillAnswers PROPERTIES RUN_SERIAL TRUE)
 # Wine's loader refuses dwmapi.dll altogether; the scripts' own entries stay.
 set_tests_properties(Composition.NoLibrary_LaunchesTheSwitcher PROPERTIES
   ENVIRONMENT "WINEDLLOVERRIDES=mscoree,mshtml=\;dwmapi=d")

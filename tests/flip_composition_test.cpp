@@ -12,6 +12,7 @@
 
 #include "support/app_switcher_folder.h"
 #include "support/fake_host.h"
+#include "support/import_patch.h"
 #include "support/plugin_loader.h"
 
 namespace {
@@ -39,6 +40,16 @@ std::optional<bool> SystemDwmapiAnswer()
     if (query != nullptr)
         query(&enabled);
     return enabled != FALSE;
+}
+
+// Windows 7 without update KB2533623.
+HMODULE WINAPI RefuseTheSearchFlag(LPCWSTR name, HANDLE file, DWORD flags)
+{
+    if ((flags & LOAD_LIBRARY_SEARCH_SYSTEM32) != 0) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
+    return LoadLibraryExW(name, file, flags);
 }
 
 class Composition : public ::testing::Test {
@@ -72,6 +83,23 @@ TEST_F(Composition, SystemLibraryAnswersOff_LaunchesTheSwitcher)
 
     EXPECT_TRUE(host.WaitForLaunch(host.ProgramFolder(), 10s).has_value())
         << "composition was taken as on: the dwmapi.dll beside the host was loaded";
+}
+
+TEST_F(Composition, SearchFlagRefused_TheSystemFoldersLibraryStillAnswers)
+{
+    ImportPatch refuse(plugin.Module(), "KERNEL32.dll", "LoadLibraryExW",
+                       reinterpret_cast<void*>(&RefuseTheSearchFlag));
+    ASSERT_TRUE(refuse.Applied());
+    FakePointingDevice device{5};
+    application.AddDevice(7, &device);
+    context.SetDevice(&device);
+    context.SetDeviceId(7);
+    SetEnvironmentVariableW(L"TARVEL_TEST_COMPOSITION", L"on");
+
+    EXPECT_EQ(Press(), 1);  // a flip, ended by the handler's Destroy
+
+    EXPECT_EQ(device.SetCalls(), (std::vector<int>{1, 5})) << "composition taken as off";
+    EXPECT_FALSE(host.Launched(host.ProgramFolder()));
 }
 
 TEST_F(Composition, NoLibrary_LaunchesTheSwitcher)

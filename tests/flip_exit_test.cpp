@@ -26,6 +26,7 @@ namespace {
 using namespace std::chrono_literals;
 
 constexpr auto kLimit = 20s;
+constexpr wchar_t kCyrillicExe[] = L"\u0431\u043b\u043e\u043a\u043d\u043e\u0442.exe";
 
 // A pipe whose writing end the child inherits; `parentEnd` keeps the other.
 UniqueHandle MakePipe(UniqueHandle& parentEnd)
@@ -177,7 +178,16 @@ protected:
         // Read by the stand-in dwmapi.dll in the system folder, here and in the child.
         SetEnvironmentVariableW(L"TARVEL_TEST_COMPOSITION", L"on");
         ASSERT_TRUE(keys.Installed());
-        ASSERT_TRUE(desktop.SwitchTo(L"start.exe"));  // something to name at the press
+        // Started before the flip, as a flip with no switch for 1.5 s ends by
+        // itself; the start window is something to name at the press.
+        StartBehind(L"pick.exe");
+    }
+
+    // A window for the flip to switch to, started now, the start window in front again.
+    void StartBehind(const wchar_t* program)
+    {
+        ASSERT_TRUE(desktop.SwitchTo(program));
+        ASSERT_TRUE(desktop.SwitchTo(L"start.exe"));
     }
 
     bool WindowsKeyWentUp() const { return keys.WaitFor(VK_LWIN, false, 1, kLimit); }
@@ -225,6 +235,17 @@ TEST_F(FlipExit, DestroyWhileTheMonitorThreadRestoresSlowly_ReturnsAfterThatCall
     EXPECT_TRUE(WindowsKeyWentUp());
 }
 
+TEST_F(FlipExit, HostLockAroundDestroyThatTheRestoreTakes_DestroyReturnsWithinItsBound)
+{
+    FlipHost host(L"locked");
+    ASSERT_TRUE(host.WaitFor("flip started")) << host.Output();
+    ASSERT_TRUE(desktop.SwitchTo(L"pick.exe"));
+    EXPECT_TRUE(host.WaitFor("destroyed")) << "Destroy waits for ever: " << host.Output();
+    EXPECT_TRUE(host.WaitFor("set 5")) << host.Output();
+    EXPECT_EQ(host.ExitCode(), 0) << host.Output();
+    EXPECT_TRUE(WindowsKeyWentUp());
+}
+
 TEST_F(FlipExit, OutputThatBlocks_TheSwitchStillRestoresTheSettingAndReleasesTheKey)
 {
     FlipHost host(L"wait", FlipHost::ToFullPipe);
@@ -243,6 +264,7 @@ TEST_F(FlipExit, AfterAFlipDestroyAndFreeLibrary_TheLibraryIsGone)
 
 TEST_F(FlipExit, ApplicationNamedInCyrillic_TheWholeLineReachesTheHostsOutput)
 {
+    StartBehind(kCyrillicExe);
     FlipHost host(L"wait");
     ASSERT_TRUE(host.WaitFor("flip started")) << host.Output();
     ASSERT_TRUE(desktop.SwitchTo(L"\u0431\u043b\u043e\u043a\u043d\u043e\u0442.exe"));
@@ -257,6 +279,7 @@ TEST_F(FlipExit, HostOutputInUtf16Mode_TheLineArrivesInUtf16)
 {
     // A host on the shared C runtime that put its standard output (a file
     // here) in _O_U16TEXT: bytes written there would end it on Windows.
+    StartBehind(kCyrillicExe);
     wchar_t temp[MAX_PATH + 1] = L"";
     ASSERT_GT(GetTempPathW(MAX_PATH, temp), 0u);
     FlipHost host(L"utf16", FlipHost::ToFile, std::wstring(temp) + L"tarvel-flip-host-" + std::to_wstring(GetCurrentProcessId()) +

@@ -67,8 +67,10 @@ protected:
         context.SetApplication(&application);
         context.SetDeviceId(kDeviceId);
         context.SetHostFolder(host.HostFolder());
-        // The monitor needs a foreground application to name at registration.
-        ASSERT_TRUE(desktop.SwitchTo(L"start.exe"));
+        // The monitor needs a foreground application to name at registration;
+        // the usual pick is started before any flip, as a flip with no switch
+        // for 1.5 s ends by itself.
+        StartBehind(L"notepad.exe");
         output = std::make_unique<StdoutCapture>();
         ASSERT_TRUE(output->Active());
         handler = std::make_unique<HandlerOwner>(plugin.CreateTarvel());
@@ -83,6 +85,13 @@ protected:
         EXPECT_FALSE(Held()) << "the Windows key was left down";
         handler.reset();
         output.reset();
+    }
+
+    // A window to switch to later, started now; start.exe in front again.
+    void StartBehind(const std::wstring& program)
+    {
+        ASSERT_TRUE(desktop.SwitchTo(program));
+        ASSERT_TRUE(desktop.SwitchTo(L"start.exe"));
     }
 
     int32_t Press() { return handler->Execute(context); }

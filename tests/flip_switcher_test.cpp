@@ -1,6 +1,6 @@
 // The flip behind the switcher of Windows 10 and 11, which stays open without
 // the Windows key and whose windows belong to explorer.exe, like the desktop
-// and every Explorer window.  A stand-in (helpers/foreground_window.cpp) named
+// and every Explorer window.  This program runs as Windows 10 (see flip.cmake).  A stand-in (helpers/foreground_window.cpp) named
 // explorer.exe shows a window of a switcher class and an ordinary one.
 #include "flip_fixture.h"
 
@@ -11,20 +11,21 @@ constexpr wchar_t kWindows11[] = L"XamlExplorerHostIslandWindow";
 constexpr wchar_t kWindows10TaskView[] = L"Windows.UI.Core.CoreWindow";
 constexpr wchar_t kWindows10AltTab[] = L"MultitaskingViewFrame";
 const std::string kExplorerLine = LineFor("explorer.exe");
+const std::vector<Key> kWindows10Keys = {{VK_LWIN, true}, {VK_TAB, true}, {VK_TAB, false}, {VK_LWIN, false}};
 const std::string kEscapeDownUp = std::to_string(VK_ESCAPE) + " down\n" + std::to_string(VK_ESCAPE) + " up\n";
 
 class FlipSwitcher : public FlipFixture {
 protected:
-    // A flip from start.exe, then the Windows 11 switcher in front: reported,
-    // and the key up.
+    // A flip from start.exe, its keys all sent before Execute returned, then
+    // the Windows 11 switcher in front: reported.
     ForegroundWindowProcess& FlipBehindTheSwitcher()
     {
         ForegroundWindowProcess& switcher = desktop.StartSwitcher(kExplorer, kWindows11);
         EXPECT_TRUE(desktop.SwitchTo(L"start.exe"));
         EXPECT_EQ(Press(), 1);
+        EXPECT_EQ(InjectedKeys(), kWindows10Keys) << "the Windows key is still down";
         EXPECT_TRUE(switcher.ShowSwitcher());
         EXPECT_TRUE(output->WaitFor(kExplorerLine, kReportLimit));
-        EXPECT_TRUE(WaitWindowsUps(1));
         return switcher;
     }
 
@@ -45,6 +46,18 @@ TEST_F(FlipSwitcher, FromAnotherApplication_TheSwitcherKeepsTheFlipWithTheKeyUp_
     EXPECT_FALSE(keys.WaitFor(VK_LWIN, false, 2, 1500ms));
     EXPECT_EQ(device.Setting(), 1);
     EXPECT_EQ(output->Lines(), std::vector<std::string>{kExplorerLine});
+
+    SwitchAndWaitForLine(L"notepad.exe", LineFor("notepad.exe"));
+    ExpectEnded();
+}
+
+TEST_F(FlipSwitcher, ExplorersTransientWindow_IsNoPick_ThePickAfterItEndsTheFlip)
+{
+    ForegroundWindowProcess& staging = desktop.StartSwitcher(kExplorer, L"ForegroundStaging", L"staging");
+    FlipBehindTheSwitcher();
+    ASSERT_TRUE(staging.ShowSwitcher());
+    EXPECT_FALSE(output->WaitFor(kExplorerLine, 1500ms, 2)) << "the transient window ended the flip";
+    EXPECT_EQ(device.Setting(), 1);
 
     SwitchAndWaitForLine(L"notepad.exe", LineFor("notepad.exe"));
     ExpectEnded();

@@ -50,6 +50,20 @@ _invalid_parameter_handler __cdecl RecordParameterHandler(_invalid_parameter_han
     return g_setParameterHandler(handler);
 }
 
+// The platform drops the first Windows key-up, as UIPI does with an elevated
+// window in front; only SendInput's count tells.
+using SendInputFunction = UINT(WINAPI*)(UINT, INPUT*, int);
+SendInputFunction g_sendInput = nullptr;
+std::atomic<int> g_windowsUps{0};
+
+UINT WINAPI DropFirstWindowsUp(UINT count, INPUT* inputs, int size)
+{
+    const bool windowsUp = inputs[count - 1].ki.wVk == VK_LWIN && (inputs[count - 1].ki.dwFlags & KEYEVENTF_KEYUP);
+    if (windowsUp && g_windowsUps++ == 0)
+        return count - 1;
+    return g_sendInput(count, inputs, size);
+}
+
 using Flip = FlipFixture;
 
 const std::vector<Key> kFlipKeys = {{VK_LWIN, true}, {VK_TAB, true}, {VK_TAB, false}};
@@ -91,6 +105,7 @@ TEST_F(Flip, WhatWineDoesNotEnforce_TheMonitorsDefaultStack_TheLineWithAnsweredP
 
 TEST_F(Flip, AnotherApplication_RestoresTheSettingThenReleasesTheKey)
 {
+    StartBehind(L"wordpad.exe");
     ASSERT_EQ(Press(), 1);
 
     SwitchAndWaitForLine(L"notepad.exe", LineFor("notepad.exe"));
@@ -115,6 +130,7 @@ TEST_F(Flip, AnotherApplication_RestoresTheSettingThenReleasesTheKey)
 
 TEST_F(Flip, WindowManagerInAnyCase_KeepsTheFlipAndWritesItLowercased)
 {
+    StartBehind(L"DWM.EXE");
     ASSERT_EQ(Press(), 1);
 
     SwitchAndWaitForLine(L"DWM.EXE", LineFor("dwm.exe"));
@@ -130,6 +146,7 @@ TEST_F(Flip, WindowManagerInAnyCase_KeepsTheFlipAndWritesItLowercased)
 TEST_F(Flip, NamesLikeTheWindowManager_EndTheFlip)
 {
     // Only "dwm.exe" itself is spared; the comparison covers the terminator.
+    StartBehind(L"dwm.exe.exe");
     ASSERT_EQ(Press(), 1);
     SwitchAndWaitForLine(L"dwm.exe.exe", LineFor("dwm.exe.exe"));
     EXPECT_TRUE(WaitWindowsUps(1));
@@ -179,16 +196,12 @@ TEST_F(Flip, CompositionOffDuringAFlip_LaunchesAndLeavesTheFlipAlone)
 
     SetEnvironmentVariableW(L"TARVEL_TEST_COMPOSITION", L"off");
     EXPECT_EQ(Press(), 1);
+    EXPECT_TRUE(Held());
+    EXPECT_EQ(device.SetCalls(), std::vector<int>{1});
     const auto launch = host.WaitForLaunch(host.ProgramFolder(), kReportLimit);
     ASSERT_TRUE(launch.has_value());
     EXPECT_EQ(launch->arguments, L"\"Quick switch\"");
-    EXPECT_TRUE(Held());
-    EXPECT_EQ(device.SetCalls(), std::vector<int>{1});
-
     SetEnvironmentVariableW(L"TARVEL_TEST_COMPOSITION", L"on");
-    EXPECT_EQ(Press(), 0);
-    EXPECT_EQ(WindowsUps(), 1u);
-    EXPECT_EQ(device.SetCalls(), (std::vector<int>{1, 5}));
 }
 
 TEST_F(Flip, SettingThatCouldNotComeBack_IsNeverLowered_TheFlipStillRuns)
@@ -220,6 +233,63 @@ TEST_F(Flip, SettingThatCouldNotComeBack_IsNeverLowered_TheFlipStillRuns)
     EXPECT_EQ(Press(), 0);
     EXPECT_EQ(keys.Count(VK_LWIN, true), 4u);
     EXPECT_EQ(WindowsUps(), 4u);
+}
+
+TEST_F(Flip, NoSwitchAfterThePress_TheFlipEndsByItself)
+{
+    // The keys were swallowed (a game, an elevated window): nothing showed.
+    const auto pressed = std::chrono::steady_clock::now();
+    ASSERT_EQ(Press(), 1);
+    ASSERT_TRUE(output->WaitFor(LineFor("start.exe"), kReportLimit)) << "the flip never ended";
+    EXPECT_GE(std::chrono::steady_clock::now() - pressed, 1s);
+    EXPECT_EQ(WindowsUps(), 1u);
+    EXPECT_EQ(device.SetCalls(), (std::vector<int>{1, 5}));
+    EXPECT_EQ(Press(), 1) << "the next press starts a flip";
+}
+
+TEST_F(Flip, WindowsKeyUpThatDidNotGoIn_IsSentAgainAtTheNextReport)
+{
+    ImportPatch drop(plugin.Module(), "USER32.dll", "SendInput", reinterpret_cast<void*>(&DropFirstWindowsUp));
+    ASSERT_TRUE(drop.Applied()) << "keys not sent through SendInput, whose count tells what went in";
+    g_sendInput = drop.Original<SendInputFunction>();
+    StartBehind(L"wordpad.exe");
+    ASSERT_EQ(Press(), 1);
+
+    SwitchAndWaitForLine(L"notepad.exe", LineFor("notepad.exe"));
+    EXPECT_EQ(g_windowsUps, 1);
+    EXPECT_TRUE(Held());
+    ASSERT_TRUE(desktop.SwitchTo(L"wordpad.exe"));
+    EXPECT_TRUE(WaitWindowsUps(1)) << "the key-up was not sent again";
+    EXPECT_EQ(g_windowsUps, 2);
+}
+
+TEST_F(Flip, SettingThatCouldNotComeBack_StaysTheOneToRestore)
+{
+    application.AddDevice(kDeviceId, nullptr);  // re-enumerated at the completion
+    ASSERT_EQ(Press(), 1);
+    ASSERT_EQ(Press(), 0);
+    EXPECT_EQ(device.Setting(), 1);
+
+    application.AddDevice(kDeviceId, &device);
+    ASSERT_EQ(Press(), 1);
+    ASSERT_EQ(Press(), 0);
+    EXPECT_EQ(device.Setting(), 5) << "the lowered 1 was taken for the user's setting";
+}
+
+TEST_F(Flip, Windows7Flip3DAndBackToTheStartWindowWithinOneDelay_EndsTheFlip)
+{
+    // Escape in Flip3D, or a click on the window the flip started from.
+    ForegroundWindowProcess& flip3d = desktop.StartSwitcher(L"dwm.exe", L"Flip3D");
+    ForegroundWindowProcess& start = desktop.Window(L"start.exe");
+    ASSERT_TRUE(start.BringToFront());
+    ASSERT_EQ(Press(), 1);
+
+    flip3d.RequestSwitcher();
+    ASSERT_TRUE(flip3d.WaitRaised());
+    ASSERT_TRUE(start.BringToFront());
+    ASSERT_TRUE(output->WaitFor(LineFor("start.exe"), kReportLimit)) << "the quick return was not reported";
+    EXPECT_EQ(WindowsUps(), 1u);
+    EXPECT_EQ(device.Setting(), 5);
 }
 
 TEST_F(Flip, PressWhileAnotherPressLowersTheSetting_StartsNothing_TheUsersSettingComesBack)
@@ -282,6 +352,7 @@ TEST_F(Flip, Restore_GoesToTheDeviceTheHostNamesNow_OrNowhere)
 TEST_F(Flip, DestroyDuringAFlip_EndsItAndStopsReports_TheNextFlipReportsAgain)
 {
     // A handler destroyed while no monitor exists frees itself only.
+    StartBehind(L"wordpad.exe");
     HandlerOwner(plugin.CreateTarvel());
     ASSERT_EQ(Press(), 1);
 

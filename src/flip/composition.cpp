@@ -2,11 +2,29 @@
 
 #include <windows.h>
 
+#include <wchar.h>
+
 #include "common/unique_handle.h"
 
 namespace {
 
 using DwmIsCompositionEnabledFunction = HRESULT(WINAPI*)(BOOL* enabled);
+
+// Windows 7 without update KB2533623 refuses the search flag with
+// ERROR_INVALID_PARAMETER: then by its full path in the system folder, and
+// still never by its bare name.
+HMODULE LoadSystemDwmapi()
+{
+    HMODULE module = LoadLibraryExW(L"dwmapi.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    if (module != nullptr || GetLastError() != ERROR_INVALID_PARAMETER)
+        return module;
+    wchar_t path[MAX_PATH] = L"";
+    const UINT length = GetSystemDirectoryW(path, MAX_PATH - 12);
+    if (length == 0 || length >= MAX_PATH - 12)
+        return nullptr;
+    wcscpy(path + length, L"\\dwmapi.dll");
+    return LoadLibraryW(path);
+}
 
 }  // namespace
 
@@ -15,7 +33,7 @@ bool IsCompositionEnabled()
     // The system folder only: a plain LoadLibraryW searches the host's own
     // folder first, and a "dwmapi.dll" planted there would run inside the host
     // on every button press.
-    UniqueModule dwmapi(LoadLibraryExW(L"dwmapi.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
+    UniqueModule dwmapi(LoadSystemDwmapi());
     if (!dwmapi)
         return false;
     auto query = reinterpret_cast<DwmIsCompositionEnabledFunction>(

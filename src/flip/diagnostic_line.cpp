@@ -76,7 +76,7 @@ __declspec(noinline) void WriteUtf8(const wchar_t* line, int length)
 
 // In a Unicode mode the line goes through the runtime's wide output, which
 // writes it in the stream's own encoding.  Otherwise, on a console it goes out
-// as UTF-16, anywhere else (a pipe, a file) as UTF-8: the C runtime's wide
+// as UTF-16, anywhere else (a pipe, a file, NUL) as UTF-8: the C runtime's wide
 // output in its "C" locale would stop at the first character outside ASCII,
 // and process names in any script are real.
 __declspec(noinline) void WriteForegroundLine(const wchar_t* name)
@@ -97,12 +97,14 @@ __declspec(noinline) void WriteForegroundLine(const wchar_t* name)
     }
     // The handle behind the C runtime's standard output, which a host may
     // have pointed elsewhere than the process's.
+    // A console is a character device; GetConsoleMode would not tell, as it
+    // fails on a handle opened for writing only (a GUI host's
+    // freopen("CONOUT$", "w", stdout)).  Other character devices (NUL, a
+    // serial line) refuse WriteConsoleW and take the bytes.
     HANDLE out = reinterpret_cast<HANDLE>(_get_osfhandle(descriptor));
-    DWORD mode = 0;
-    if (GetConsoleMode(out, &mode)) {
-        DWORD written = 0;
-        WriteConsoleW(out, line, static_cast<DWORD>(length), &written, nullptr);
+    DWORD written = 0;
+    if (GetFileType(out) == FILE_TYPE_CHAR &&
+        WriteConsoleW(out, line, static_cast<DWORD>(length), &written, nullptr))
         return;
-    }
     WriteUtf8(line, length);
 }

@@ -4,6 +4,7 @@
 
 #include "common/unique_handle.h"
 #include "flip/diagnostic_line.h"
+#include "flip/switcher_windows.h"
 #include "foreground/foreground_monitor.h"
 #include "host/host.h"
 
@@ -20,6 +21,23 @@ constexpr DWORD kReleasePauseMs = 50;
 // How often a Destroy looks again whether a completion is over: a completion
 // has no handle to wait on, and lasts about 100 ms plus the host's calls.
 constexpr DWORD kCompletionPollMs = 10;
+// How long a Destroy waits for a completion on another thread.  A slow
+// device answers well within it; a host that holds a lock of its own around
+// Destroy, which its device also takes, gets its thread back before Windows
+// would call its window hung (5 s), and the completion then goes on.
+constexpr ULONGLONG kCompletionWaitMs = 3000;
+// A flip whose keys were swallowed (a game, an elevated window in front, a
+// policy, a remote session) shows nothing and brings no foreground switch;
+// it ends by itself after this.  Flip3D and the switcher of 10 and 11 take
+// a few hundred milliseconds to come, Task View after logon up to a second;
+// for no longer than this is the pointer slowed in a flip nobody sees.
+constexpr DWORD kNeverShowedMs = 1500;
+
+// Scan codes, as a keyboard sends them: some games read those, not the
+// virtual keys.  The Windows key is an extended key (E0 5B).
+constexpr WORD kWindowsScan = 0x5B;
+constexpr WORD kTabScan = 0x0F;
+constexpr WORD kEscapeScan = 0x01;
 
 LONG Phase()
 {
@@ -36,35 +54,70 @@ bool MovePhase(FlipPhase from, FlipPhase to)
     return InterlockedCompareExchange(&g_flipState.Phase, to, from) == from;
 }
 
-void SendKey(BYTE key, DWORD flags)
+INPUT Key(WORD key, WORD scan, DWORD flags)
 {
-    keybd_event(key, 0, flags, 0);
+    INPUT input{};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = key;
+    input.ki.wScan = scan;
+    input.ki.dwFlags = flags | (key == VK_LWIN ? KEYEVENTF_EXTENDEDKEY : 0);
+    return input;
 }
 
+// One step's events in one call.  SendInput answers how many went in, in
+// order; UIPI (an elevated window in front) drops them without a word.
+UINT Send(const INPUT* inputs, UINT count)
+{
+    return SendInput(count, const_cast<INPUT*>(inputs), sizeof(INPUT));
+}
+
+void SetKey(KeyState state)
+{
+    InterlockedExchange(&g_flipState.Key, state);
+}
+
+// On 10 and later the switcher stays open without the key, which goes up at
+// once: held, it would turn the user's typing into shortcuts, and a key-up
+// sent later to an elevated window they picked would be dropped.
 void PressFlipKeys()
 {
-    InterlockedExchange(&g_flipState.KeyHeld, 1);
-    SendKey(VK_LWIN, 0);
-    SendKey(VK_TAB, 0);
-    SendKey(VK_TAB, KEYEVENTF_KEYUP);
+    const bool keyUpNow = SwitcherStaysOpenWithoutKey();
+    const INPUT keys[] = {Key(VK_LWIN, kWindowsScan, 0), Key(VK_TAB, kTabScan, 0),
+                          Key(VK_TAB, kTabScan, KEYEVENTF_KEYUP), Key(VK_LWIN, kWindowsScan, KEYEVENTF_KEYUP)};
+    const UINT count = keyUpNow ? 4 : 3;
+    SetKey(KeyHeldForFlip);  // before the events: a report may come at once
+    const UINT sent = Send(keys, count);
+    if (sent == 0)
+        SetKey(KeyUp);  // nothing went in
+    else if (keyUpNow)
+        SetKey(sent == count ? KeyUp : KeyUpOwed);
 }
 
-bool KeyHeld()
+// Whoever takes the key out of a held state sends its one key-up; a key-up
+// that did not go in leaves it owed, to be sent again at the next chance.
+void SendWindowsKeyUp()
 {
-    return InterlockedCompareExchange(&g_flipState.KeyHeld, 0, 0) != 0;
+    const INPUT up = Key(VK_LWIN, kWindowsScan, KEYEVENTF_KEYUP);
+    if (Send(&up, 1) != 1)
+        InterlockedCompareExchange(&g_flipState.Key, KeyUpOwed, KeyUp);
+}
+
+bool KeyDown()
+{
+    return InterlockedCompareExchange(&g_flipState.Key, KeyUp, KeyUp) != KeyUp;
 }
 
 // The flip's one key-up, by whichever thread gets there first.
 void ReleaseWindowsKeyNow()
 {
-    if (InterlockedExchange(&g_flipState.KeyHeld, 0) != 0)
-        SendKey(VK_LWIN, KEYEVENTF_KEYUP);
+    if (InterlockedExchange(&g_flipState.Key, KeyUp) != KeyUp)
+        SendWindowsKeyUp();
 }
 
-// Nothing to pause for when the key went up already (the switcher came).
+// Nothing to pause for when the key is up already (Windows 10 and later).
 void ReleaseWindowsKeyAtEnd()
 {
-    if (!KeyHeld())
+    if (!KeyDown())
         return;
     Sleep(kReleasePauseMs);
     ReleaseWindowsKeyNow();
@@ -83,22 +136,6 @@ bool IsSetting(LONG value)
     return value >= 1 && value <= 10;
 }
 
-// Lowers the setting only when it can come back: the completion finds the
-// device again through the application, and puts back only a setting (1 to
-// 10).  Lowered otherwise, the user's device would stay at 1 for good, and
-// the next flip would save that 1 as the user's own value.
-void LowerSetting(const MacroContext& context)
-{
-    auto* pointing = dynamic_cast<IPointingDevice*>(context.Device);
-    if (pointing == nullptr || context.Application == nullptr)
-        return;
-    const int saved = pointing->GetSetting();
-    if (!IsSetting(saved))
-        return;
-    g_flipState.SavedSetting = saved;
-    pointing->SetSetting(1);
-}
-
 // Puts the saved setting back on `device` when it is a pointing device and
 // the saved value is a setting; otherwise nothing is restored.
 void PutSettingBack(IDevice* device)
@@ -109,6 +146,36 @@ void PutSettingBack(IDevice* device)
         return;
     pointing->SetSetting(saved);
     g_flipState.SavedSetting = 0;
+}
+
+// Lowers the setting only when it can come back: the completion finds the
+// device again through the application, and puts back only a setting (1 to
+// 10).  Lowered otherwise, the user's device would stay at 1 for good, and
+// the next flip would save that 1 as the user's own value.  A value the last
+// flip could not put back (its device was gone for a moment) is never lost:
+// for that device it stays the value to restore; for another one it goes
+// back first, and while it cannot, this device is left alone.  True when
+// this press lowered the setting.
+bool LowerSetting(const MacroContext& context, uint64_t lastDeviceId)
+{
+    auto* pointing = dynamic_cast<IPointingDevice*>(context.Device);
+    if (pointing == nullptr || context.Application == nullptr)
+        return false;
+    if (IsSetting(g_flipState.SavedSetting)) {
+        if (lastDeviceId == context.DeviceId) {
+            pointing->SetSetting(1);
+            return true;
+        }
+        PutSettingBack(context.Application->GetDevice(lastDeviceId));
+        if (IsSetting(g_flipState.SavedSetting))
+            return false;
+    }
+    const int saved = pointing->GetSetting();
+    if (!IsSetting(saved))
+        return false;
+    g_flipState.SavedSetting = saved;
+    pointing->SetSetting(1);
+    return true;
 }
 
 // At completion the device is found again through the host.
@@ -146,8 +213,10 @@ public:
     FlipEnd(uintptr_t context, const wchar_t* name) noexcept : m_context(context), m_name(name) {}
     ~FlipEnd()
     {
-        Unregister(m_context);
         ReleaseWindowsKeyAtEnd();
+        // A key-up that did not go in keeps the registration: the next report sends it again.
+        if (!KeyDown())
+            Unregister(m_context);
         g_flipState.CompletingThread = 0;
         SetPhase(FlipIdle);
         WriteForegroundLine(m_name);
@@ -179,19 +248,21 @@ public:
             return;
         Unregister(m_context.DeviceId);
         try {
-            PutSettingBack(m_context.Device);
+            if (m_lowered)
+                PutSettingBack(m_context.Device);  // left to restore if it throws
         } catch (...) {
             // The first exception is the one the host gets.
         }
-        g_flipState.SavedSetting = 0;
         SetPhase(FlipIdle);
     }
+    void Lowered() noexcept { m_lowered = true; }
     void Done() noexcept { m_done = true; }
     StartUndo(const StartUndo&) = delete;
     StartUndo& operator=(const StartUndo&) = delete;
 
 private:
     const MacroContext& m_context;
+    bool m_lowered = false;
     bool m_done = false;
 };
 
@@ -221,18 +292,23 @@ bool StartFlip(const MacroContext& context)
     // that pumps the host's messages) or a report cannot meet a half-made flip.
     if (!MovePhase(FlipIdle, FlipStarting))
         return false;
+    SettleOwedKey();
+    const uint64_t lastDeviceId = g_flipState.DeviceId;
+    Unregister(lastDeviceId);  // one kept for a key-up; this flip makes its own
     g_flipState.DeviceId = context.DeviceId;
-    g_flipState.SavedSetting = 0;
     StartUndo undo(context);
-    LowerSetting(context);
+    if (LowerSetting(context, lastDeviceId))
+        undo.Lowered();
     // Registration first: its immediate call, ignored while starting, then
     // names the application that was in front before the flip appeared.
-    CForegroundMonitor::GetInstance()->RegisterCallback(OnForegroundChanged, context.DeviceId);
+    CForegroundMonitor* monitor = CForegroundMonitor::GetInstance();
+    monitor->RegisterCallback(OnForegroundChanged, context.DeviceId);
     undo.Done();
     PressFlipKeys();
     // Shown only now that the keys are down: a report cannot end the flip
     // before its keys are pressed, which would leave the key down for good.
     SetPhase(FlipShowing);
+    monitor->ReportIfNoSwitch(kNeverShowedMs);
     return true;
 }
 
@@ -246,16 +322,18 @@ bool EndFlipFromHost()
 
 void CloseSwitcherIfInFront()
 {
-    if (!CForegroundMonitor::IsSystemSwitcher(GetForegroundWindow()))
+    // Not Flip3D: that one settled on its window as the key went up.
+    if (ClassifyFlipWindow(GetForegroundWindow()) != FlipWindow::Switcher)
         return;
-    SendKey(VK_ESCAPE, 0);
-    SendKey(VK_ESCAPE, KEYEVENTF_KEYUP);
+    const INPUT escape[] = {Key(VK_ESCAPE, kEscapeScan, 0), Key(VK_ESCAPE, kEscapeScan, KEYEVENTF_KEYUP)};
+    Send(escape, 2);
 }
 
 void WaitForCompletionElsewhere()
 {
     UniqueHandle completing;
-    while (Phase() == FlipCompleting) {
+    const ULONGLONG deadline = GetTickCount64() + kCompletionWaitMs;
+    while (Phase() == FlipCompleting && GetTickCount64() < deadline) {
         const DWORD owner = g_flipState.CompletingThread;  // 0 for the moment after its claim
         // A completion on this very thread (a host object that destroys a
         // handler from inside it) is up the stack: waiting would never end.
@@ -278,12 +356,23 @@ void ReleaseHeldKeyAtExit()
     ReleaseWindowsKeyNow();
 }
 
+void SettleOwedKey()
+{
+    if (InterlockedCompareExchange(&g_flipState.Key, KeyUp, KeyUpOwed) == KeyUpOwed)
+        SendWindowsKeyUp();
+}
+
 void OnForegroundChanged(wchar_t* name, uintptr_t context)
 {
+    SettleOwedKey();
     // Starting: the registration's own call, or a switch from before the
-    // flip's keys; idle or completing: a late report.  Nothing to do.
-    if (Phase() != FlipShowing)
+    // flip's keys; idle or completing: a late report.  Nothing to do but
+    // drop a registration that was kept for a key-up now sent.
+    if (Phase() != FlipShowing) {
+        if (Phase() == FlipIdle && !KeyDown())
+            Unregister(context);
         return;
+    }
     if (name == nullptr)
         name = g_noName;
     MakeLower(name);
@@ -292,11 +381,7 @@ void OnForegroundChanged(wchar_t* name, uintptr_t context)
         return;
     }
     if (CForegroundMonitor::GetInstance()->SwitcherInFront()) {
-        // The system switcher stays open without the key, and a key held
-        // while the user browses it turns their typing into shortcuts; a
-        // key-up sent later to an elevated window they pick could be lost.
-        ReleaseWindowsKeyNow();
-        WriteForegroundLine(name);
+        WriteForegroundLine(name);  // the switcher, or Flip3D: the user has yet to pick
         return;
     }
     if (!MovePhase(FlipShowing, FlipCompleting)) {

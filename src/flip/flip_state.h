@@ -16,8 +16,16 @@ struct MacroContext;
 enum FlipPhase : LONG {
     FlipIdle,        // no flip
     FlipStarting,    // one press is lowering the setting, registering and pressing the keys
-    FlipShowing,     // keys pressed; the next report of an application ends the flip
+    FlipShowing,     // keys pressed (and on 10 and later the key up again); the next
+                     // report of an application ends the flip, and so does a
+                     // report that nothing switched since the press
     FlipCompleting,  // one thread is restoring the setting and releasing the key
+};
+
+enum KeyState : LONG {
+    KeyUp,           // this library holds no key
+    KeyHeldForFlip,  // down while the flip shows (Windows 7 to 8.1)
+    KeyUpOwed,       // a key-up did not go in: sent again at the next chance
 };
 
 struct FlipState {
@@ -29,15 +37,18 @@ struct FlipState {
     // across the host's calls: whoever loses simply returns.  SavedSetting,
     // DeviceId and CompletingThread are written by the owner of the phase.
     volatile LONG Phase;
-    LONG SavedSetting;  // the setting before it was lowered to 1; 0: nothing to restore
+    // The user's setting from before it was lowered to 1; 0: nothing to
+    // restore.  Left set when it could not be put back: the next press keeps
+    // it as the value to restore, and never saves the lowered 1 instead.
+    LONG SavedSetting;
     uint64_t DeviceId;  // the device that started the flip; also the registration's context
     volatile DWORD CompletingThread;  // the thread that owns a completion
     // From the latest Execute with composition on; not owned.  Read on the
     // monitor thread, so it is exchanged with Interlocked operations.
     IApplication* volatile Application;
-    // Whether this library holds the Windows key down now.  Whoever exchanges
-    // it from 1 to 0 sends the one key-up of the flip.
-    volatile LONG KeyHeld;
+    // Whether this library holds the Windows key down now (a KeyState).
+    // Whoever moves it to KeyUp sends the one key-up of the flip.
+    volatile LONG Key;
 };
 
 // Zero when the library is loaded (constant-initialised, nothing runs at load).
@@ -60,11 +71,14 @@ void CloseSwitcherIfInFront();
 void WaitForCompletionElsewhere();
 // Releases the Windows key if this library holds it: the host is exiting.
 void ReleaseHeldKeyAtExit();
+// Sends again a key-up that did not go in, unless a flip holds the key.
+void SettleOwedKey();
 void RememberApplication(IApplication* application);
 
 // The monitor's callback.  Reports that come while no flip shows (the
 // registration's own call among them) are ignored; dwm.exe and the system
-// switcher keep the flip shown; any other application ends it.
+// switcher keep the flip shown; any other application ends it.  Every report
+// first sends again a key-up that did not go in.
 void OnForegroundChanged(wchar_t* name, uintptr_t context);
 
 // Lowercases A to Z in place; returns `text`.

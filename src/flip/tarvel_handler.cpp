@@ -56,6 +56,7 @@ void CTarvelHandler::Destroy()
     // press, which may never come.  It ends here as a second press ends it.
     try {
         EndFlipFromHost();
+        SettleOwedKey();  // a key-up that did not go in at the flip's end
     } catch (...) {
         // A host object threw while the flip ended; the key is up and the
         // setting handled by then.  Hosts call Destroy from destructors,

@@ -16,6 +16,9 @@ constexpr UINT_PTR kTimerId = 666;
 constexpr UINT kSettleMs = 700;
 // How soon a check comes back when a registration's immediate call was running.
 constexpr UINT kRetryMs = 50;
+// A pick behind the switcher is decisive: checked at once (the timer's
+// minimum, about 10 ms), not after the settling delay.
+constexpr UINT kPickMs = 0;
 constexpr DWORD kPathCapacity = 1024;
 // The host's executable decides the monitor thread's stack, as for its own
 // threads: the host's device and application objects run on it (and may go
@@ -36,34 +39,6 @@ const wchar_t* FileNamePart(const wchar_t* path)
 {
     const wchar_t* slash = wcsrchr(path, L'\\');
     return slash != nullptr ? slash + 1 : path;
-}
-
-// The windows of the system's switcher on Windows 11 (Task View, Alt+Tab)
-// and on Windows 10 (Task View; Alt+Tab).
-constexpr const wchar_t* kSwitcherClasses[] = {
-    L"XamlExplorerHostIslandWindow",
-    L"Windows.UI.Core.CoreWindow",
-    L"MultitaskingViewFrame",
-};
-constexpr wchar_t kSwitcherImage[] = L"explorer.exe";
-
-// Reading a class is cheap, so every switch can afford it.
-bool HasSwitcherClass(HWND window)
-{
-    wchar_t className[64] = L"";  // longer names are cut, and then match none
-    if (window == nullptr || GetClassNameW(window, className, ARRAYSIZE(className)) == 0)
-        return false;
-    for (const wchar_t* switcherClass : kSwitcherClasses) {
-        if (wcscmp(className, switcherClass) == 0)
-            return true;
-    }
-    return false;
-}
-
-// In any case, and the same in every host: ordinal, not by locale.
-bool IsSwitcherImage(const wchar_t* name)
-{
-    return CompareStringOrdinal(name, -1, kSwitcherImage, -1, TRUE) == CSTR_EQUAL;
 }
 
 // A walk's copy of the registrations, freed however the walk ends.
@@ -129,7 +104,8 @@ HRESULT CForegroundMonitor::Start()
 {
     m_readyEvent.reset(CreateEventW(nullptr, FALSE, FALSE, nullptr));
     m_stopEvent.reset(CreateEventW(nullptr, FALSE, FALSE, nullptr));
-    if (!m_readyEvent || !m_stopEvent)
+    m_standstillTimer.reset(CreateWaitableTimerW(nullptr, FALSE, nullptr));
+    if (!m_readyEvent || !m_stopEvent || !m_standstillTimer)
         return E_UNEXPECTED;
 
     AddReference();  // the thread's, let go of when ThreadProc ends
@@ -217,9 +193,9 @@ void CForegroundMonitor::Run() noexcept
     // open) leaves the name null: the first name read later is a change.
     try {
         CBstr name;
-        bool switcher = false;
-        if (SUCCEEDED(GetForegroundProcessName(&name, &switcher)))
-            AdoptCurrentName(name, switcher);
+        FlipWindow kind = FlipWindow::Ordinary;
+        if (SUCCEEDED(GetForegroundProcessName(&name, &kind)))
+            AdoptCurrentName(name, ShowsTheFlip(kind));
     } catch (...) {
     }
     SetEvent(m_readyEvent.get());
@@ -234,12 +210,20 @@ void CForegroundMonitor::Run() noexcept
 
 void CForegroundMonitor::RunMessageLoop() noexcept
 {
-    const HANDLE stop = m_stopEvent.get();
+    const HANDLE waits[] = {m_stopEvent.get(), m_standstillTimer.get()};
     for (;;) {
-        const DWORD woken = MsgWaitForMultipleObjects(1, &stop, FALSE, INFINITE, QS_ALLINPUT);
+        const DWORD woken = MsgWaitForMultipleObjects(2, waits, FALSE, INFINITE, QS_ALLINPUT);
+        if (woken == WAIT_OBJECT_0 + 1) {
+            try {
+                ReportStandstill();
+            } catch (...) {
+                // No memory for the name or the walk, or a callback threw.
+            }
+            continue;
+        }
         // Anything but input ends the loop: the stop event, or a failed wait,
         // which would otherwise come back at once, for ever.
-        if (woken != WAIT_OBJECT_0 + 1)
+        if (woken != WAIT_OBJECT_0 + 2)
             return;
         MSG message;
         while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
@@ -251,23 +235,29 @@ void CALLBACK CForegroundMonitor::WinEventProc(HWINEVENTHOOK, DWORD, HWND window
                                                DWORD) noexcept
 {
     if (CForegroundMonitor* monitor = OfThisThread()) {
-        monitor->NoteSwitch(window);
-        monitor->ArmTimer(kSettleMs);
+        const bool pick = monitor->NoteSwitch(window);
+        if (pick)
+            monitor->m_pendingTimer.reset();  // the pick shortens a delay under way
+        monitor->ArmTimer(pick ? kPickMs : kSettleMs);
     }
 }
 
 // A burst may show the switcher and end where it began (a quick Escape, a
 // click on the window the user came from): the check has to know, or it
-// would see no change and report nothing.
-void CForegroundMonitor::NoteSwitch(HWND window) noexcept
+// would see no change and report nothing.  An ordinary window after the
+// switcher is the user's pick: checked at once.
+bool CForegroundMonitor::NoteSwitch(HWND window) noexcept
 {
-    if (m_burstShowedSwitcher)
-        return;
-    try {
-        m_burstShowedSwitcher = IsSystemSwitcher(window);
-    } catch (...) {
-        // No memory for the name: taken for an ordinary window.
+    const FlipWindow kind = ClassifyFlipWindow(window);
+    bool pick = false;
+    {
+        SrwGuard guard(m_lock);
+        m_standstillArmed = false;  // a switch came: the flip showed, or the user moved on
+        pick = kind == FlipWindow::Ordinary && (m_burstShowedSwitcher || m_currentIsSwitcher);
     }
+    if (ShowsTheFlip(kind))
+        m_burstShowedSwitcher = true;
+    return pick;
 }
 
 void CForegroundMonitor::ArmTimer(UINT elapseMs) noexcept
@@ -297,10 +287,13 @@ void CALLBACK CForegroundMonitor::TimerProc(HWND, UINT, UINT_PTR, DWORD) noexcep
 HRESULT CForegroundMonitor::CheckForeground()
 {
     CBstr fresh;
-    bool switcher = false;
-    const HRESULT resolved = GetForegroundProcessName(&fresh, &switcher);
-    if (FAILED(resolved))
+    FlipWindow kind = FlipWindow::Ordinary;
+    const HRESULT resolved = GetForegroundProcessName(&fresh, &kind);
+    // Explorer's window between two others is no place the user went to:
+    // the switch that follows it is checked instead.
+    if (FAILED(resolved) || kind == FlipWindow::Transient)
         return resolved;
+    const bool switcher = ShowsTheFlip(kind);
     CBstr current;
     current = fresh.Str;  // allocated before anything changes
 
@@ -383,10 +376,10 @@ void CForegroundMonitor::RegisterCallback(ForegroundCallback callback, uintptr_t
         return;
     CBstr name;
     CBstr current;
-    bool switcher = false;
+    FlipWindow kind = FlipWindow::Ordinary;
     HRESULT resolved = E_UNEXPECTED;
     try {
-        resolved = GetForegroundProcessName(&name, &switcher);
+        resolved = GetForegroundProcessName(&name, &kind);
         if (SUCCEEDED(resolved))
             current = name.Str;
     } catch (...) {
@@ -401,7 +394,7 @@ void CForegroundMonitor::RegisterCallback(ForegroundCallback callback, uintptr_t
         m_registrations.Append(callback, context);
         if (FAILED(resolved))
             return;  // registered, but there is no name to call it with
-        generation = AdoptLocked(current, switcher);
+        generation = AdoptLocked(current, ShowsTheFlip(kind));
         ++m_immediateCalls;
     }
     ImmediateCall running{*this};
@@ -431,24 +424,60 @@ bool CForegroundMonitor::SwitcherInFront()
     return m_currentIsSwitcher;
 }
 
-bool CForegroundMonitor::IsSystemSwitcher(HWND window)
+void CForegroundMonitor::ReportIfNoSwitch(DWORD withinMs)
 {
-    if (!HasSwitcherClass(window))
-        return false;  // UWP apps have CoreWindows too, in processes of their own
-    DWORD processId = 0;
-    GetWindowThreadProcessId(window, &processId);
-    CBstr name;
-    return SUCCEEDED(GetProcessName(processId, &name)) && IsSwitcherImage(name.Str);
+    if (!m_standstillTimer)
+        return;  // not started: nothing would wait on it
+    {
+        SrwGuard guard(m_lock);
+        m_standstillWindow = GetForegroundWindow();
+        m_standstillArmed = true;
+    }
+    SetStandstillTimer(withinMs);
 }
 
-HRESULT CForegroundMonitor::GetForegroundProcessName(BSTR* name, bool* switcher)
+void CForegroundMonitor::SetStandstillTimer(DWORD dueMs) noexcept
+{
+    LARGE_INTEGER due{};
+    due.QuadPart = -10000LL * dueMs;  // relative, in 100 ns units
+    SetWaitableTimer(m_standstillTimer.get(), &due, 0, nullptr, nullptr, FALSE);
+}
+
+// The timer of ReportIfNoSwitch fired.  The window is compared as well: Wine
+// (and a switch made while the hook was being replaced) can change the
+// foreground without an event.
+void CForegroundMonitor::ReportStandstill()
+{
+    CBstr name;
+    Snapshot walk;
+    unsigned generation = 0;
+    {
+        SrwGuard guard(m_lock);
+        if (!m_standstillArmed || m_currentName.Str == nullptr)
+            return;
+        if (m_immediateCalls > 0) {
+            SetStandstillTimer(kRetryMs);  // see CheckForeground
+            return;
+        }
+        m_standstillArmed = false;
+        if (GetForegroundWindow() != m_standstillWindow)
+            return;
+        name = m_currentName.Str;
+        walk.pairs = m_registrations.Snapshot(walk.count);
+        generation = m_nameGeneration;
+    }
+    CallEach(walk.pairs, walk.count, name.Str);
+    KeepCallersName(generation, name);
+}
+
+HRESULT CForegroundMonitor::GetForegroundProcessName(BSTR* name, FlipWindow* kind)
 {
     DWORD processId = 0;  // stays 0 without a foreground window, which no process has
     HWND window = GetForegroundWindow();
     if (window != nullptr)
         GetWindowThreadProcessId(window, &processId);
     const HRESULT resolved = GetProcessName(processId, name);
-    *switcher = SUCCEEDED(resolved) && HasSwitcherClass(window) && IsSwitcherImage(*name);
+    *kind = SUCCEEDED(resolved) ? ClassifyFlipWindow(window) : FlipWindow::Ordinary;
     return resolved;
 }
 

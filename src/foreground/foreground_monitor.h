@@ -9,10 +9,12 @@
 // differs, handed to every registration in the order they were made.
 //
 // Windows 10 and 11 show their switcher (Task View, Alt+Tab) in explorer.exe,
-// the process of the desktop and of every Explorer window: a move between
-// the switcher and an ordinary window is reported as a change even when the
-// file name stays, and so is a burst that showed the switcher and ended on
-// the window it started from.
+// the process of the desktop and of every Explorer window, and Windows 7 its
+// Flip3D in dwm.exe (see flip/switcher_windows.h): a move between the
+// switcher and an ordinary window is reported as a change even when the file
+// name stays, and so is a burst that showed the switcher and ended on the
+// window it started from.  The pick behind the switcher is checked at once,
+// not after the delay; Explorer's transient window is never reported.
 #pragma once
 
 #include <windows.h>
@@ -22,6 +24,7 @@
 
 #include "common/srw_lock.h"
 #include "common/unique_handle.h"
+#include "flip/switcher_windows.h"
 #include "foreground/callback_list.h"
 #include "foreground/foreground_callback.h"
 #include "strings/bstr.h"
@@ -46,12 +49,13 @@ public:
     // may remove its own registration while it is being called.
     void UnregisterCallback(ForegroundCallback callback, uintptr_t context);
     // Whether the window last named (the name just handed to a callback) is
-    // the system's switcher.
+    // the system's switcher or Flip3D.
     bool SwitcherInFront();
-
-    // A switcher window: one of the switcher's classes in explorer.exe.
-    // Looks up the process only for those classes.
-    static bool IsSystemSwitcher(HWND window);
+    // Unless a foreground switch comes within `withinMs` and while the window
+    // in front now is still there then, calls every registration once more
+    // with the current name, on the monitor thread: a flip that never showed
+    // (its keys swallowed) is ended by that report.
+    void ReportIfNoSwitch(DWORD withinMs);
 
     CForegroundMonitor(const CForegroundMonitor&) = delete;
     CForegroundMonitor& operator=(const CForegroundMonitor&) = delete;
@@ -76,7 +80,9 @@ private:
                                       LONG childId, DWORD eventThread, DWORD eventTime) noexcept;
     static void CALLBACK TimerProc(HWND window, UINT message, UINT_PTR timerId, DWORD time) noexcept;
     void ArmTimer(UINT elapseMs) noexcept;
-    void NoteSwitch(HWND window) noexcept;
+    bool NoteSwitch(HWND window) noexcept;  // true for a pick behind the switcher
+    void ReportStandstill();
+    void SetStandstillTimer(DWORD dueMs) noexcept;
 
     HRESULT CheckForeground();
     void CallEach(const Registration* pairs, size_t count, wchar_t* name);
@@ -91,13 +97,13 @@ private:
     };
     void KeepCallersName(unsigned generation, CBstr& name) noexcept;
 
-    // The foreground's file name and whether the window is the switcher.
-    static HRESULT GetForegroundProcessName(BSTR* name, bool* switcher);
+    // The foreground's file name and what kind of window it is.
+    static HRESULT GetForegroundProcessName(BSTR* name, FlipWindow* kind);
     static HRESULT GetProcessName(DWORD processId, BSTR* name);
 
     // m_lock guards what the host's thread and the monitor thread share:
     // m_registrations, m_currentName, m_currentIsSwitcher, m_nameGeneration
-    // and m_immediateCalls.
+    // m_immediateCalls, m_standstillArmed and m_standstillWindow.
     // It is held only for short sections and never while a callback runs, so
     // a callback may re-enter (UnregisterCallback, GetInstance) from either
     // thread and may wait on the host without deadlock.  Names are never
@@ -110,6 +116,8 @@ private:
     bool m_currentIsSwitcher = false;  // the window named by m_currentName is the switcher
     unsigned m_nameGeneration = 0;  // counts changes of m_currentName
     unsigned m_immediateCalls = 0;  // RegisterCallback calls running now
+    bool m_standstillArmed = false;   // ReportIfNoSwitch waits, and no switch came yet
+    HWND m_standstillWindow = nullptr;  // the window in front when it was asked
 
     // The host's thread only (Start, Stop).
     UniqueHandle m_thread;
@@ -118,6 +126,7 @@ private:
     // still find its stop event signalled.
     UniqueHandle m_readyEvent;
     UniqueHandle m_stopEvent;
+    UniqueHandle m_standstillTimer;  // a waitable timer: set on any thread, waited on by the loop
     // The monitor thread only.
     UniqueThreadTimer m_pendingTimer;
     bool m_burstShowedSwitcher = false;  // since the last check

@@ -10,6 +10,8 @@
 //   slow     the device takes 600 ms to restore, on the monitor thread;
 //            meanwhile Destroy, then print whether the restore had returned;
 //            then FreeLibrary and wait for the library to leave the process.
+//   locked   Destroy under a lock of the host's own, which the device's
+//            restore on the monitor thread takes too; then let it go.
 //   unload   end the flip with a second press, Destroy, FreeLibrary, and
 //            print whether the library is still loaded.
 //   wait     run until told to end.
@@ -33,6 +35,8 @@ constexpr uint64_t kDeviceId = 7;
 
 volatile LONG g_setting = 5;
 bool g_slowRestore = false;
+bool g_lockedRestore = false;
+SRWLOCK g_hostLock = SRWLOCK_INIT;
 volatile LONG g_restoreReturned = 0;
 UniqueHandle g_restoring(CreateEventW(nullptr, TRUE, FALSE, nullptr));
 
@@ -53,6 +57,11 @@ int32_t SetSetting(void*, int32_t setting)
     if (setting != 1 && g_slowRestore) {
         SetEvent(g_restoring.get());
         Sleep(600);  // a host call that takes its time, not a wait for the test
+    }
+    if (setting != 1 && g_lockedRestore) {
+        SetEvent(g_restoring.get());
+        AcquireSRWLockExclusive(&g_hostLock);
+        ReleaseSRWLockExclusive(&g_hostLock);
     }
     InterlockedExchange(&g_setting, setting);
     Say("set %ld", setting);
@@ -110,6 +119,7 @@ int wmain(int argc, wchar_t** argv)
 {
     const std::wstring scenario = argc > 1 ? argv[1] : L"";
     g_slowRestore = scenario == L"slow";
+    g_lockedRestore = scenario == L"locked";
 
     HMODULE plugin = LoadLibraryW(L"tarvel.dll");
     auto create = plugin != nullptr ? reinterpret_cast<void* (*)(const wchar_t*)>(
@@ -153,6 +163,16 @@ int wmain(int argc, wchar_t** argv)
         const bool unloaded = WaitUnloaded(10000);
         Say("unloaded: %ld", unloaded);
         status = returned != 0 && unloaded ? 0 : 1;
+    } else if (scenario == L"locked") {
+        AcquireSRWLockExclusive(&g_hostLock);
+        if (WaitForSingleObject(g_restoring.get(), 30000) != WAIT_OBJECT_0)
+            return 1;
+        TbDestroy(handler, &thrown);
+        Say("destroyed");
+        ReleaseSRWLockExclusive(&g_hostLock);
+        for (int i = 0; i < 500 && InterlockedCompareExchange(&g_restoreReturned, 0, 0) == 0; ++i)
+            Sleep(20);
+        status = g_restoreReturned != 0 ? 0 : 1;
     } else if (scenario == L"unload") {
         TbExecute(handler, context, &thrown);  // the second press ends the flip
         TbDestroy(handler, &thrown);

@@ -201,9 +201,10 @@ ForegroundWindowProcess& ForegroundSwitcher::Window(const std::wstring& fileName
 }
 
 ForegroundWindowProcess& ForegroundSwitcher::StartSwitcher(const std::wstring& fileName,
-                                                          const std::wstring& switcherClass)
+                                                          const std::wstring& switcherClass,
+                                                          const std::wstring& folder)
 {
-    const std::wstring path = CopyAs(fileName, L"switcher-" + fileName);
+    const std::wstring path = CopyAs(fileName, folder.empty() ? L"switcher-" + fileName : folder);
     auto& slot = m_windows[path];
     if (!slot)
         slot = std::make_unique<ForegroundWindowProcess>(path, switcherClass);

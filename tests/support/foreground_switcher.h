@@ -91,9 +91,10 @@ public:
 
     // The running process for that copy; started (and so in front) if there is none.
     ForegroundWindowProcess& Window(const std::wstring& fileName, const std::wstring& folder = {});
-    // Starts a stand-in switcher as `fileName` in a folder of its own, its
-    // ordinary window in front.
-    ForegroundWindowProcess& StartSwitcher(const std::wstring& fileName, const std::wstring& switcherClass);
+    // Starts a stand-in switcher as `fileName` in a folder of its own (or
+    // `folder`), its ordinary window in front.
+    ForegroundWindowProcess& StartSwitcher(const std::wstring& fileName, const std::wstring& switcherClass,
+                                           const std::wstring& folder = {});
     // Starts one more process of that copy: a second window of one executable.
     ForegroundWindowProcess& StartAnother(const std::wstring& fileName, const std::wstring& folder = {});
 
