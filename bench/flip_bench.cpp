@@ -53,17 +53,19 @@ void LookUpForeground()
     CloseHandle(process);
 }
 
-DWORD MajorVersion()
+OSVERSIONINFOW SystemVersion()
 {
     using RtlGetVersionFunction = LONG(WINAPI*)(OSVERSIONINFOW*);
     auto read = reinterpret_cast<RtlGetVersionFunction>(
         reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "RtlGetVersion")));
     OSVERSIONINFOW info{};
     info.dwOSVersionInfoSize = sizeof(info);
-    return read != nullptr && read(&info) == 0 ? info.dwMajorVersion : 0;
+    if (read != nullptr)
+        read(&info);
+    return info;
 }
 
-const bool g_windows10 = MajorVersion() >= 10;
+const bool g_windows10 = SystemVersion().dwMajorVersion >= 10;
 HANDLE g_neverShowedTimer = CreateWaitableTimerW(nullptr, FALSE, nullptr);
 
 INPUT Key(WORD key, WORD scan, DWORD flags)
@@ -179,8 +181,9 @@ int main()
         std::printf("  a press did not start or end a flip as it should\n");
         return 1;
     }
-    std::printf("  as Windows %lu: %d keys at a press; medians of %d rounds\n", MajorVersion(), g_windows10 ? 4 : 3,
-                kRounds);
+    const OSVERSIONINFOW version = SystemVersion();
+    std::printf("  as Windows %lu.%lu: %d keys at a press; medians of %d rounds\n", version.dwMajorVersion,
+                version.dwMinorVersion, g_windows10 ? 4 : 3, kRounds);
     PrintRatio("Execute starting a flip", Median(samples.executeStart), Median(samples.directStart), "directly", 1.2);
     PrintRatio("second press ending it, pauses patched out", Median(samples.executeEnd), Median(samples.directEnd),
                "directly", 1.2);
