@@ -154,28 +154,26 @@ void PutSettingBack(IDevice* device)
 // the next flip would save that 1 as the user's own value.  A value the last
 // flip could not put back (its device was gone for a moment) is never lost:
 // for that device it stays the value to restore; for another one it goes
-// back first, and while it cannot, this device is left alone.  True when
-// this press lowered the setting.
-bool LowerSetting(const MacroContext& context, uint64_t lastDeviceId)
+// back first, and while it cannot, this device is left alone.  `lowering`
+// is set as the device is asked to lower it (which may throw).
+void LowerSetting(const MacroContext& context, uint64_t lastDeviceId, bool& lowering)
 {
     auto* pointing = dynamic_cast<IPointingDevice*>(context.Device);
     if (pointing == nullptr || context.Application == nullptr)
-        return false;
-    if (IsSetting(g_flipState.SavedSetting)) {
-        if (lastDeviceId == context.DeviceId) {
-            pointing->SetSetting(1);
-            return true;
-        }
+        return;
+    if (IsSetting(g_flipState.SavedSetting) && lastDeviceId != context.DeviceId) {
         PutSettingBack(context.Application->GetDevice(lastDeviceId));
         if (IsSetting(g_flipState.SavedSetting))
-            return false;
+            return;
     }
-    const int saved = pointing->GetSetting();
-    if (!IsSetting(saved))
-        return false;
-    g_flipState.SavedSetting = saved;
+    if (!IsSetting(g_flipState.SavedSetting)) {
+        const int saved = pointing->GetSetting();
+        if (!IsSetting(saved))
+            return;
+        g_flipState.SavedSetting = saved;
+    }
+    lowering = true;
     pointing->SetSetting(1);
-    return true;
 }
 
 // At completion the device is found again through the host.
@@ -241,7 +239,7 @@ void CompleteFlip(uintptr_t context, const wchar_t* name)
 // back, the registration (if made) goes, and the flip is idle.
 class StartUndo {
 public:
-    explicit StartUndo(const MacroContext& context) noexcept : m_context(context) {}
+    StartUndo(const MacroContext& context, const bool& lowered) noexcept : m_context(context), m_lowered(lowered) {}
     ~StartUndo()
     {
         if (m_done)
@@ -255,14 +253,13 @@ public:
         }
         SetPhase(FlipIdle);
     }
-    void Lowered() noexcept { m_lowered = true; }
     void Done() noexcept { m_done = true; }
     StartUndo(const StartUndo&) = delete;
     StartUndo& operator=(const StartUndo&) = delete;
 
 private:
     const MacroContext& m_context;
-    bool m_lowered = false;
+    const bool& m_lowered;
     bool m_done = false;
 };
 
@@ -296,9 +293,9 @@ bool StartFlip(const MacroContext& context)
     const uint64_t lastDeviceId = g_flipState.DeviceId;
     Unregister(lastDeviceId);  // one kept for a key-up; this flip makes its own
     g_flipState.DeviceId = context.DeviceId;
-    StartUndo undo(context);
-    if (LowerSetting(context, lastDeviceId))
-        undo.Lowered();
+    bool lowered = false;
+    StartUndo undo(context, lowered);
+    LowerSetting(context, lastDeviceId, lowered);
     // Registration first: its immediate call, ignored while starting, then
     // names the application that was in front before the flip appeared.
     CForegroundMonitor* monitor = CForegroundMonitor::GetInstance();
