@@ -64,6 +64,23 @@ UINT WINAPI DropFirstWindowsUp(UINT count, INPUT* inputs, int size)
     return g_sendInput(count, inputs, size);
 }
 
+// Standard output as a console handle opened for writing only (a GUI host's
+// freopen("CONOUT$", "w", stdout)), on which GetConsoleMode fails on Windows;
+// Wine does not check the handle's access.
+BOOL WINAPI WriteOnlyConsoleMode(HANDLE, DWORD*)
+{
+    SetLastError(ERROR_ACCESS_DENIED);
+    return FALSE;
+}
+DWORD WINAPI CharacterDevice(HANDLE) { return FILE_TYPE_CHAR; }
+std::wstring g_console;
+BOOL WINAPI RecordConsoleText(HANDLE, const void* text, DWORD length, DWORD* written, void*)
+{
+    g_console.append(static_cast<const wchar_t*>(text), length);
+    *written = length;
+    return TRUE;
+}
+
 using Flip = FlipFixture;
 
 const std::vector<Key> kFlipKeys = {{VK_LWIN, true}, {VK_TAB, true}, {VK_TAB, false}};
@@ -290,6 +307,17 @@ TEST_F(Flip, Windows7Flip3DAndBackToTheStartWindowWithinOneDelay_EndsTheFlip)
     ASSERT_TRUE(output->WaitFor(LineFor("start.exe"), kReportLimit)) << "the quick return was not reported";
     EXPECT_EQ(WindowsUps(), 1u);
     EXPECT_EQ(device.Setting(), 5);
+}
+
+TEST_F(Flip, WriteOnlyConsole_TheLineGoesThroughWriteConsoleW)
+{
+    ImportPatch mode(plugin.Module(), "KERNEL32.dll", "GetConsoleMode", reinterpret_cast<void*>(&WriteOnlyConsoleMode));
+    ImportPatch type(plugin.Module(), "KERNEL32.dll", "GetFileType", reinterpret_cast<void*>(&CharacterDevice));
+    ImportPatch write(plugin.Module(), "KERNEL32.dll", "WriteConsoleW", reinterpret_cast<void*>(&RecordConsoleText));
+    ASSERT_TRUE(write.Applied());
+    ASSERT_EQ(Press(), 1);
+    ASSERT_EQ(Press(), 0);
+    EXPECT_EQ(g_console, L"Foreground changed ()\n") << "the line went out as bytes";
 }
 
 TEST_F(Flip, PressWhileAnotherPressLowersTheSetting_StartsNothing_TheUsersSettingComesBack)
