@@ -185,6 +185,15 @@ void PointerSpeedForTest::Write(int speed)
     SystemParametersInfoW(SPI_SETMOUSESPEED, speed, reinterpret_cast<void*>(static_cast<intptr_t>(speed)), 0);
 }
 
+unsigned WheelLinesForTest::Read()
+{
+    UINT lines = 3;
+    SystemParametersInfoW(SPI_GETWHEELSCROLLLINES, 0, &lines, 0);
+    return lines;
+}
+
+void WheelLinesForTest::Write(unsigned lines) { SystemParametersInfoW(SPI_SETWHEELSCROLLLINES, lines, nullptr, 0); }
+
 ButtonObserver::ButtonObserver()
 {
     s_instance = this;

@@ -90,6 +90,20 @@ private:
     int m_old;
 };
 
+// The same for the wheel's scroll lines a notch.
+class WheelLinesForTest {
+public:
+    explicit WheelLinesForTest(unsigned lines) : m_old(Read()) { Write(lines); }
+    ~WheelLinesForTest() { Write(m_old); }
+    WheelLinesForTest(const WheelLinesForTest&) = delete;
+    WheelLinesForTest& operator=(const WheelLinesForTest&) = delete;
+
+private:
+    static unsigned Read();
+    static void Write(unsigned lines);
+    unsigned m_old;
+};
+
 // Counts, on a hook thread of its own, the button presses that reach the
 // low-level mouse hooks installed before it (tarvel-host's comes later, so it
 // is asked first and a press it swallows never gets here).  One at a time.
