@@ -20,9 +20,10 @@ public:
     HostProcess(const HostProcess&) = delete;
     HostProcess& operator=(const HostProcess&) = delete;
 
-    // Starts "tarvel-host.exe <arguments>" from the current folder.
-    // `creationFlags` go to CreateProcessW (CREATE_NEW_PROCESS_GROUP, say).
-    bool Start(const std::wstring& arguments, DWORD creationFlags = 0);
+    // Starts "tarvel-host.exe <arguments>" from the current folder (or
+    // `program`).  `creationFlags` go to CreateProcessW.
+    bool Start(const std::wstring& arguments, DWORD creationFlags = 0,
+               const std::wstring& program = L"tarvel-host.exe");
     // Waits until standard output holds `text`; false after `timeoutMs`.
     bool WaitForOutput(const std::string& text, DWORD timeoutMs);
     // Waits for the process to end and for its pipes to close; its exit code,

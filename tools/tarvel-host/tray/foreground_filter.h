@@ -30,6 +30,9 @@ public:
     // the file names (lower case) that keep the button.
     void Update(const std::vector<std::wstring>& excluded);
     bool PassThrough() const { return m_fullScreen || m_excluded; }
+    bool FullScreen() const { return m_fullScreen; }
+    // The application in front now, lower case; "" if unknown.
+    const std::wstring& FrontApplication() const { return m_frontName; }
     // The last application in front other than this program and the taskbar,
     // which a click on the icon brings to the front: lower case, "" if none.
     const std::wstring& LastApplication() const { return m_lastApplication; }

@@ -336,7 +336,17 @@ void TrayInstance::RefreshFilter()
     if (!m_filter || !m_hook)
         return;
     m_filter->Update(m_settings.excluded);
-    m_hook->SetPassThrough(m_filter->PassThrough());
+    const bool passThrough = m_filter->PassThrough();
+    m_hook->SetPassThrough(passThrough);
+    if (passThrough == m_passingThrough)
+        return;
+    m_passingThrough = passThrough;
+    if (!passThrough)
+        Say("tarvel-host: %s\n", "the button flips windows again");
+    else if (m_filter->FullScreen())
+        Say("tarvel-host: %s\n", "the button is left to the full-screen application");
+    else
+        Say("tarvel-host: the button is left to %s\n", Narrow(m_filter->FrontApplication()));
 }
 
 void TrayInstance::CheckHook()
@@ -353,6 +363,7 @@ void TrayInstance::ReinstallHook(const char* reason)
 {
     m_hook.reset();
     m_hook = std::make_unique<ButtonHook>(m_window, 0, WM_BUTTON_PRESSED, m_settings.button, m_settings.paused, true);
+    m_passingThrough = false;  // the new hook starts with the button on
     RefreshFilter();
     Say("tarvel-host: installed the mouse hook again (%s)\n", reason);
 }

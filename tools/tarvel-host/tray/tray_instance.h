@@ -71,6 +71,7 @@ private:
     HWND m_window = nullptr;  // destroyed last in End
     bool m_pressing = false;     // inside the plug-in's Execute
     bool m_endDeferred = false;  // End was asked for meanwhile
+    bool m_passingThrough = false;  // what the hook was last told
     std::unique_ptr<TrayIcon> m_icon;
     std::unique_ptr<ButtonHook> m_hook;
     std::unique_ptr<ForegroundFilter> m_filter;
