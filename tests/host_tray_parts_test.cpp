@@ -7,9 +7,13 @@
 
 #include <windows.h>
 
+#include <set>
+#include <string>
+
 #include "autostart.h"
 #include "hook_watchdog.h"
 #include "tray_icon.h"
+#include "tray_icons.h"
 
 namespace {
 
@@ -148,6 +152,34 @@ TEST(HookWatchdog, InputTheHookDidNotSee_CountsOnlyOnceALiveHookWouldHaveSeenIt)
     EXPECT_FALSE(MissedInput(0xFFFFF000u, 500, 2000));
     // No input since the system started (Wine answers 0): nothing missed.
     EXPECT_FALSE(MissedInput(0, 123456, 200000));
+}
+
+// The program as shipped: a manifest that makes it sharp at every scale, and
+// icons with an image for each size the shell asks for between 100 and 300 %.
+TEST(HostProgramResources, ManifestAndEveryIconSize)
+{
+    HMODULE program =
+        LoadLibraryExW(L"tarvel-host.exe", nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    ASSERT_NE(program, nullptr);
+    HRSRC manifest = FindResourceW(program, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));
+    ASSERT_NE(manifest, nullptr) << "tarvel-host.exe has no manifest";
+    const std::string text(static_cast<const char*>(LockResource(LoadResource(program, manifest))),
+                           SizeofResource(program, manifest));
+    for (const char* part : {"PerMonitorV2", "Microsoft.Windows.Common-Controls", "asInvoker",
+                             "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"})
+        EXPECT_NE(text.find(part), std::string::npos) << part;
+    for (int id : {IDI_TARVEL, IDI_TARVEL_PAUSED}) {
+        HRSRC group = FindResourceW(program, MAKEINTRESOURCEW(id), MAKEINTRESOURCEW(14));  // RT_GROUP_ICON
+        ASSERT_NE(group, nullptr);
+        // The icon directory: three words, then 14 bytes an image (the width first, 0 for 256).
+        const auto* directory = static_cast<const BYTE*>(LockResource(LoadResource(program, group)));
+        const WORD count = *reinterpret_cast<const WORD*>(directory + 4);
+        std::set<int> sizes;
+        for (WORD i = 0; i < count; ++i)
+            sizes.insert(directory[6 + 14 * i] == 0 ? 256 : directory[6 + 14 * i]);
+        EXPECT_EQ(sizes, (std::set<int>{16, 20, 24, 32, 40, 48, 256})) << "icon " << id;
+    }
+    FreeLibrary(program);
 }
 
 }  // namespace
