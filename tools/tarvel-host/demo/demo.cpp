@@ -8,6 +8,7 @@
 
 #include "composition.h"
 #include "demo_window.h"
+#include "exclusion_demo.h"
 #include "key_watcher.h"
 
 #include "host_objects.h"
@@ -335,5 +336,6 @@ bool RunDemo(PluginLibrary& plugin)
     ShowHandlerLifecycle(plugin, transcript);
     ShowFlip(plugin, transcript);
     ShowLaunch(plugin, transcript);
+    ShowExclusion(transcript);
     return transcript.Finish();
 }
