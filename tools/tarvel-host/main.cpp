@@ -20,16 +20,12 @@
 #include "plugin_library.h"
 #include "autostart.h"
 #include "tray_mode.h"
+#include "version.h"
 
 namespace {
 
 constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
-
-#define TARVEL_STRING2(x) #x
-#define TARVEL_STRING(x) TARVEL_STRING2(x)
-#define TARVEL_VERSION_TEXT \
-    TARVEL_STRING(TARVEL_VERSION_MAJOR) "." TARVEL_STRING(TARVEL_VERSION_MINOR) "." TARVEL_STRING(TARVEL_VERSION_PATCH)
 
 const char kHelp[] =
     "Tarvel " TARVEL_VERSION_TEXT ": flip between your windows with a mouse button.\n"

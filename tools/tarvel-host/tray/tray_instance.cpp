@@ -7,28 +7,19 @@
 #include <cstdio>
 
 #include "autostart.h"
+#include "common/unique_handle.h"
 #include "hook_watchdog.h"
 #include "plugin_library.h"
 #include "tray_menu.h"
 #include "tray_mode.h"
+#include "version.h"
 
 namespace {
 
 constexpr UINT WM_TRAY_ICON = WM_APP + 1;
 constexpr UINT WM_BUTTON_PRESSED = WM_APP + 2;
 
-#define TARVEL_STRING2(x) #x
-#define TARVEL_STRING(x) TARVEL_STRING2(x)
-const wchar_t kVersion[] = L"" TARVEL_STRING(TARVEL_VERSION_MAJOR) "." TARVEL_STRING(
-    TARVEL_VERSION_MINOR) "." TARVEL_STRING(TARVEL_VERSION_PATCH);
-
-std::wstring Widen(const std::string& text)
-{
-    std::wstring wide(text.size(), L'\0');  // UTF-8 never has fewer bytes than UTF-16 units
-    wide.resize(static_cast<size_t>(MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                                        wide.data(), static_cast<int>(wide.size()))));
-    return wide;
-}
+const wchar_t kVersion[] = L"" TARVEL_VERSION_TEXT;
 
 void Tell(HWND window, const std::wstring& text, UINT icon = MB_ICONINFORMATION)
 {
@@ -37,15 +28,14 @@ void Tell(HWND window, const std::wstring& text, UINT icon = MB_ICONINFORMATION)
 
 bool RunsElevated()
 {
-    HANDLE token = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token))
+    HANDLE handle = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &handle))
         return false;
+    const UniqueHandle token(handle);
     TOKEN_ELEVATION elevation{};
     DWORD size = 0;
-    const bool elevated = GetTokenInformation(token, TokenElevation, &elevation, sizeof(elevation), &size) &&
-                          elevation.TokenIsElevated != 0;
-    CloseHandle(token);
-    return elevated;
+    return GetTokenInformation(token.get(), TokenElevation, &elevation, sizeof(elevation), &size) &&
+           elevation.TokenIsElevated != 0;
 }
 
 // Only where someone reads it: started with its output redirected (a script,
@@ -300,8 +290,8 @@ void TrayInstance::ToggleAutostart()
     const std::wstring program = ThisProgram();
     if (!SetAutostart(!AutostartEnabled(program), program))
         Tell(m_window,
-             L"Tarvel could not change \"Start with Windows\": the registry refused (" +
-                 Widen(DescribeError(GetLastError())) + L").",
+             L"Tarvel could not change \"Start with Windows\": the registry under "
+             L"HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run refused the change.",
              MB_ICONWARNING);
 }
 

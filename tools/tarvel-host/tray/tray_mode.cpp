@@ -38,14 +38,6 @@ HANDLE CreateInstanceMutex()
     return CreateMutexW(descriptor.value != nullptr ? &attributes : nullptr, TRUE, kInstanceMutex);
 }
 
-std::wstring Widen(const std::string& text)
-{
-    std::wstring wide(text.size(), L'\0');  // UTF-8 never has fewer bytes than UTF-16 units
-    wide.resize(static_cast<size_t>(MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                                        wide.data(), static_cast<int>(wide.size()))));
-    return wide;
-}
-
 // The running instance's window; one that is still starting has it within moments.
 HWND FindRunningWindow(HANDLE instance)
 {
