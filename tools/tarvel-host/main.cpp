@@ -49,6 +49,8 @@ const char kHelp[] =
     "BUTTON is xbutton1 (the first side button, the default), xbutton2 (the\n"
     "second side button) or middle (the middle button).\n"
     "\n"
+    "--logon     Runs in the background without the balloon (what Windows starts\n"
+    "            at logon when Tarvel starts with Windows).\n"
     "--quit      Ends the copy that runs in the background, and waits for it.\n"
     "--autostart on|off\n"
     "            Starts Tarvel (from where it is now) when you log on, or no\n"
@@ -80,8 +82,6 @@ struct Options {
     bool demo = false;
     bool console = false;  // --console, --button, --macro or a plug-in's path
     bool quit = false;
-    bool logon = false;    // the background mode, started by the Run value
-    bool replace = false;  // the background mode, taking the running copy's place
     std::wstring autostart;  // "on", "off" or empty when not asked
     MouseButton button = MouseButton::XButton1;
     std::wstring macro = L"Tarvel";
@@ -113,10 +113,7 @@ bool ParseOptions(const std::vector<std::wstring>& arguments, Options& options, 
             options.console = true;
         } else if (argument == L"--quit") {
             options.quit = true;
-        } else if (argument == L"--logon") {
-            options.logon = true;
-        } else if (argument == L"--replace") {
-            options.replace = true;
+
         } else if (argument == L"--autostart") {
             if (!hasValue || (arguments[i + 1] != L"on" && arguments[i + 1] != L"off")) {
                 error = "--autostart needs on or off";

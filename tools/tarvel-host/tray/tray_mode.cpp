@@ -29,13 +29,17 @@ struct LocalMemory {
     ~LocalMemory() { LocalFree(value); }
 };
 
-HANDLE CreateInstanceMutex()
+// The mutex, owned; `error` is CreateMutexW's last error (ERROR_ALREADY_EXISTS
+// when another copy made it), read before anything else can change it.
+HANDLE CreateInstanceMutex(DWORD& error)
 {
     LocalMemory descriptor;
     ConvertStringSecurityDescriptorToSecurityDescriptorW(kInstanceMutexAccess, SDDL_REVISION_1, &descriptor.value,
                                                          nullptr);
     SECURITY_ATTRIBUTES attributes{sizeof(attributes), descriptor.value, FALSE};
-    return CreateMutexW(descriptor.value != nullptr ? &attributes : nullptr, TRUE, kInstanceMutex);
+    HANDLE mutex = CreateMutexW(descriptor.value != nullptr ? &attributes : nullptr, TRUE, kInstanceMutex);
+    error = GetLastError();
+    return mutex;
 }
 
 // The running instance's window; one that is still starting has it within moments.
@@ -120,8 +124,8 @@ void ReportFailure(const std::string& error)
 
 int RunTrayMode(const TrayStart& start)
 {
-    UniqueHandle instance(CreateInstanceMutex());
-    const DWORD created = GetLastError();
+    DWORD created = ERROR_SUCCESS;
+    UniqueHandle instance(CreateInstanceMutex(created));
     // A copy that runs as administrator keeps this one from opening its mutex
     // with all rights: it runs all the same.
     if (!instance && created != ERROR_ACCESS_DENIED) {
