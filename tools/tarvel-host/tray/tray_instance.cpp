@@ -234,7 +234,7 @@ void TrayInstance::OnCommand(UINT command)
 
 void TrayInstance::ShowMenu()
 {
-    m_filter->Update(m_settings.excluded);
+    RefreshFilter();
     const TrayMenuState state{m_settings, AutostartEnabled(ThisProgram()), m_filter->LastApplication(),
                               RunsElevated()};
     ShowTrayMenu(m_window, state);
@@ -271,7 +271,7 @@ void TrayInstance::SetDevice(FlipDevice device)
 
 void TrayInstance::ToggleExclusion()
 {
-    m_filter->Update(m_settings.excluded);
+    RefreshFilter();
     const std::wstring application = m_filter->LastApplication();
     if (application.empty())
         return;
