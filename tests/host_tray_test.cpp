@@ -185,6 +185,22 @@ TEST(HostTray, ExcludedApplicationInFront_TheButtonReachesIt_NoFlip)
     EXPECT_EQ(tray.WaitForExit(kGenerous), 0);
 }
 
+// What "Restart as administrator" starts: the new copy ends the running one
+// and takes its place (here without the elevation, which Wine lacks).
+TEST(HostTray, ReplaceStart_EndsTheRunningCopyAndTakesItsPlace)
+{
+    const CleanRegistry registry;
+    HostProcess first;
+    ASSERT_NE(StartTray(first, "xbutton1"), nullptr) << first.Output() << first.Errors();
+    HostProcess second;
+    ASSERT_TRUE(second.Start(L"--replace"));
+    EXPECT_EQ(first.WaitForExit(kGenerous), 0) << first.Output() << first.Errors();
+    EXPECT_TRUE(second.WaitForOutput("in the notification area, \"Tarvel\" runs on xbutton1", kGenerous))
+        << second.Output() << second.Errors();
+    EXPECT_EQ(RunHost(L"--quit").exitCode, 0);
+    EXPECT_EQ(second.WaitForExit(kGenerous), 0) << second.Output() << second.Errors();
+}
+
 // Windows removes a slow hook silently; after an unlock the host installs it
 // again, which puts it ahead of every hook installed since.
 TEST(HostTray, SessionUnlocked_TheHookIsInstalledAgainAheadOfLaterHooks)
