@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 #include "tray_menu.h"
 
 // The class of the instance's hidden top-level window: what "--quit" and a
