@@ -2,5 +2,5 @@
 # It drives the plug-in with the tests' loader and foreground helper.
 tarvel_bench(flip_bench ${CMAKE_CURRENT_LIST_DIR}/flip_bench.cpp)
 target_link_libraries(flip_bench PRIVATE test_support psapi)
-target_include_directories(flip_bench PRIVATE ${TARVEL_ROOT}/tools/tarvel-host)
+target_include_directories(flip_bench PRIVATE ${TARVEL_HOST_INCLUDE_DIRS})
 add_dependencies(flip_bench foreground_window)

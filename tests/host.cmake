@@ -23,12 +23,12 @@ tarvel_test(host_button_test
 set(TARVEL_HOST_DIR ${TARVEL_ROOT}/tools/tarvel-host)
 tarvel_test(host_objects_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/host_objects_test.cpp
-          ${TARVEL_HOST_DIR}/host_objects.cpp ${TARVEL_HOST_DIR}/plugin_library.cpp
+          ${TARVEL_HOST_DIR}/session/host_objects.cpp ${TARVEL_HOST_DIR}/session/plugin_library.cpp
           ${TARVEL_HOST_DIR}/tarvel-host.rc
   LIBS version
   DEPENDS tarvel-host
   SERIAL)
-target_include_directories(host_objects_test PRIVATE ${TARVEL_HOST_DIR})
+target_include_directories(host_objects_test PRIVATE ${TARVEL_HOST_INCLUDE_DIRS})
 target_compile_definitions(host_objects_test PRIVATE
   TARVEL_VERSION_MAJOR=${PROJECT_VERSION_MAJOR} TARVEL_VERSION_MINOR=${PROJECT_VERSION_MINOR}
   TARVEL_VERSION_PATCH=${PROJECT_VERSION_PATCH})
@@ -40,4 +40,17 @@ tarvel_test(host_tray_test
   DEPENDS tarvel-host foreground_window
   PROPERTIES FIXTURES_REQUIRED flip_dwmapi
   SERIAL)
-target_include_directories(host_tray_test PRIVATE ${TARVEL_HOST_DIR})
+target_include_directories(host_tray_test PRIVATE ${TARVEL_HOST_INCLUDE_DIRS})
+# The background mode's icon bookkeeping, Start with Windows and the hook
+# watchdog, compiled in with the host's resources (the icons).
+tarvel_test(host_tray_parts_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/host_tray_parts_test.cpp
+          ${TARVEL_HOST_DIR}/tray/tray_icon.cpp ${TARVEL_HOST_DIR}/tray/autostart.cpp
+          ${TARVEL_HOST_DIR}/tray/hook_watchdog.cpp ${TARVEL_HOST_DIR}/tarvel-host.rc
+  LIBS comctl32 shell32
+  DEPENDS tarvel-host
+  SERIAL)
+target_include_directories(host_tray_parts_test PRIVATE ${TARVEL_HOST_INCLUDE_DIRS})
+target_compile_definitions(host_tray_parts_test PRIVATE
+  TARVEL_VERSION_MAJOR=${PROJECT_VERSION_MAJOR} TARVEL_VERSION_MINOR=${PROJECT_VERSION_MINOR}
+  TARVEL_VERSION_PATCH=${PROJECT_VERSION_PATCH})

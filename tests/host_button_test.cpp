@@ -31,7 +31,7 @@ TEST(HostButtonMode, ChosenButton_RunsTheMacroAndIsSwallowed_OthersPassThrough)
     ASSERT_TRUE(observer.Installed());
     HostProcess host;
     ASSERT_TRUE(host.Start(L"--console"));
-    ASSERT_TRUE(host.WaitForOutput("runs on XBUTTON1", kGenerous)) << host.Output() << host.Errors();
+    ASSERT_TRUE(host.WaitForOutput("runs on xbutton1", kGenerous)) << host.Output() << host.Errors();
 
     // Wine's desktop has no composition, so the press starts the host's app
     // switcher (the recording stand-in the build puts in Pluggins\) with the
@@ -61,13 +61,13 @@ TEST(HostButtonMode, MiddleButtonChosen_SideButtonsPassThroughUntouched)
     ASSERT_TRUE(observer.Installed());
     HostProcess host;
     ASSERT_TRUE(host.Start(L"--button middle"));
-    ASSERT_TRUE(host.WaitForOutput("runs on middle button", kGenerous)) << host.Output() << host.Errors();
+    ASSERT_TRUE(host.WaitForOutput("runs on middle", kGenerous)) << host.Output() << host.Errors();
 
     ClickSideButton(XBUTTON1);
     EXPECT_TRUE(WaitForCount(observer.xbutton1, 1)) << "an unchosen button was swallowed";
     Click(MOUSEEVENTF_MIDDLEDOWN, MOUSEEVENTF_MIDDLEUP, 0);
-    EXPECT_TRUE(host.WaitForOutput("middle button pressed: pointer speed ", kGenerous)) << host.Output();
-    EXPECT_FALSE(Contains(host.Output(), "XBUTTON1 pressed")) << host.Output();
+    EXPECT_TRUE(host.WaitForOutput("middle pressed: pointer speed ", kGenerous)) << host.Output();
+    EXPECT_FALSE(Contains(host.Output(), "xbutton1 pressed")) << host.Output();
     // That press started the app switcher; its record must not mislead later tests.
     AppSwitcherFolder().WaitForLaunch(L"Pluggins\\", std::chrono::milliseconds(kGenerous));
     DeleteFileW(L"Pluggins\\received.txt");
@@ -80,7 +80,7 @@ TEST(HostButtonMode, PluginThatThrowsFromExecute_HostSaysSoAndKeepsRunning)
 {
     HostProcess host;
     ASSERT_TRUE(host.Start(L"host_throwing_plugin.dll"));
-    ASSERT_TRUE(host.WaitForOutput("runs on XBUTTON1", kGenerous)) << host.Output() << host.Errors();
+    ASSERT_TRUE(host.WaitForOutput("runs on xbutton1", kGenerous)) << host.Output() << host.Errors();
     ClickSideButton(XBUTTON1);
     ClickSideButton(XBUTTON1);
     for (int i = 0; i < 200 && CountLines(host.Errors()) < 2; ++i)
@@ -105,7 +105,7 @@ TEST(HostButtonMode, CtrlC_EndsCleanly)
     FreeConsole();
     HostProcess host;
     ASSERT_TRUE(host.Start(L"--console"));
-    ASSERT_TRUE(host.WaitForOutput("runs on XBUTTON1", kGenerous)) << host.Output() << host.Errors();
+    ASSERT_TRUE(host.WaitForOutput("runs on xbutton1", kGenerous)) << host.Output() << host.Errors();
     ASSERT_TRUE(AttachConsole(host.ProcessId())) << GetLastError();
     SetConsoleCtrlHandler(nullptr, TRUE);
     EXPECT_TRUE(GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0)) << GetLastError();
@@ -126,7 +126,7 @@ protected:
         ASSERT_TRUE(keys.Installed());
         ASSERT_TRUE(apps.SwitchTo(L"notepad.exe"));
         ASSERT_TRUE(host.Start(L"--console"));
-        const std::string ready = "runs on XBUTTON1 (pointer speed " + std::to_string(speed) + ")";
+        const std::string ready = "runs on xbutton1 (pointer speed " + std::to_string(speed) + ")";
         ASSERT_TRUE(host.WaitForOutput(ready, kGenerous)) << host.Output();
     }
 
@@ -142,7 +142,7 @@ TEST_F(HostFlipping, AnotherAppComingToFrontOrASecondPress_EndsTheFlip)
     ASSERT_NO_FATAL_FAILURE(StartHostAtSpeed(14));
 
     ClickSideButton(XBUTTON1);
-    EXPECT_TRUE(host.WaitForOutput("XBUTTON1 pressed: pointer speed 14, Execute returned 1, pointer speed now 2\n",
+    EXPECT_TRUE(host.WaitForOutput("xbutton1 pressed: pointer speed 14, Execute returned 1, pointer speed now 2\n",
                                    kGenerous))
         << host.Output();
     EXPECT_TRUE(keys.WaitFor(VK_TAB, false, 1, kKeyWait));
@@ -160,9 +160,9 @@ TEST_F(HostFlipping, AnotherAppComingToFrontOrASecondPress_EndsTheFlip)
     // The speed the second flip found is the one the completion put back; the
     // third press ended that flip and put it back again.
     EXPECT_TRUE(host.WaitForOutput("Foreground changed (calc.exe)\n"
-                                   "XBUTTON1 pressed: pointer speed 14, Execute returned 1, pointer speed now 2\n"
+                                   "xbutton1 pressed: pointer speed 14, Execute returned 1, pointer speed now 2\n"
                                    "Foreground changed ()\n"
-                                   "XBUTTON1 pressed: pointer speed 2, Execute returned 0, pointer speed now 14\n",
+                                   "xbutton1 pressed: pointer speed 2, Execute returned 0, pointer speed now 14\n",
                                    kGenerous))
         << host.Output();
     EXPECT_TRUE(keys.WaitFor(VK_LWIN, false, 2, kKeyWait));

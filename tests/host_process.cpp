@@ -39,7 +39,7 @@ HostProcess::~HostProcess()
         m_errorReader.join();
 }
 
-bool HostProcess::Start(const std::wstring& arguments, DWORD creationFlags)
+bool HostProcess::Start(const std::wstring& arguments, DWORD creationFlags, const std::wstring& program)
 {
     ChildPipe output;
     ChildPipe errors;
@@ -51,9 +51,9 @@ bool HostProcess::Start(const std::wstring& arguments, DWORD creationFlags)
     startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
     startup.hStdOutput = output.write;
     startup.hStdError = errors.write;
-    std::wstring commandLine = L"tarvel-host.exe " + arguments;
+    std::wstring commandLine = L"\"" + program + L"\" " + arguments;
     PROCESS_INFORMATION process{};
-    const BOOL started = CreateProcessW(L"tarvel-host.exe", commandLine.data(), nullptr, nullptr, TRUE, creationFlags,
+    const BOOL started = CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, creationFlags,
                                         nullptr, nullptr, &startup, &process);
     // Only the child keeps the write ends, so the readers see the end of file
     // when it exits.
@@ -184,6 +184,15 @@ void PointerSpeedForTest::Write(int speed)
 {
     SystemParametersInfoW(SPI_SETMOUSESPEED, speed, reinterpret_cast<void*>(static_cast<intptr_t>(speed)), 0);
 }
+
+unsigned WheelLinesForTest::Read()
+{
+    UINT lines = 3;
+    SystemParametersInfoW(SPI_GETWHEELSCROLLLINES, 0, &lines, 0);
+    return lines;
+}
+
+void WheelLinesForTest::Write(unsigned lines) { SystemParametersInfoW(SPI_SETWHEELSCROLLLINES, lines, nullptr, 0); }
 
 ButtonObserver::ButtonObserver()
 {

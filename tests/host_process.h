@@ -20,9 +20,10 @@ public:
     HostProcess(const HostProcess&) = delete;
     HostProcess& operator=(const HostProcess&) = delete;
 
-    // Starts "tarvel-host.exe <arguments>" from the current folder.
-    // `creationFlags` go to CreateProcessW (CREATE_NEW_PROCESS_GROUP, say).
-    bool Start(const std::wstring& arguments, DWORD creationFlags = 0);
+    // Starts "tarvel-host.exe <arguments>" from the current folder (or
+    // `program`).  `creationFlags` go to CreateProcessW.
+    bool Start(const std::wstring& arguments, DWORD creationFlags = 0,
+               const std::wstring& program = L"tarvel-host.exe");
     // Waits until standard output holds `text`; false after `timeoutMs`.
     bool WaitForOutput(const std::string& text, DWORD timeoutMs);
     // Waits for the process to end and for its pipes to close; its exit code,
@@ -88,6 +89,20 @@ private:
     static int Read();
     static void Write(int speed);
     int m_old;
+};
+
+// The same for the wheel's scroll lines a notch.
+class WheelLinesForTest {
+public:
+    explicit WheelLinesForTest(unsigned lines) : m_old(Read()) { Write(lines); }
+    ~WheelLinesForTest() { Write(m_old); }
+    WheelLinesForTest(const WheelLinesForTest&) = delete;
+    WheelLinesForTest& operator=(const WheelLinesForTest&) = delete;
+
+private:
+    static unsigned Read();
+    static void Write(unsigned lines);
+    unsigned m_old;
 };
 
 // Counts, on a hook thread of its own, the button presses that reach the

@@ -76,10 +76,14 @@ TEST(HostCommandLine, Help_ExplainsModesOptionsAndExitCodes)
     for (const wchar_t* help : {L"--help", L"--demo --help"}) {
         const HostRun run = RunHost(help);
         EXPECT_EQ(run.exitCode, 0);
-        for (const char* part : {"--demo", "--button", "xbutton1", "--macro", "Ctrl+C", "pointer speed",
-                                 "HELP_QUICKSWITCH", "Exit codes", "notification area", "--console", "--quit",
-                                 "--autostart on|off", "HKEY_CURRENT_USER\\Software\\Tarvel"})
+        for (const char* part : {"--demo", "--button", "xbutton1", "first side button", "xbutton2", "middle",
+                                 "--macro", "Ctrl+C", "Exit codes", "notification area", "--console", "--quit",
+                                 "--autostart on|off", "HKEY_CURRENT_USER\\Software\\Tarvel", "message box"})
             EXPECT_TRUE(Contains(run.output, part)) << part;
+        // In plain words, with the version: none of the developer's words.
+        EXPECT_TRUE(Contains(run.output, std::string("Tarvel ") + TARVEL_PROJECT_VERSION + ": ")) << run.output;
+        for (const char* developers : {"LoadLibraryW", "SetHost", "scripts/", "HELP_QUICKSWITCH", "XBUTTON"})
+            EXPECT_FALSE(Contains(run.output, developers)) << developers;
         EXPECT_FALSE(Contains(run.output, "Demo passed")) << "help must not run the demo";
     }
 }

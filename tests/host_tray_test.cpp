@@ -7,8 +7,11 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <wtsapi32.h>
+
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "host_process.h"
 #include "support/app_switcher_folder.h"
@@ -66,6 +69,14 @@ std::wstring Tooltip(HWND window)
     return title;
 }
 
+int Occurrences(const std::string& text, const std::string& part)
+{
+    int count = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + part.size()))
+        ++count;
+    return count;
+}
+
 // Starts the background mode and waits until it says it runs on `button`.
 HWND StartTray(HostProcess& tray, const std::string& button)
 {
@@ -83,15 +94,21 @@ TEST(HostTray, MenuChangesButtonAndPause_KeptAcrossARestart_OneInstanceOnly)
     ButtonObserver observer;  // before the host's hook, so asked after it
     ASSERT_TRUE(observer.Installed());
     HostProcess tray;
-    HWND window = StartTray(tray, "XBUTTON1");
+    HWND window = StartTray(tray, "xbutton1");
     ASSERT_NE(window, nullptr) << tray.Output() << tray.Errors();
     EXPECT_TRUE(IconShown(window));
     EXPECT_EQ(Tooltip(window), L"Tarvel: first side button, on") << "nonsense in the registry gives the defaults";
 
+    // Started by the user, it says so in a balloon; started again, the
+    // running copy says so again and the second one ends at once.
+    EXPECT_TRUE(tray.WaitForOutput("balloon shown: Tarvel runs\n", kGenerous)) << tray.Output();
     const HostRun second = RunHost(L"");
     EXPECT_EQ(second.exitCode, 0);
     EXPECT_EQ(second.output, "") << "a second instance started";
     EXPECT_EQ(FindWindowW(kTrayWindowClass, nullptr), window);
+    EXPECT_TRUE(WaitUntil([&] { return Occurrences(tray.Output(), "balloon shown: Tarvel runs\n") == 2; },
+                          std::chrono::milliseconds(kGenerous)))
+        << "the second start did not make the running copy show itself: " << tray.Output();
 
     // Paused, the middle button passes through; on again, it runs the macro
     // (which, composition being off, starts the host's app switcher) and is
@@ -104,10 +121,10 @@ TEST(HostTray, MenuChangesButtonAndPause_KeptAcrossARestart_OneInstanceOnly)
     EXPECT_TRUE(WaitForCount(observer.middle, 1)) << "paused, the button was swallowed";
     SendMessageW(window, WM_COMMAND, TrayCommandPause, 0);
     Click(MOUSEEVENTF_MIDDLEDOWN, MOUSEEVENTF_MIDDLEUP, 0);
-    EXPECT_TRUE(tray.WaitForOutput("middle button pressed", kGenerous)) << tray.Output();
+    EXPECT_TRUE(tray.WaitForOutput("middle pressed", kGenerous)) << tray.Output();
     AppSwitcherFolder().WaitForLaunch(L"Pluggins\\", std::chrono::milliseconds(kGenerous));
     DeleteFileW(L"Pluggins\\received.txt");
-    EXPECT_EQ(CountLines(tray.Output()), 2) << "a paused press ran the macro: " << tray.Output();
+    EXPECT_EQ(Occurrences(tray.Output(), " pressed: "), 1) << "a paused press ran the macro: " << tray.Output();
     EXPECT_EQ(observer.middle.load(), 1);
     SendMessageW(window, WM_COMMAND, TrayCommandPause, 0);
 
@@ -116,7 +133,7 @@ TEST(HostTray, MenuChangesButtonAndPause_KeptAcrossARestart_OneInstanceOnly)
     EXPECT_FALSE(IconShown(window)) << "the icon outlived the instance";
 
     HostProcess again;
-    window = StartTray(again, "middle button");
+    window = StartTray(again, "middle");
     ASSERT_NE(window, nullptr) << again.Output() << again.Errors();
     EXPECT_EQ(Tooltip(window), L"Tarvel: middle button, paused");
     EXPECT_EQ(RunHost(L"--quit").exitCode, 0);
@@ -130,9 +147,151 @@ TEST(HostTray, AutostartOnAndOff_WriteAndRemoveTheRunValue)
     wchar_t path[MAX_PATH]{};
     GetFullPathNameW(L"tarvel-host.exe", MAX_PATH, path, nullptr);
     EXPECT_EQ(RunHost(L"--autostart on").exitCode, 0);
-    EXPECT_EQ(ReadString(kRunKey, L"Tarvel"), L"\"" + std::wstring(path) + L"\"");
+    EXPECT_EQ(ReadString(kRunKey, L"Tarvel"), L"\"" + std::wstring(path) + L"\" --logon");
     EXPECT_EQ(RunHost(L"--autostart off").exitCode, 0);
     EXPECT_EQ(ReadString(kRunKey, L"Tarvel"), std::nullopt);
+}
+
+TEST(HostTray, ExcludedApplicationInFront_TheButtonReachesIt_NoFlip)
+{
+    const CleanRegistry registry;
+    ButtonObserver observer;  // before the host's hook, so asked after it
+    ASSERT_TRUE(observer.Installed());
+    ForegroundSwitcher apps;
+    ASSERT_TRUE(apps.SwitchTo(L"notepad.exe"));
+    HostProcess tray;
+    HWND window = StartTray(tray, "xbutton1");
+    ASSERT_NE(window, nullptr) << tray.Output() << tray.Errors();
+
+    // "Off in notepad.exe", picked from the menu.
+    SendMessageW(window, WM_COMMAND, TrayCommandExclude, 0);
+    wchar_t excluded[64]{};
+    DWORD size = sizeof(excluded);
+    RegGetValueW(HKEY_CURRENT_USER, kSettingsKey, L"Excluded", RRF_RT_REG_MULTI_SZ, nullptr, excluded, &size);
+    EXPECT_STREQ(excluded, L"notepad.exe");
+    EXPECT_TRUE(tray.WaitForOutput("the button is left to notepad.exe\n", kGenerous)) << tray.Output();
+    ClickSideButton(XBUTTON1);
+    EXPECT_TRUE(WaitForCount(observer.xbutton1, 1)) << "the excluded application did not get the button";
+
+    ASSERT_TRUE(apps.SwitchTo(L"calc.exe"));
+    EXPECT_TRUE(tray.WaitForOutput("the button flips windows again\n", kGenerous)) << tray.Output();
+    ClickSideButton(XBUTTON1);
+    EXPECT_TRUE(tray.WaitForOutput("xbutton1 pressed: ", kGenerous)) << tray.Output();
+    AppSwitcherFolder().WaitForLaunch(L"Pluggins\\", std::chrono::milliseconds(kGenerous));
+    DeleteFileW(L"Pluggins\\received.txt");
+    EXPECT_EQ(Occurrences(tray.Output(), " pressed: "), 1) << "the press in notepad.exe ran the macro";
+    EXPECT_EQ(observer.xbutton1.load(), 1) << "outside the excluded application the button was not swallowed";
+    EXPECT_EQ(RunHost(L"--quit").exitCode, 0);
+    EXPECT_EQ(tray.WaitForExit(kGenerous), 0);
+}
+
+// What "Restart as administrator" starts: the new copy ends the running one
+// and takes its place (here without the elevation, which Wine lacks).
+TEST(HostTray, ReplaceStart_EndsTheRunningCopyAndTakesItsPlace)
+{
+    const CleanRegistry registry;
+    HostProcess first;
+    ASSERT_NE(StartTray(first, "xbutton1"), nullptr) << first.Output() << first.Errors();
+    HostProcess second;
+    ASSERT_TRUE(second.Start(L"--replace"));
+    EXPECT_EQ(first.WaitForExit(kGenerous), 0) << first.Output() << first.Errors();
+    EXPECT_TRUE(second.WaitForOutput("in the notification area, \"Tarvel\" runs on xbutton1", kGenerous))
+        << second.Output() << second.Errors();
+    EXPECT_EQ(RunHost(L"--quit").exitCode, 0);
+    EXPECT_EQ(second.WaitForExit(kGenerous), 0) << second.Output() << second.Errors();
+}
+
+// Windows removes a slow hook silently; after an unlock the host installs it
+// again, which puts it ahead of every hook installed since.
+TEST(HostTray, SessionUnlocked_TheHookIsInstalledAgainAheadOfLaterHooks)
+{
+    const CleanRegistry registry;
+    HostProcess tray;
+    HWND window = StartTray(tray, "xbutton1");
+    ASSERT_NE(window, nullptr) << tray.Output() << tray.Errors();
+    ButtonObserver later;  // after the host's hook, so asked before it
+    ASSERT_TRUE(later.Installed());
+    ClickSideButton(XBUTTON1);
+    ASSERT_TRUE(WaitForCount(later.xbutton1, 1));
+    ASSERT_TRUE(tray.WaitForOutput("xbutton1 pressed: ", kGenerous)) << tray.Output();
+    AppSwitcherFolder().WaitForLaunch(L"Pluggins\\", std::chrono::milliseconds(kGenerous));
+    DeleteFileW(L"Pluggins\\received.txt");
+
+    SendMessageW(window, WM_WTSSESSION_CHANGE, WTS_SESSION_UNLOCK, 0);
+    EXPECT_TRUE(tray.WaitForOutput("installed the mouse hook again (after unlock)\n", kGenerous)) << tray.Output();
+    ClickSideButton(XBUTTON1);
+    EXPECT_TRUE(WaitUntil([&] { return Occurrences(tray.Output(), " pressed: ") == 2; },
+                          std::chrono::milliseconds(kGenerous)))
+        << tray.Output();
+    AppSwitcherFolder().WaitForLaunch(L"Pluggins\\", std::chrono::milliseconds(kGenerous));
+    DeleteFileW(L"Pluggins\\received.txt");
+    EXPECT_EQ(later.xbutton1.load(), 1) << "a hook installed later still comes first: the host's was not renewed";
+    EXPECT_EQ(RunHost(L"--quit").exitCode, 0);
+    EXPECT_EQ(tray.WaitForExit(kGenerous), 0);
+}
+
+// The text of the message box the process `processId` shows (its static
+// controls' texts), once it shows one; the box is then closed with OK.
+std::wstring TakeMessageBox(DWORD processId)
+{
+    struct Search {
+        DWORD processId;
+        HWND box;
+    } search{processId, nullptr};
+    const auto find = [](HWND window, LPARAM data) -> BOOL {
+        auto* search = reinterpret_cast<Search*>(data);
+        DWORD owner = 0;
+        wchar_t name[16]{};
+        GetWindowThreadProcessId(window, &owner);
+        GetClassNameW(window, name, ARRAYSIZE(name));
+        if (owner == search->processId && lstrcmpW(name, L"#32770") == 0 && IsWindowVisible(window))
+            search->box = window;
+        return search->box == nullptr;
+    };
+    WaitUntil([&] { return !EnumWindows(find, reinterpret_cast<LPARAM>(&search)) || search.box != nullptr; },
+              std::chrono::milliseconds(kGenerous));
+    if (search.box == nullptr)
+        return {};
+    std::wstring text;
+    const auto collect = [](HWND child, LPARAM data) -> BOOL {
+        wchar_t part[1024]{};
+        GetWindowTextW(child, part, ARRAYSIZE(part));
+        *reinterpret_cast<std::wstring*>(data) += part;
+        return TRUE;
+    };
+    EnumChildWindows(search.box, collect, reinterpret_cast<LPARAM>(&text));
+    PostMessageW(search.box, WM_COMMAND, IDOK, 0);
+    return text;
+}
+
+// Run from inside a ZIP, Explorer extracts tarvel-host.exe alone; a package
+// can also lose tarvel.dll.  Either way a message box says what to do.
+TEST(HostTray, StartedWithoutItsDlls_AMessageBoxSaysWhatToDo_ExitCodeTwo)
+{
+    struct Case {
+        const wchar_t* folder;
+        std::vector<const wchar_t*> files;
+        const wchar_t* missing;
+    };
+    for (const Case& test : {Case{L"host_alone", {L"tarvel-host.exe"}, L"tarvel-bridge.dll"},
+                             Case{L"host_without_plugin", {L"tarvel-host.exe", L"tarvel-bridge.dll"}, L"tarvel.dll"}}) {
+        SCOPED_TRACE(std::string(test.folder, test.folder + lstrlenW(test.folder)));
+        const std::wstring folder = std::wstring(test.folder) + L"_" + std::to_wstring(GetCurrentProcessId());
+        CreateDirectoryW(folder.c_str(), nullptr);
+        for (const wchar_t* file : test.files)
+            ASSERT_TRUE(CopyFileW(file, (folder + L"\\" + file).c_str(), FALSE));
+        {
+            HostProcess host;
+            ASSERT_TRUE(host.Start(L"", 0, folder + L"\\tarvel-host.exe"));
+            const std::wstring text = TakeMessageBox(host.ProcessId());
+            EXPECT_NE(text.find(test.missing), std::wstring::npos) << "no message box naming the file";
+            EXPECT_NE(text.find(L"Extract All"), std::wstring::npos) << "the message does not say what to do";
+            EXPECT_EQ(host.WaitForExit(kGenerous), 2) << host.Errors();
+        }
+        for (const wchar_t* file : test.files)
+            DeleteFileW((folder + L"\\" + file).c_str());
+        RemoveDirectoryW(folder.c_str());
+    }
 }
 
 // The background mode during a flip (composition on, an application in
@@ -143,25 +302,26 @@ protected:
     {
         ASSERT_TRUE(keys.Installed());
         ASSERT_TRUE(apps.SwitchTo(L"notepad.exe"));
-        window = StartTray(tray, "XBUTTON1");
+        window = StartTray(tray, "xbutton1");
         ASSERT_NE(window, nullptr) << tray.Output() << tray.Errors();
         ClickSideButton(XBUTTON1);
-        ASSERT_TRUE(tray.WaitForOutput("pointer speed 13, Execute returned 1, pointer speed now 2\n", kGenerous))
+        // What the flip slows unless the user chooses the pointer: one line a notch.
+        ASSERT_TRUE(tray.WaitForOutput("scroll lines 5, Execute returned 1, scroll lines now 1\n", kGenerous))
             << tray.Output();
         ASSERT_TRUE(keys.WaitFor(VK_LWIN, true, 1, std::chrono::milliseconds(kGenerous)));
     }
 
-    // The key up once, the exact speed back, the icon gone.
+    // The key up once, the lines back, the icon gone.
     void ExpectPutBack()
     {
-        EXPECT_TRUE(tray.WaitForOutput("plug-in unloaded, pointer speed 13\n", kGenerous)) << tray.Output();
+        EXPECT_TRUE(tray.WaitForOutput("plug-in unloaded, scroll lines 5\n", kGenerous)) << tray.Output();
         EXPECT_TRUE(keys.WaitFor(VK_LWIN, false, 1, std::chrono::milliseconds(kGenerous))) << "the key is down";
         EXPECT_EQ(keys.Count(VK_LWIN, false), 1u);
         EXPECT_FALSE(IconShown(window));
     }
 
     const CleanRegistry registry;
-    const PointerSpeedForTest speed{13};
+    const WheelLinesForTest lines{5};
     const CompositionOn composition;
     KeyRecorder keys;
     ForegroundSwitcher apps;

@@ -18,8 +18,9 @@
 #include "console_output.h"
 #include "demo.h"
 #include "plugin_library.h"
-#include "settings.h"
+#include "autostart.h"
 #include "tray_mode.h"
+#include "version.h"
 
 namespace {
 
@@ -27,59 +28,54 @@ constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
 
 const char kHelp[] =
-    "Usage: tarvel-host.exe                      (in the background)\n"
+    "Tarvel " TARVEL_VERSION_TEXT ": flip between your windows with a mouse button.\n"
+    "\n"
+    "Usage: tarvel-host.exe                      (runs in the background)\n"
     "       tarvel-host.exe --quit | --autostart on|off\n"
     "       tarvel-host.exe [--console] [--button BUTTON] [--macro NAME] [PLUGIN.dll]\n"
     "       tarvel-host.exe --demo [PLUGIN.dll]\n"
     "\n"
-    "Loads a macro plug-in (default: tarvel.dll beside tarvel-host.exe) with\n"
-    "LoadLibraryW and GetProcAddress, asks it for its capability and for the\n"
-    "macro NAME (default: Tarvel), binds the handler with SetHost and runs it.\n"
+    "Without options, Tarvel runs in the background with an icon in the\n"
+    "notification area (on Windows 11 it may sit under the arrow beside the\n"
+    "clock).  Pressing the button shows your open windows; pick one with the\n"
+    "pointer.  While they show, the wheel scrolls one line a notch (or the\n"
+    "pointer slows, if you choose that in the menu).  The icon's menu picks the\n"
+    "button, what slows, the applications that keep the button for themselves,\n"
+    "pauses Tarvel, starts it with Windows, and quits.  In a full-screen game or\n"
+    "presentation the button keeps its usual job.  Starting it again shows the\n"
+    "balloon of the copy that runs.  Your choices are kept under\n"
+    "HKEY_CURRENT_USER\\Software\\Tarvel.\n"
     "\n"
-    "Without arguments: runs in the background, with an icon in the\n"
-    "notification area, once per user session (starting it again changes\n"
-    "nothing).  Its menu chooses the button (first side button, second side\n"
-    "button, middle), pauses the flip, turns starting with Windows on or off,\n"
-    "and quits.  The button and Pause are kept under\n"
-    "HKEY_CURRENT_USER\\Software\\Tarvel; a value missing or not understood\n"
-    "means the first side button, not paused.\n"
+    "BUTTON is xbutton1 (the first side button, the default), xbutton2 (the\n"
+    "second side button) or middle (the middle button).\n"
     "\n"
-    "Console mode (--console, --button, --macro or a plug-in's path): the macro\n"
-    "runs whenever BUTTON is pressed anywhere on the desktop; the press and\n"
-    "release of that button are swallowed.  BUTTON is xbutton1 (the first side\n"
-    "button, default), xbutton2 or middle.  The host's pointing device is the\n"
-    "mouse: the plug-in's settings 1 to 10 are the system's pointer speeds 1 to\n"
-    "20, so the pointer slows while a window flip is shown.  The app switcher's\n"
-    "prompt (\"HELP_QUICKSWITCH\") comes from the host's own string table; the\n"
-    "host's folder is the one tarvel-host.exe is in.  Ctrl+C, Ctrl+Break or\n"
-    "closing the console ends the host: the handler is destroyed, the plug-in\n"
-    "unloaded and the pointer speed put back.\n"
-    "\n"
-    "--demo      Runs a scripted demonstration instead and prints a transcript:\n"
-    "            the entry points, the spellings of the name that are supported\n"
-    "            (as text and as string identifiers of the host), a handler's\n"
-    "            life from CreateMacro to Destroy, a whole window flip (the keys\n"
-    "            seen, the pointer slowed, another application brought to the\n"
-    "            front, the key released and the speed put back), a second\n"
-    "            press ending a flip, and the app switcher started when desktop\n"
-    "            composition is off.  Each step is marked ok or FAIL.  Under\n"
-    "            Wine, scripts/demo.sh installs a stand-in dwmapi.dll so that\n"
-    "            composition can be shown both on and off.\n"
-    "--console   Console mode with the first side button.\n"
-    "--button B  Console mode with the mouse button B.\n"
-    "--macro N   The macro to ask the plug-in for (console mode).\n"
-    "--quit      Asks the instance running in the background to end, and waits.\n"
+    "--logon     Runs in the background without the balloon (what Windows starts\n"
+    "            at logon when Tarvel starts with Windows).\n"
+    "--quit      Ends the copy that runs in the background, and waits for it.\n"
     "--autostart on|off\n"
-    "            Starts tarvel-host.exe (from where it is now) in the background\n"
-    "            at logon, or no longer.\n"
+    "            Starts Tarvel (from where it is now) when you log on, or no\n"
+    "            longer.\n"
+    "--console   Runs in this console window instead, on the first side button;\n"
+    "            each press prints a line.  Ctrl+C or closing the window ends it,\n"
+    "            and the pointer speed is put back.  The console mode slows the\n"
+    "            pointer while the windows show.\n"
+    "--button B  Console mode on the button B.\n"
+    "--macro N   Console mode with the macro N of the plug-in (default: Tarvel).\n"
+    "PLUGIN.dll  Console mode with another plug-in than tarvel.dll beside this\n"
+    "            program.\n"
+    "--demo      Shows, step by step, what the plug-in does (for developers),\n"
+    "            each step marked ok, FAIL or skipped.\n"
     "--help      Shows this text.\n"
     "\n"
-    "Exit codes: 0 success (in --demo: every step did what it should; with\n"
-    "--quit: the running instance ended), 1 a demonstration step failed, the\n"
-    "mouse hook could not be installed, or --quit found no instance running,\n"
-    "2 wrong command line, a registry value that cannot be written, a plug-in\n"
-    "that cannot be loaded, that is not a macro plug-in, or that does not offer\n"
-    "the macro.\n";
+    "Exit codes:\n"
+    "  0  it did what was asked (--demo: every step that ran was ok; --quit:\n"
+    "     the copy in the background ended; started again: the copy that runs\n"
+    "     shows itself)\n"
+    "  1  a --demo step failed, the mouse could not be watched, or --quit found\n"
+    "     no copy running\n"
+    "  2  a wrong command line, a setting that could not be saved, or a plug-in\n"
+    "     (tarvel.dll) or tarvel-bridge.dll that is missing or cannot be used;\n"
+    "     in the background, a message box says what to do.\n";
 
 struct Options {
     bool help = false;
@@ -117,6 +113,7 @@ bool ParseOptions(const std::vector<std::wstring>& arguments, Options& options, 
             options.console = true;
         } else if (argument == L"--quit") {
             options.quit = true;
+
         } else if (argument == L"--autostart") {
             if (!hasValue || (arguments[i + 1] != L"on" && arguments[i + 1] != L"off")) {
                 error = "--autostart needs on or off";
@@ -171,9 +168,47 @@ int Fail(const std::string& error)
 
 int SetAutostartFromCommandLine(const std::wstring& value)
 {
-    if (!SetAutostart(value == L"on"))
+    if (!SetAutostart(value == L"on", ThisProgram()))
         return Fail("cannot change the Run value under HKEY_CURRENT_USER");
     return 0;
+}
+
+// tarvel-bridge.dll is loaded on first use (delay-loaded), so that a program
+// started without it (from inside a ZIP, say) can say what to do instead of
+// the system's own dialog: loaded here, before anything calls into it.
+bool BridgeLoads(std::string& error)
+{
+    const std::wstring path = ExecutableFolder() + L"tarvel-bridge.dll";
+    if (LoadLibraryW(path.c_str()) != nullptr)  // kept for the process's life
+        return true;
+    error = "cannot load " + Narrow(path) + ": " + DescribeError(GetLastError());
+    return false;
+}
+
+bool IsBackgroundMode(const std::vector<std::wstring>& arguments)
+{
+    for (const std::wstring& argument : arguments) {
+        if (argument != L"--logon" && argument != L"--replace")
+            return false;
+    }
+    return true;
+}
+
+int RunBackgroundMode(const std::vector<std::wstring>& arguments)
+{
+    TrayStart start;
+    for (const std::wstring& argument : arguments) {
+        start.logon |= argument == L"--logon";
+        start.replace |= argument == L"--replace";
+    }
+    std::string error;
+    if (!BridgeLoads(error)) {
+        ReportFailure("Tarvel cannot start: " + error +
+                      ".\n\nExtract the whole package first (right-click the ZIP file, \"Extract All\") and "
+                      "start tarvel-host.exe from the extracted folder, or install Tarvel again.");
+        return kExitUsage;
+    }
+    return RunTrayMode(start);
 }
 
 }  // namespace
@@ -181,8 +216,8 @@ int SetAutostartFromCommandLine(const std::wstring& value)
 int main()
 {
     const std::vector<std::wstring> arguments = CommandLineArguments();
-    if (arguments.empty())
-        return RunTrayMode();
+    if (IsBackgroundMode(arguments))
+        return RunBackgroundMode(arguments);
     Options options;
     std::string error;
     const bool parsed = ParseOptions(arguments, options, error);
@@ -198,6 +233,8 @@ int main()
         return QuitRunningInstance();
     if (!options.autostart.empty())
         return SetAutostartFromCommandLine(options.autostart);
+    if (!BridgeLoads(error))
+        return Fail(error + " (extract the whole package and start tarvel-host.exe from there)");
     const std::wstring path = options.pluginPath.empty() ? DefaultPluginPath() : options.pluginPath;
     std::unique_ptr<PluginLibrary> plugin = PluginLibrary::Load(path, error);
     if (!plugin)

@@ -30,6 +30,15 @@ void Transcript::Note(const char* format, ...)
     va_end(arguments);
 }
 
+void Transcript::Skip(const char* format, ...)
+{
+    ++m_skipped;
+    va_list arguments;
+    va_start(arguments, format);
+    Print("  skip  ", format, arguments);
+    va_end(arguments);
+}
+
 void Transcript::Print(const char* mark, const char* format, va_list arguments)
 {
     std::fputs(mark, stdout);
@@ -40,8 +49,12 @@ void Transcript::Print(const char* mark, const char* format, va_list arguments)
 
 bool Transcript::Finish()
 {
-    if (m_failures == 0)
+    if (m_failures == 0 && m_skipped == 0)
         std::printf("\nDemo passed: all %d steps did what they should.\n", m_steps);
+    else if (m_failures == 0)
+        std::printf("\nDemo passed, in part: the %d steps that ran did what they should; %d part%s skipped "
+                    "(marked skip above).\n",
+                    m_steps, m_skipped, m_skipped == 1 ? " was" : "s were");
     else
         std::printf("\nDemo FAILED: %d of %d steps did not do what they should.\n", m_failures, m_steps);
     std::fflush(stdout);

@@ -14,6 +14,8 @@ struct HookState {
     std::atomic<UINT> message{0};
     std::atomic<MouseButton> button{MouseButton::XButton1};
     std::atomic<bool> paused{false};
+    std::atomic<bool> passThrough{false};
+    std::atomic<DWORD> lastEvent{0};  // written by the hook procedures, read by the watchdog
 } g_state;
 
 bool IsChosenButton(WPARAM message, const MSLLHOOKSTRUCT& data, bool& down)
@@ -43,13 +45,23 @@ void PostPress()
 // Swallows both halves of the chosen button's click and reports the press.
 LRESULT CALLBACK MouseHookProc(int code, WPARAM message, LPARAM data) noexcept
 {
+    if (code == HC_ACTION)
+        g_state.lastEvent.store(GetTickCount(), std::memory_order_relaxed);
     bool down = false;
-    if (code == HC_ACTION && !g_state.paused.load() &&
+    if (code == HC_ACTION && !g_state.paused.load() && !g_state.passThrough.load() &&
         IsChosenButton(message, *reinterpret_cast<const MSLLHOOKSTRUCT*>(data), down)) {
         if (down)
             PostPress();
         return 1;
     }
+    return CallNextHookEx(nullptr, code, message, data);
+}
+
+// Only notes the time: the watchdog compares it with the system's last input.
+LRESULT CALLBACK KeyboardStampProc(int code, WPARAM message, LPARAM data) noexcept
+{
+    if (code == HC_ACTION)
+        g_state.lastEvent.store(GetTickCount(), std::memory_order_relaxed);
     return CallNextHookEx(nullptr, code, message, data);
 }
 
@@ -82,21 +94,38 @@ const wchar_t* MouseButtonKeyword(MouseButton button)
 const char* MouseButtonName(MouseButton button)
 {
     switch (button) {
-    case MouseButton::XButton1: return "XBUTTON1";
-    case MouseButton::XButton2: return "XBUTTON2";
-    case MouseButton::Middle: return "middle button";
+    case MouseButton::XButton1: return "xbutton1";
+    case MouseButton::XButton2: return "xbutton2";
+    case MouseButton::Middle: return "middle";
     }
     return "?";
 }
 
-ButtonHook::ButtonHook(HWND window, DWORD threadId, UINT message, MouseButton button, bool paused)
+const wchar_t* MouseButtonDescription(MouseButton button)
+{
+    switch (button) {
+    case MouseButton::XButton1: return L"first side button";
+    case MouseButton::XButton2: return L"second side button";
+    case MouseButton::Middle: return L"middle button";
+    }
+    return L"?";
+}
+
+ButtonHook::ButtonHook(HWND window, DWORD threadId, UINT message, MouseButton button, bool paused,
+                       bool watchKeyboard)
 {
     g_state.window = window;
     g_state.threadId = threadId;
     g_state.message = message;
     g_state.button = button;
     g_state.paused = paused;
-    m_thread = std::make_unique<HookThread>(WH_MOUSE_LL, MouseHookProc);
+    g_state.passThrough = false;
+    g_state.lastEvent = GetTickCount();
+    if (watchKeyboard)
+        m_thread = std::make_unique<HookThread>(std::initializer_list<HookThread::Hook>{
+            {WH_MOUSE_LL, MouseHookProc}, {WH_KEYBOARD_LL, KeyboardStampProc}});
+    else
+        m_thread = std::make_unique<HookThread>(WH_MOUSE_LL, MouseHookProc);
 }
 
 ButtonHook::~ButtonHook()
@@ -109,3 +138,7 @@ ButtonHook::~ButtonHook()
 void ButtonHook::SetButton(MouseButton button) { g_state.button = button; }
 
 void ButtonHook::SetPaused(bool paused) { g_state.paused = paused; }
+
+void ButtonHook::SetPassThrough(bool passThrough) { g_state.passThrough = passThrough; }
+
+DWORD ButtonHook::LastEventTick() const { return g_state.lastEvent.load(std::memory_order_relaxed); }

@@ -20,8 +20,9 @@ void MacroSession::Press(MouseButton button)
 {
     if (!m_handler)
         return;
-    const UniqueBridgeContext context = m_application.MakeContext();
-    const int speedBefore = ReadPointerSpeed();
+    const UniqueBridgeContext context = m_application.MakeContext(m_deviceId);
+    const SettingDevice& device = m_application.DeviceFor(m_deviceId);
+    const long long before = device.Current();
     int32_t result = 0;
     try {
         result = m_handler->Execute(context.get());
@@ -35,8 +36,8 @@ void MacroSession::Press(MouseButton button)
     }
     // The plug-in's diagnostic line shares this stream; let it out now.
     std::fflush(stdout);
-    std::printf("%s pressed: pointer speed %d, Execute returned %d, pointer speed now %d\n",
-                MouseButtonName(button), speedBefore, static_cast<int>(result), ReadPointerSpeed());
+    std::printf("%s pressed: %s %lld, Execute returned %d, %s now %lld\n", MouseButtonName(button), device.Name(),
+                before, static_cast<int>(result), device.Name(), device.Current());
     std::fflush(stdout);
 }
 
@@ -48,9 +49,12 @@ void MacroSession::End()
     // What a plug-in whose Destroy does not end its flip would leave behind.
     if (ReleaseHeldWindowsKey())
         std::printf("tarvel-host: released the Windows key a flip still held\n");
-    if (m_application.Mouse().RestoreIfLowered())
-        std::printf("tarvel-host: put back the pointer speed a flip had lowered\n");
+    for (SettingDevice* device : {static_cast<SettingDevice*>(&m_application.Mouse()), &m_application.Wheel()}) {
+        if (device->RestoreIfLowered())
+            std::printf("tarvel-host: put back the %s a flip had lowered\n", device->Name());
+    }
     m_plugin.reset();
-    std::printf("tarvel-host: ended; handler destroyed, plug-in unloaded, pointer speed %d\n", ReadPointerSpeed());
+    const SettingDevice& device = m_application.DeviceFor(m_deviceId);
+    std::printf("tarvel-host: ended; handler destroyed, plug-in unloaded, %s %lld\n", device.Name(), device.Current());
     std::fflush(stdout);
 }

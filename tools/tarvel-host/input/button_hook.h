@@ -2,7 +2,10 @@
 // runs on a thread of its own (HookThread) and does as little as the system
 // demands of such a hook, which it removes when the hook answers slowly: it
 // decides whether to swallow the button and posts each press to the thread
-// or window that runs the macro.  Paused, it lets every button through.
+// or window that runs the macro.  Paused, or told to let the button through
+// (a full-screen game, an application the user excluded), it lets every
+// button through.  It notes when it last saw input, so that the host can
+// tell a hook the system has removed.
 #pragma once
 
 #include <windows.h>
@@ -18,16 +21,22 @@ enum class MouseButton { XButton1, XButton2, Middle };
 bool ParseMouseButton(const std::wstring& text, MouseButton& button);
 // The spelling ParseMouseButton reads back.
 const wchar_t* MouseButtonKeyword(MouseButton button);
-// For the console's lines: "XBUTTON1", "XBUTTON2", "middle button".
+// For the console's lines, as the settings and the README spell them:
+// "xbutton1", "xbutton2", "middle".
 const char* MouseButtonName(MouseButton button);
+// As said to users: "first side button", "second side button", "middle button".
+const wchar_t* MouseButtonDescription(MouseButton button);
 
 // One per process: the hook procedure gets no context from the system, so
 // what it reads is process-wide.
 class ButtonHook {
 public:
     // Posts `message` to `window`, or to the thread `threadId` when `window`
-    // is null, for each press of `button`.
-    ButtonHook(HWND window, DWORD threadId, UINT message, MouseButton button, bool paused);
+    // is null, for each press of `button`.  With `watchKeyboard`, a keyboard
+    // hook that does nothing but note the time joins it, so that typing does
+    // not look like input the mouse hook missed.
+    ButtonHook(HWND window, DWORD threadId, UINT message, MouseButton button, bool paused,
+               bool watchKeyboard = false);
     // Removes the hook and forgets the target.
     ~ButtonHook();
     ButtonHook(const ButtonHook&) = delete;
@@ -36,6 +45,10 @@ public:
     bool Installed() const { return m_thread->Installed(); }
     void SetButton(MouseButton button);
     void SetPaused(bool paused);
+    // True while the button is to reach the application in front untouched.
+    void SetPassThrough(bool passThrough);
+    // GetTickCount() when the hooks last saw an event (or were installed).
+    DWORD LastEventTick() const;
 
 private:
     std::unique_ptr<HookThread> m_thread;

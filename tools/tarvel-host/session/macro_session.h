@@ -2,7 +2,7 @@
 // modes that use the plug-in for real (the console's button mode and the
 // notification-area mode).  End() is the one way out of every such mode: the
 // handler is destroyed, the plug-in unloaded, the Windows key up and the
-// pointer speed back.
+// pointer speed and scroll lines back.
 #pragma once
 
 #include <memory>
@@ -24,6 +24,9 @@ public:
     MacroSession(const MacroSession&) = delete;
     MacroSession& operator=(const MacroSession&) = delete;
 
+    // Which of the host's devices the next presses give the plug-in
+    // (HostApplication::MouseId, the default, or WheelId).
+    void SetDevice(uint64_t deviceId) { m_deviceId = deviceId; }
     // Runs the macro for one press of `button` and prints what it did; an
     // exception the plug-in lets out is reported and the session goes on.
     void Press(MouseButton button);
@@ -38,4 +41,5 @@ private:
     HostApplication m_application;
     HostServiceChain m_hostObject;
     std::optional<Handler> m_handler;  // empty once ended
+    uint64_t m_deviceId = HostApplication::MouseId;
 };

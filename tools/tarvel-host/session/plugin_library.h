@@ -81,5 +81,7 @@ std::wstring DefaultPluginPath();
 std::wstring ExecutableFolder();
 // UTF-8 for printing.
 std::string Narrow(const std::wstring& text);
+// UTF-8 back to UTF-16, for a message box.
+std::wstring Widen(const std::string& text);
 // The system's text for a Win32 error code, without the line break.
 std::string DescribeError(DWORD code);

@@ -160,6 +160,14 @@ std::string Narrow(const std::wstring& text)
     return narrow;
 }
 
+std::wstring Widen(const std::string& text)
+{
+    std::wstring wide(text.size(), L'\0');  // UTF-8 never has fewer bytes than UTF-16 units
+    wide.resize(static_cast<size_t>(MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                                                        wide.data(), static_cast<int>(wide.size()))));
+    return wide;
+}
+
 std::string DescribeError(DWORD code)
 {
     char* buffer = nullptr;

@@ -19,6 +19,8 @@ public:
     bool Step(bool ok, const char* format, ...) TRANSCRIPT_PRINTF(3, 4);
     // A line of context that is not itself a step.
     void Note(const char* format, ...) TRANSCRIPT_PRINTF(2, 3);
+    // A part that could not run here, and why: counted, and named in the verdict.
+    void Skip(const char* format, ...) TRANSCRIPT_PRINTF(2, 3);
     // Prints the verdict; true when every step did what it should.
     bool Finish();
 
@@ -29,6 +31,7 @@ private:
 
     int m_steps = 0;
     int m_failures = 0;
+    int m_skipped = 0;
 };
 
 // A wide string quoted and printable.

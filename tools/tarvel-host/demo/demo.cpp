@@ -8,6 +8,7 @@
 
 #include "composition.h"
 #include "demo_window.h"
+#include "exclusion_demo.h"
 #include "key_watcher.h"
 
 #include "host_objects.h"
@@ -259,7 +260,7 @@ void ShowSwitcherFlip(FlipStage& stage)
     stage.transcript.Section("Behind the switcher of Windows 10 and 11 (a stand-in explorer.exe)");
     const std::wstring standIn = L"demo-switcher\\explorer.exe";
     if (GetFileAttributesW((ExecutableFolder() + standIn).c_str()) == INVALID_FILE_ATTRIBUTES) {
-        stage.transcript.Note("the stand-in is built beside the host, not shipped in the package: skipped");
+        stage.transcript.Skip("the stand-in is built beside the host, not shipped in the package");
         return;
     }
     DemoWindow explorer(standIn, L"XamlExplorerHostIslandWindow");
@@ -306,7 +307,7 @@ void ShowFlip(PluginLibrary& plugin, Transcript& transcript)
     transcript.Section("A window flip, with desktop composition on");
     RequestComposition(true);
     if (!SystemCompositionEnabled()) {
-        transcript.Note("composition is off on this desktop and cannot be turned on here: skipped");
+        transcript.Skip("composition is off on this desktop and cannot be turned on here");
         return;
     }
     KeyWatcher keys;
@@ -338,7 +339,7 @@ void ShowLaunch(PluginLibrary& plugin, Transcript& transcript)
     transcript.Section("The app switcher, with desktop composition off");
     RequestComposition(false);
     if (SystemCompositionEnabled()) {
-        transcript.Note("composition is on on this desktop and cannot be turned off here: skipped");
+        transcript.Skip("composition is on on this desktop and cannot be turned off here");
         return;
     }
     const std::wstring folder = ExecutableFolder() + L"Pluggins\\";
@@ -383,5 +384,6 @@ bool RunDemo(PluginLibrary& plugin)
     ShowHandlerLifecycle(plugin, transcript);
     ShowFlip(plugin, transcript);
     ShowLaunch(plugin, transcript);
+    ShowExclusion(transcript);
     return transcript.Finish();
 }

@@ -1,0 +1,92 @@
+#include "settings.h"
+
+#include <windows.h>
+
+#include "plugin_library.h"
+
+namespace {
+
+const wchar_t kSettingsKey[] = L"Software\\Tarvel";
+const wchar_t kButtonValue[] = L"Button";
+const wchar_t kPausedValue[] = L"Paused";
+const wchar_t kDeviceValue[] = L"Slows";
+const wchar_t kExcludedValue[] = L"Excluded";
+
+// A value of HKEY_CURRENT_USER\Software\Tarvel of type `type` (REG_SZ or
+// REG_MULTI_SZ) as its characters; false when missing or of another type.
+bool ReadText(const wchar_t* name, DWORD type, std::wstring& text)
+{
+    const DWORD flags = type == REG_MULTI_SZ ? RRF_RT_REG_MULTI_SZ : RRF_RT_REG_SZ;
+    DWORD size = 0;
+    if (RegGetValueW(HKEY_CURRENT_USER, kSettingsKey, name, flags, nullptr, nullptr, &size) != ERROR_SUCCESS)
+        return false;
+    std::wstring buffer(size / sizeof(wchar_t) + 2, L'\0');
+    size = static_cast<DWORD>(buffer.size() * sizeof(wchar_t));
+    if (RegGetValueW(HKEY_CURRENT_USER, kSettingsKey, name, flags, nullptr, buffer.data(), &size) != ERROR_SUCCESS)
+        return false;
+    buffer.resize(size / sizeof(wchar_t));
+    text = buffer;
+    return true;
+}
+
+std::vector<std::wstring> SplitList(const std::wstring& list)
+{
+    std::vector<std::wstring> items;
+    for (size_t start = 0; start < list.size();) {
+        const size_t end = list.find(L'\0', start);
+        const std::wstring item = list.substr(start, end == std::wstring::npos ? std::wstring::npos : end - start);
+        if (!item.empty())
+            items.push_back(item);
+        if (end == std::wstring::npos)
+            break;
+        start = end + 1;
+    }
+    return items;
+}
+
+LSTATUS Write(const wchar_t* name, DWORD type, const void* data, size_t size)
+{
+    return RegSetKeyValueW(HKEY_CURRENT_USER, kSettingsKey, name, type, data, static_cast<DWORD>(size));
+}
+
+}  // namespace
+
+TraySettings LoadSettings()
+{
+    TraySettings settings;
+    std::wstring text;
+    if (ReadText(kButtonValue, REG_SZ, text))
+        ParseMouseButton(text.c_str(), settings.button);  // leaves the default on nonsense
+    DWORD paused = 0;
+    DWORD size = sizeof(paused);
+    if (RegGetValueW(HKEY_CURRENT_USER, kSettingsKey, kPausedValue, RRF_RT_REG_DWORD, nullptr, &paused, &size) ==
+            ERROR_SUCCESS &&
+        paused <= 1)
+        settings.paused = paused == 1;
+    if (ReadText(kDeviceValue, REG_SZ, text) && std::wstring(text.c_str()) == L"pointer")
+        settings.device = FlipDevice::Pointer;
+    if (ReadText(kExcludedValue, REG_MULTI_SZ, text))
+        settings.excluded = SplitList(text);
+    return settings;
+}
+
+bool SaveSettings(const TraySettings& settings, std::string& error)
+{
+    const std::wstring button = MouseButtonKeyword(settings.button);
+    const DWORD paused = settings.paused ? 1 : 0;
+    const std::wstring device = settings.device == FlipDevice::Pointer ? L"pointer" : L"wheel";
+    std::wstring excluded;
+    for (const std::wstring& name : settings.excluded)
+        excluded += name + L'\0';
+    excluded += L'\0';
+    LSTATUS status = Write(kButtonValue, REG_SZ, button.c_str(), (button.size() + 1) * sizeof(wchar_t));
+    if (status == ERROR_SUCCESS)
+        status = Write(kPausedValue, REG_DWORD, &paused, sizeof(paused));
+    if (status == ERROR_SUCCESS)
+        status = Write(kDeviceValue, REG_SZ, device.c_str(), (device.size() + 1) * sizeof(wchar_t));
+    if (status == ERROR_SUCCESS)
+        status = Write(kExcludedValue, REG_MULTI_SZ, excluded.c_str(), excluded.size() * sizeof(wchar_t));
+    if (status != ERROR_SUCCESS)
+        error = DescribeError(static_cast<DWORD>(status));
+    return status == ERROR_SUCCESS;
+}

@@ -1,0 +1,359 @@
+#include "tray_instance.h"
+
+#include <shellapi.h>
+#include <wtsapi32.h>
+
+#include <algorithm>
+#include <cstdio>
+
+#include "autostart.h"
+#include "common/unique_handle.h"
+#include "hook_watchdog.h"
+#include "plugin_library.h"
+#include "tray_menu.h"
+#include "tray_mode.h"
+#include "version.h"
+
+namespace {
+
+constexpr UINT WM_TRAY_ICON = WM_APP + 1;
+constexpr UINT WM_BUTTON_PRESSED = WM_APP + 2;
+
+const wchar_t kVersion[] = L"" TARVEL_VERSION_TEXT;
+
+void Tell(HWND window, const std::wstring& text, UINT icon = MB_ICONINFORMATION)
+{
+    MessageBoxW(window, text.c_str(), L"Tarvel", MB_OK | icon);
+}
+
+bool RunsElevated()
+{
+    HANDLE handle = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &handle))
+        return false;
+    const UniqueHandle token(handle);
+    TOKEN_ELEVATION elevation{};
+    DWORD size = 0;
+    return GetTokenInformation(token.get(), TokenElevation, &elevation, sizeof(elevation), &size) &&
+           elevation.TokenIsElevated != 0;
+}
+
+// Only where someone reads it: started with its output redirected (a script,
+// the tests); from Explorer it has nowhere to go.
+void Say(const char* format, const std::string& text)
+{
+    std::printf(format, text.c_str());
+    std::fflush(stdout);
+}
+
+}  // namespace
+
+TrayInstance::TrayInstance(std::unique_ptr<MacroSession> session, TraySettings settings)
+    : m_session(std::move(session)), m_settings(std::move(settings))
+{
+}
+
+bool TrayInstance::Start(bool showBalloon, std::string& error)
+{
+    WNDCLASSEXW windowClass{};
+    windowClass.cbSize = sizeof(windowClass);
+    windowClass.lpfnWndProc = &TrayInstance::WindowProc;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = kTrayWindowClass;
+    RegisterClassExW(&windowClass);
+    // Top-level and never shown: the session's end is sent to top-level windows only.
+    m_window = CreateWindowExW(0, kTrayWindowClass, L"Tarvel", WS_OVERLAPPED, 0, 0, 0, 0, nullptr, nullptr,
+                               GetModuleHandleW(nullptr), this);
+    if (m_window == nullptr) {
+        error = "cannot create its window (" + DescribeError(GetLastError()) + ")";
+        return false;
+    }
+    // Running as administrator, it would not hear of a restarted taskbar, a
+    // second start or "--quit" otherwise (the system filters messages from
+    // lower rights).
+    for (UINT message : {m_taskbarCreated, m_showMessage, m_quitMessage})
+        ChangeWindowMessageFilterEx(m_window, message, MSGFLT_ALLOW, nullptr);
+    m_session->SetDevice(m_settings.device == FlipDevice::Wheel ? HostApplication::WheelId
+                                                                 : HostApplication::MouseId);
+    m_hook = std::make_unique<ButtonHook>(m_window, 0, WM_BUTTON_PRESSED, m_settings.button, m_settings.paused, true);
+    if (!m_hook->Installed()) {
+        error = "cannot install the mouse hook (" + DescribeError(GetLastError()) + ")";
+        return false;
+    }
+    m_filter = std::make_unique<ForegroundFilter>([this] { RefreshFilter(); });
+    RefreshFilter();
+    SetTimer(m_window, hook_watchdog::kTimer, hook_watchdog::kPeriodMs, nullptr);
+    WTSRegisterSessionNotification(m_window, NOTIFY_FOR_THIS_SESSION);
+    // Without a notification area yet (early at logon) the icon comes with
+    // the taskbar's "TaskbarCreated", or with a retry.
+    m_icon = std::make_unique<TrayIcon>(m_window, WM_TRAY_ICON);
+    ShowIcon();
+    if (showBalloon)
+        ShowBalloon();
+    return true;
+}
+
+void TrayInstance::End()
+{
+    if (m_pressing) {
+        m_endDeferred = true;
+        return;
+    }
+    m_hook.reset();
+    m_filter.reset();
+    if (m_icon)
+        m_icon->Remove();
+    m_icon.reset();
+    if (m_session)
+        m_session->End();
+    if (m_window != nullptr) {
+        KillTimer(m_window, hook_watchdog::kTimer);
+        WTSUnRegisterSessionNotification(m_window);
+        HWND window = m_window;
+        m_window = nullptr;  // WM_DESTROY comes back here
+        DestroyWindow(window);
+    }
+}
+
+LRESULT CALLBACK TrayInstance::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept
+{
+    if (message == WM_NCCREATE) {
+        auto* self = static_cast<TrayInstance*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    }
+    auto* self = reinterpret_cast<TrayInstance*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (self != nullptr && self->m_window == window) {
+        // Nothing may leave a window procedure: the system would carry the
+        // exception through its own frames, or drop it.
+        try {
+            return self->Handle(message, wParam, lParam);
+        } catch (...) {
+            return 0;
+        }
+    }
+    // Being destroyed by End(), which has let go of it already.
+    if (message == WM_DESTROY)
+        PostQuitMessage(0);
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+LRESULT TrayInstance::Handle(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_BUTTON_PRESSED:
+        RunMacro();
+        return 0;
+    case WM_TRAY_ICON:
+        if (LOWORD(lParam) == WM_RBUTTONUP || LOWORD(lParam) == WM_LBUTTONUP || LOWORD(lParam) == WM_CONTEXTMENU)
+            ShowMenu();
+        return 0;
+    case WM_COMMAND:
+        OnCommand(LOWORD(wParam));
+        return 0;
+    case WM_QUERYENDSESSION:
+        return TRUE;
+    case WM_ENDSESSION:
+        // The process may be ended as soon as this returns: put everything back now.
+        if (wParam)
+            End();
+        return 0;
+    case WM_CLOSE:  // Quit, taskkill
+        End();
+        return 0;
+    default:
+        if (HandleShellMessage(message, wParam, lParam))
+            return message == WM_POWERBROADCAST ? TRUE : 0;
+        return DefWindowProcW(m_window, message, wParam, lParam);
+    }
+}
+
+// What the system and the shell tell the instance; false for anything else.
+bool TrayInstance::HandleShellMessage(UINT message, WPARAM wParam, LPARAM)
+{
+    if (message == WM_TIMER && wParam == TrayIcon::kRetryTimer) {
+        m_icon->OnRetryTimer();
+    } else if (message == WM_TIMER && wParam == hook_watchdog::kTimer) {
+        CheckHook();
+    } else if (message == WM_POWERBROADCAST) {
+        if (wParam == PBT_APMRESUMEAUTOMATIC || wParam == PBT_APMRESUMESUSPEND)
+            ReinstallHook("after resume");
+    } else if (message == WM_WTSSESSION_CHANGE) {
+        if (wParam == WTS_SESSION_UNLOCK || wParam == WTS_CONSOLE_CONNECT || wParam == WTS_REMOTE_CONNECT)
+            ReinstallHook("after unlock");
+    } else if (message == WM_DPICHANGED) {
+        m_icon->OnDpiChanged();
+    } else if (message == m_taskbarCreated && message != 0) {
+        m_icon->OnTaskbarCreated();
+    } else if (message == m_showMessage && message != 0) {
+        ShowBalloon();  // a second start
+    } else if (message == m_quitMessage && message != 0) {
+        End();  // "--quit"
+    } else {
+        return false;
+    }
+    return true;
+}
+
+void TrayInstance::RunMacro()
+{
+    m_pressing = true;
+    try {
+        m_session->Press(m_settings.button);
+    } catch (...) {
+        m_pressing = false;
+        throw;
+    }
+    m_pressing = false;
+    if (m_endDeferred)
+        End();
+}
+
+void TrayInstance::OnCommand(UINT command)
+{
+    switch (command) {
+    case TrayCommandXButton1: SetButton(MouseButton::XButton1); break;
+    case TrayCommandXButton2: SetButton(MouseButton::XButton2); break;
+    case TrayCommandMiddle: SetButton(MouseButton::Middle); break;
+    case TrayCommandSlowWheel: SetDevice(FlipDevice::Wheel); break;
+    case TrayCommandSlowPointer: SetDevice(FlipDevice::Pointer); break;
+    case TrayCommandExclude: ToggleExclusion(); break;
+    case TrayCommandPause: TogglePause(); break;
+    case TrayCommandAutostart: ToggleAutostart(); break;
+    case TrayCommandRestartElevated: RestartElevated(m_window); break;
+    case TrayCommandAbout:
+        Tell(m_window, std::wstring(L"Tarvel ") + kVersion + L"\n\nThe " + MouseButtonDescription(m_settings.button) +
+                           L" flips between your windows; the menu under the icon changes the button.\n\n"
+                           L"Your choices are kept under HKEY_CURRENT_USER\\Software\\Tarvel.\nProgram: " +
+                           ThisProgram());
+        break;
+    case TrayCommandReadme: OpenReadme(m_window); break;
+    case TrayCommandQuit: End(); break;
+    default: break;
+    }
+}
+
+void TrayInstance::ShowMenu()
+{
+    RefreshFilter();
+    const TrayMenuState state{m_settings, AutostartEnabled(ThisProgram()), m_filter->LastApplication(),
+                              RunsElevated()};
+    ShowTrayMenu(m_window, state);
+}
+
+void TrayInstance::ShowBalloon()
+{
+    m_icon->ShowBalloon(L"Tarvel runs", std::wstring(L"The ") + MouseButtonDescription(m_settings.button) +
+                                            L" flips between your windows. Click this icon for the menu.");
+    if (!m_icon->BalloonWaiting())
+        Say("tarvel-host: %s\n", "balloon shown: Tarvel runs");
+}
+
+void TrayInstance::SetButton(MouseButton button)
+{
+    m_settings.button = button;
+    m_hook->SetButton(button);
+    Save();
+}
+
+void TrayInstance::TogglePause()
+{
+    m_settings.paused = !m_settings.paused;
+    m_hook->SetPaused(m_settings.paused);
+    Save();
+}
+
+void TrayInstance::SetDevice(FlipDevice device)
+{
+    m_settings.device = device;
+    m_session->SetDevice(device == FlipDevice::Wheel ? HostApplication::WheelId : HostApplication::MouseId);
+    Save();
+}
+
+void TrayInstance::ToggleExclusion()
+{
+    RefreshFilter();
+    const std::wstring application = m_filter->LastApplication();
+    if (application.empty())
+        return;
+    auto& excluded = m_settings.excluded;
+    const auto found = std::find(excluded.begin(), excluded.end(), application);
+    if (found != excluded.end())
+        excluded.erase(found);
+    else
+        excluded.push_back(application);
+    Save();
+    RefreshFilter();
+}
+
+void TrayInstance::ToggleAutostart()
+{
+    const std::wstring program = ThisProgram();
+    if (!SetAutostart(!AutostartEnabled(program), program))
+        Tell(m_window,
+             L"Tarvel could not change \"Start with Windows\": the registry under "
+             L"HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run refused the change.",
+             MB_ICONWARNING);
+}
+
+void TrayInstance::Save()
+{
+    std::string error;
+    if (!SaveSettings(m_settings, error))
+        Tell(m_window,
+             L"Tarvel could not save this choice (" + Widen(error) +
+                 L"). It applies until Tarvel ends; the next start will not know it.",
+             MB_ICONWARNING);
+    ShowIcon();
+}
+
+void TrayInstance::ShowIcon()
+{
+    const std::wstring tooltip = Tooltip();
+    // The window's title says the same, for tools that list windows (and the
+    // tests, which cannot read a tooltip back from the notification area).
+    SetWindowTextW(m_window, tooltip.c_str());
+    m_icon->Show(m_settings.paused, tooltip);
+}
+
+std::wstring TrayInstance::Tooltip() const
+{
+    const wchar_t* state = m_settings.paused ? L", paused" : L", on";
+    return std::wstring(L"Tarvel: ") + MouseButtonDescription(m_settings.button) + state;
+}
+
+void TrayInstance::RefreshFilter()
+{
+    if (!m_filter || !m_hook)
+        return;
+    m_filter->Update(m_settings.excluded);
+    const bool passThrough = m_filter->PassThrough();
+    m_hook->SetPassThrough(passThrough);
+    if (passThrough == m_passingThrough)
+        return;
+    m_passingThrough = passThrough;
+    if (!passThrough)
+        Say("tarvel-host: %s\n", "the button flips windows again");
+    else if (m_filter->FullScreen())
+        Say("tarvel-host: %s\n", "the button is left to the full-screen application");
+    else
+        Say("tarvel-host: the button is left to %s\n", Narrow(m_filter->FrontApplication()));
+}
+
+void TrayInstance::CheckHook()
+{
+    const DWORD now = GetTickCount();
+    if (!m_hook->Installed())
+        ReinstallHook("it was not in place");
+    else if (hook_watchdog::MissedInput(hook_watchdog::LastInputTick(now), m_hook->LastEventTick(), now))
+        ReinstallHook("it missed input");
+    RefreshFilter();  // a game may have gone full screen meanwhile
+}
+
+void TrayInstance::ReinstallHook(const char* reason)
+{
+    m_hook.reset();
+    m_hook = std::make_unique<ButtonHook>(m_window, 0, WM_BUTTON_PRESSED, m_settings.button, m_settings.paused, true);
+    m_passingThrough = false;  // the new hook starts with the button on
+    RefreshFilter();
+    Say("tarvel-host: installed the mouse hook again (%s)\n", reason);
+}

@@ -1,0 +1,78 @@
+// One running instance of the background mode: its hidden window and what
+// hangs off it (the icon, the menu's commands, the mouse hook with its
+// watchdog, the foreground filter and the plug-in's session), all on the main
+// thread.  Quit, "--quit", WM_CLOSE (taskkill) and the end of the session all
+// end it the same way: the hook removed, the icon deleted, the handler
+// destroyed, the plug-in unloaded, the Windows key up and the device back.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+
+#include "button_hook.h"
+#include "foreground_filter.h"
+#include "macro_session.h"
+#include "settings.h"
+#include "tray_icon.h"
+
+// What the running instance answers to another tarvel-host: a second start
+// ("show yourself": the balloon again) and "--quit".  Registered messages,
+// let through the message filter, so that they also reach an instance that
+// runs as administrator.
+inline constexpr wchar_t kShowMessageName[] = L"TarvelHost.ShowYourself";
+inline constexpr wchar_t kQuitMessageName[] = L"TarvelHost.Quit";
+
+class TrayInstance {
+public:
+    TrayInstance(std::unique_ptr<MacroSession> session, TraySettings settings);
+    ~TrayInstance() { End(); }
+    TrayInstance(const TrayInstance&) = delete;
+    TrayInstance& operator=(const TrayInstance&) = delete;
+
+    // The window, the hook and the icon, with the balloon unless started at
+    // logon; false (with a reason) on failure.
+    bool Start(bool showBalloon, std::string& error);
+    // Everything put back; later calls do nothing.  The window goes last so
+    // that a caller inside its procedure may still return.  Asked for while
+    // the macro runs (a message sent to the window while the plug-in waits),
+    // it waits until Execute has returned: the handler must not be destroyed
+    // under it.
+    void End();
+
+private:
+    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
+    LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
+    bool HandleShellMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    void RunMacro();
+    void OnCommand(UINT command);
+    void ShowMenu();
+    void ShowBalloon();
+    void SetButton(MouseButton button);
+    void TogglePause();
+    void SetDevice(FlipDevice device);
+    void ToggleExclusion();
+    void ToggleAutostart();
+    void Save();
+    void ShowIcon();
+    // The foreground filter asked again, its answer given to the hook.
+    void RefreshFilter();
+    // The watchdog's tick: the hook again if it missed input.
+    void CheckHook();
+    void ReinstallHook(const char* reason);
+    std::wstring Tooltip() const;
+
+    std::unique_ptr<MacroSession> m_session;
+    TraySettings m_settings;
+    UINT m_taskbarCreated = RegisterWindowMessageW(L"TaskbarCreated");
+    UINT m_showMessage = RegisterWindowMessageW(kShowMessageName);
+    UINT m_quitMessage = RegisterWindowMessageW(kQuitMessageName);
+    HWND m_window = nullptr;  // destroyed last in End
+    bool m_pressing = false;     // inside the plug-in's Execute
+    bool m_endDeferred = false;  // End was asked for meanwhile
+    bool m_passingThrough = false;  // what the hook was last told
+    std::unique_ptr<TrayIcon> m_icon;
+    std::unique_ptr<ButtonHook> m_hook;
+    std::unique_ptr<ForegroundFilter> m_filter;
+};

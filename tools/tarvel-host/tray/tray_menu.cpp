@@ -1,0 +1,62 @@
+#include "tray_menu.h"
+
+#include <algorithm>
+
+#include "common/unique_handle.h"
+
+namespace {
+
+using UniqueMenu = UniqueAny<HMENU, &::DestroyMenu>;
+
+void Add(HMENU menu, UINT command, const std::wstring& text, bool checked = false)
+{
+    AppendMenuW(menu, MF_STRING | (checked ? MF_CHECKED : 0), command, text.c_str());
+}
+
+void AddRadio(HMENU menu, UINT first, UINT last, UINT chosen)
+{
+    CheckMenuRadioItem(menu, first, last, chosen, MF_BYCOMMAND);
+}
+
+}  // namespace
+
+void ShowTrayMenu(HWND window, const TrayMenuState& state)
+{
+    UniqueMenu menu(CreatePopupMenu());
+    if (!menu)
+        return;
+    const TraySettings& settings = state.settings;
+    Add(menu.get(), TrayCommandXButton1, L"First side button");
+    Add(menu.get(), TrayCommandXButton2, L"Second side button");
+    Add(menu.get(), TrayCommandMiddle, L"Middle button");
+    AddRadio(menu.get(), TrayCommandXButton1, TrayCommandMiddle,
+             settings.button == MouseButton::XButton1   ? TrayCommandXButton1
+             : settings.button == MouseButton::XButton2 ? TrayCommandXButton2
+                                                         : TrayCommandMiddle);
+    AppendMenuW(menu.get(), MF_SEPARATOR, 0, nullptr);
+    Add(menu.get(), TrayCommandSlowWheel, L"Slow the wheel while the flip shows");
+    Add(menu.get(), TrayCommandSlowPointer, L"Slow the pointer while the flip shows");
+    AddRadio(menu.get(), TrayCommandSlowWheel, TrayCommandSlowPointer,
+             settings.device == FlipDevice::Wheel ? TrayCommandSlowWheel : TrayCommandSlowPointer);
+    AppendMenuW(menu.get(), MF_SEPARATOR, 0, nullptr);
+    if (!state.application.empty()) {
+        const bool excluded = std::find(settings.excluded.begin(), settings.excluded.end(), state.application) !=
+                              settings.excluded.end();
+        Add(menu.get(), TrayCommandExclude, L"Off in " + state.application, excluded);
+    }
+    Add(menu.get(), TrayCommandPause, L"Pause", settings.paused);
+    Add(menu.get(), TrayCommandAutostart, L"Start with Windows", state.autostart);
+    if (!state.elevated)
+        Add(menu.get(), TrayCommandRestartElevated, L"Restart as administrator");
+    AppendMenuW(menu.get(), MF_SEPARATOR, 0, nullptr);
+    Add(menu.get(), TrayCommandAbout, L"About Tarvel");
+    Add(menu.get(), TrayCommandReadme, L"Open the README");
+    Add(menu.get(), TrayCommandQuit, L"Quit");
+    // Without the foreground the menu would not close on a click elsewhere;
+    // WM_NULL after it is the documented remedy for a second click.
+    POINT cursor{};
+    GetCursorPos(&cursor);
+    SetForegroundWindow(window);
+    TrackPopupMenuEx(menu.get(), TPM_RIGHTBUTTON, cursor.x, cursor.y, window, nullptr);
+    PostMessageW(window, WM_NULL, 0, 0);
+}

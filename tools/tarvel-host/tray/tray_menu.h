@@ -1,0 +1,37 @@
+// The icon's menu: the button, what the flip slows, the application that
+// keeps the button, Pause, Start with Windows, Restart as administrator,
+// About, the README and Quit.  Each item sends its command to the tray's
+// window as WM_COMMAND.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "settings.h"
+
+enum TrayCommand : unsigned {
+    TrayCommandXButton1 = 101,
+    TrayCommandXButton2 = 102,
+    TrayCommandMiddle = 103,
+    TrayCommandPause = 110,
+    TrayCommandAutostart = 111,
+    TrayCommandQuit = 112,
+    // Excludes, or admits again, the application in front before the menu.
+    TrayCommandExclude = 113,
+    TrayCommandSlowWheel = 120,
+    TrayCommandSlowPointer = 121,
+    TrayCommandRestartElevated = 130,
+    TrayCommandAbout = 131,
+    TrayCommandReadme = 132,
+};
+
+struct TrayMenuState {
+    const TraySettings& settings;
+    bool autostart;
+    std::wstring application;  // the application in front before, "" if none
+    bool elevated;
+};
+
+// Opens the menu at the pointer and returns once it is closed.
+void ShowTrayMenu(HWND window, const TrayMenuState& state);

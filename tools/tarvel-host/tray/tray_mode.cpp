@@ -1,0 +1,204 @@
+#include "tray_mode.h"
+
+#include <sddl.h>
+#include <shellapi.h>
+
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "autostart.h"
+#include "common/unique_handle.h"
+#include "macro_session.h"
+#include "plugin_library.h"
+#include "settings.h"
+#include "tray_instance.h"
+
+namespace {
+
+// Per user session ("Local\"), owned by the running instance's main thread
+// until it has cleaned up: "--quit" and "--replace" wait on it.
+const wchar_t kInstanceMutex[] = L"Local\\TarvelHostTray";
+// Whoever made it, the user's other copies may wait on it: an instance that
+// runs as administrator would otherwise keep them out (an elevated owner's
+// default access list), and "--quit" could not wait for its end.
+const wchar_t kInstanceMutexAccess[] = L"D:(A;;GA;;;SY)(A;;GA;;;BA)(A;;GA;;;OW)(A;;0x00100001;;;IU)S:(ML;;NW;;;LW)";
+
+struct LocalMemory {
+    PSECURITY_DESCRIPTOR value = nullptr;
+    ~LocalMemory() { LocalFree(value); }
+};
+
+// The mutex, owned; `error` is CreateMutexW's last error (ERROR_ALREADY_EXISTS
+// when another copy made it), read before anything else can change it.
+HANDLE CreateInstanceMutex(DWORD& error)
+{
+    LocalMemory descriptor;
+    ConvertStringSecurityDescriptorToSecurityDescriptorW(kInstanceMutexAccess, SDDL_REVISION_1, &descriptor.value,
+                                                         nullptr);
+    SECURITY_ATTRIBUTES attributes{sizeof(attributes), descriptor.value, FALSE};
+    HANDLE mutex = CreateMutexW(descriptor.value != nullptr ? &attributes : nullptr, TRUE, kInstanceMutex);
+    error = GetLastError();
+    return mutex;
+}
+
+// The running instance's window; one that is still starting has it within moments.
+HWND FindRunningWindow(HANDLE instance)
+{
+    HWND window = nullptr;
+    for (int i = 0; i < 200 && (window = FindWindowW(kTrayWindowClass, nullptr)) == nullptr; ++i) {
+        if (instance != nullptr && WaitForSingleObject(instance, 50) != WAIT_TIMEOUT)
+            return nullptr;  // it ended meanwhile
+        if (instance == nullptr)
+            Sleep(50);
+    }
+    return window;
+}
+
+void PostRegistered(HWND window, const wchar_t* name)
+{
+    if (window != nullptr)
+        PostMessageW(window, RegisterWindowMessageW(name), 0, 0);
+}
+
+// A second start: the running copy shows its balloon again.
+int ShowRunningInstance()
+{
+    PostRegistered(FindRunningWindow(nullptr), kShowMessageName);
+    return 0;
+}
+
+// "--replace": the running copy is asked to end; once it has let go of the
+// mutex (ended or abandoned) this one owns it.
+bool TakeOver(HANDLE instance)
+{
+    PostRegistered(FindRunningWindow(nullptr), kQuitMessageName);
+    const DWORD taken = WaitForSingleObject(instance, 30000);
+    return taken == WAIT_OBJECT_0 || taken == WAIT_ABANDONED;
+}
+
+// What the user can do about a plug-in that would not load.
+std::string WhatToDo(const std::string& error)
+{
+    return "Tarvel cannot start: " + error +
+           ".\n\nIf you started it from inside the ZIP file, extract the whole package first (right-click the "
+           "ZIP, \"Extract All\") and start tarvel-host.exe from the extracted folder; tarvel.dll and "
+           "tarvel-bridge.dll must stay beside it. Otherwise install Tarvel again.";
+}
+
+int RunInstance(std::unique_ptr<MacroSession> session, const TrayStart& start)
+{
+    std::string error;
+    const TraySettings settings = LoadSettings();
+    int exitCode = 0;
+    {
+        TrayInstance tray(std::move(session), settings);
+        if (tray.Start(!start.logon, error)) {
+            std::printf("tarvel-host: in the notification area, \"Tarvel\" runs on %s\n",
+                        MouseButtonName(settings.button));
+            std::fflush(stdout);
+            MSG message;
+            while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+                TranslateMessage(&message);
+                DispatchMessageW(&message);
+            }
+        } else {
+            ReportFailure(error);
+            exitCode = 1;
+        }
+    }  // everything put back here, if the session's end has not done it already
+    return exitCode;
+}
+
+}  // namespace
+
+void ReportFailure(const std::string& error)
+{
+    HANDLE errors = GetStdHandle(STD_ERROR_HANDLE);
+    if (errors != nullptr && errors != INVALID_HANDLE_VALUE && GetFileType(errors) != FILE_TYPE_UNKNOWN) {
+        std::fprintf(stderr, "tarvel-host: %s\n", error.c_str());
+        std::fflush(stderr);
+    }
+    MessageBoxW(nullptr, Widen(error).c_str(), L"Tarvel", MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
+}
+
+int RunTrayMode(const TrayStart& start)
+{
+    DWORD created = ERROR_SUCCESS;
+    UniqueHandle instance(CreateInstanceMutex(created));
+    // A copy that runs as administrator keeps this one from opening its mutex
+    // with all rights: it runs all the same.
+    if (!instance && created != ERROR_ACCESS_DENIED) {
+        ReportFailure("Tarvel cannot tell whether it runs already (" + DescribeError(created) + ")");
+        return 1;
+    }
+    if (!instance || created == ERROR_ALREADY_EXISTS) {
+        if (!start.replace || !instance)
+            return ShowRunningInstance();
+        if (!TakeOver(instance.get())) {
+            ReportFailure("Tarvel cannot take the place of the copy that runs: it did not end");
+            return 1;
+        }
+    }
+    std::string error;
+    std::unique_ptr<PluginLibrary> plugin = PluginLibrary::Load(DefaultPluginPath(), error);
+    std::unique_ptr<MacroSession> session = plugin ? MacroSession::Begin(plugin, L"Tarvel", error) : nullptr;
+    if (!session) {
+        ReportFailure(WhatToDo(error));
+        ReleaseMutex(instance.get());
+        return 2;
+    }
+    const int exitCode = RunInstance(std::move(session), start);
+    ReleaseMutex(instance.get());
+    return exitCode;
+}
+
+int QuitRunningInstance()
+{
+    UniqueHandle instance(OpenMutexW(SYNCHRONIZE, FALSE, kInstanceMutex));
+    if (!instance) {
+        std::printf("tarvel-host: no instance runs\n");
+        return 1;
+    }
+    HWND window = FindRunningWindow(instance.get());
+    if (window == nullptr && WaitForSingleObject(instance.get(), 0) != WAIT_TIMEOUT)
+        return 0;  // it ended meanwhile
+    // The registered message passes an administrator's message filter;
+    // WM_CLOSE from lower rights would not.
+    PostRegistered(window, kQuitMessageName);
+    const DWORD ended = WaitForSingleObject(instance.get(), 30000);
+    if (ended == WAIT_OBJECT_0 || ended == WAIT_ABANDONED)
+        return 0;
+    std::printf("tarvel-host: the running instance did not end\n");
+    return 1;
+}
+
+void RestartElevated(HWND window)
+{
+    const std::wstring program = ThisProgram();
+    SHELLEXECUTEINFOW execute{};
+    execute.cbSize = sizeof(execute);
+    execute.fMask = SEE_MASK_NOASYNC;
+    execute.hwnd = window;
+    execute.lpVerb = L"runas";
+    execute.lpFile = program.c_str();
+    execute.lpParameters = L"--replace";
+    execute.nShow = SW_SHOWNORMAL;
+    if (ShellExecuteExW(&execute))
+        return;  // the new copy asks this one to end
+    const DWORD error = GetLastError();
+    if (error != ERROR_CANCELLED) {
+        const std::string text = "Tarvel could not start as administrator (" + DescribeError(error) + ").";
+        MessageBoxW(window, Widen(text).c_str(), L"Tarvel", MB_OK | MB_ICONWARNING);
+    }
+}
+
+void OpenReadme(HWND window)
+{
+    const std::wstring readme = ExecutableFolder() + L"README.txt";
+    const auto opened = reinterpret_cast<INT_PTR>(ShellExecuteW(window, L"open", readme.c_str(), nullptr, nullptr,
+                                                                SW_SHOWNORMAL));
+    if (opened <= 32)
+        MessageBoxW(window, (L"The README is not where Tarvel looked for it:\n" + readme).c_str(), L"Tarvel",
+                    MB_OK | MB_ICONWARNING);
+}
