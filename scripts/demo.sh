@@ -10,5 +10,8 @@ ensure_packages
 configure_and_build -DTARVEL_BUILD_TESTS=OFF
 start_wine_session
 use_stand_in_dwmapi
+# The applications the demonstration brings to the front stay in the build
+# (helpers/), never beside tarvel-host.exe; Wine's drive Z: is the root.
+export TARVEL_DEMO_HELPERS="Z:$(printf '%s' "$BUILD_DIR/helpers" | tr / '\\')"
 cd "$BUILD_DIR/bin"
 "$WINE_LOADER" ./tarvel-host.exe --demo "$@"

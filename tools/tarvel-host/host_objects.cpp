@@ -103,10 +103,12 @@ TbDevice* HostApplication::GetDevice(uint64_t deviceId) const
     return deviceId == MouseId ? m_mouse.Device() : nullptr;
 }
 
+std::wstring HostFolder() { return ExecutableFolder() + L"tarvel-host\\"; }
+
 UniqueBridgeContext HostApplication::MakeContext()
 {
     return UniqueBridgeContext(
-        TbCreateContext(m_mouse.Device(), m_application.get(), MouseId, ExecutableFolder().c_str()));
+        TbCreateContext(m_mouse.Device(), m_application.get(), MouseId, HostFolder().c_str()));
 }
 
 TbDevice* HostApplication::OnGetDevice(void* self, uint64_t deviceId) noexcept
