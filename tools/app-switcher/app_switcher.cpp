@@ -32,6 +32,7 @@ constexpr int kWidthAt96Dpi = 480;
 constexpr int kRowsAtMost = 12;          // more scroll
 constexpr UINT kIconWaitMs = 200;        // a hung window shows the generic icon
 constexpr UINT kPickMessage = WM_APP;    // wParam: the item to switch to
+constexpr DWORD kTurnWaitMs = 5000;      // for a list that is closing (2 s under Wine) or starting
 
 // Functions of later Windows versions than 7, found where they exist.
 struct LaterApis {
@@ -257,8 +258,8 @@ void PlaceOnPointersMonitor()
     GetCursorPos(&pointer);
     const RECT workArea = WorkAreaOf(MonitorFromPoint(pointer, MONITOR_DEFAULTTOPRIMARY));
     // Moved there first, so that the window takes that monitor's DPI.
-    SetWindowPos(g_switcher.window, nullptr, workArea.left, workArea.top, 0, 0,
-                 SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOSIZE);
+    SetWindowPos(g_switcher.window, nullptr, workArea.left, workArea.top, 1, 1,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
     const UINT dpi = DpiOf(g_switcher.window);
     ScaleTo(dpi);
     const SIZE size = SizeFor(dpi, workArea);
@@ -428,17 +429,31 @@ int RunSwitcher(HINSTANCE instance, const std::wstring& prompt)
     return 0;
 }
 
+// One list at a time, and another one runs.  Shown, it is closed instead and
+// this process ends, as a second press of the button ends the system's flip;
+// closing or still starting, it is waited for.  True when this process is to
+// show its list (and then owns `oneList`).
+bool WaitForTurn(HANDLE oneList)
+{
+    const HWND shown = FindWindowW(kWindowClass, nullptr);
+    if (shown != nullptr && IsWindowVisible(shown)) {
+        PostMessageW(shown, WM_CLOSE, 0, 0);
+        return false;
+    }
+    const DWORD waited = WaitForSingleObject(oneList, kTurnWaitMs);
+    return waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
+}
+
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
 {
-    // One list at a time: started while one is shown, close it instead.
-    const UniqueHandle oneList(CreateMutexW(nullptr, FALSE, kOneListMutex));
-    if (oneList && GetLastError() == ERROR_ALREADY_EXISTS) {
-        if (const HWND shown = FindWindowW(kWindowClass, nullptr))
-            PostMessageW(shown, WM_CLOSE, 0, 0);
+    const UniqueHandle oneList(CreateMutexW(nullptr, TRUE, kOneListMutex));
+    if (oneList && GetLastError() == ERROR_ALREADY_EXISTS && !WaitForTurn(oneList.get()))
         return 0;
-    }
     g_apis = FindLaterApis();
-    return RunSwitcher(instance, PromptOf(GetCommandLineW()));
+    const int exitCode = RunSwitcher(instance, PromptOf(GetCommandLineW()));
+    if (oneList)
+        ReleaseMutex(oneList.get());
+    return exitCode;
 }
