@@ -25,23 +25,10 @@ void ExpectOneErrorLine(const std::wstring& arguments, const std::string& proble
     EXPECT_TRUE(Contains(run.errors, problem)) << run.errors;
 }
 
-// The demonstration's helper applications, as scripts/demo.sh names them.
-class DemoHelpers {
-public:
-    explicit DemoHelpers(bool named)
-    {
-        const std::wstring folder = TestProgramFolder() + L"..\\helpers";
-        SetEnvironmentVariableW(kName, named ? folder.c_str() : nullptr);
-    }
-    ~DemoHelpers() { SetEnvironmentVariableW(kName, nullptr); }
-
-private:
-    static constexpr const wchar_t* kName = L"TARVEL_DEMO_HELPERS";
-};
-
 TEST(HostDemo, WithTheBuiltPlugin_EveryStepOkAndExitCodeZero)
 {
-    const DemoHelpers helpers(true);
+    // The demonstration's helper applications, named as scripts/demo.sh names them.
+    SetEnvironmentVariableW(L"TARVEL_DEMO_HELPERS", (TestProgramFolder() + L"..\\helpers").c_str());
     const HostRun run = RunHost(L"--demo");
     EXPECT_EQ(run.exitCode, 0) << run.output << run.errors;
     EXPECT_FALSE(Contains(run.output, "FAIL")) << run.output;
@@ -71,7 +58,7 @@ TEST(HostDemo, WithTheBuiltPlugin_EveryStepOkAndExitCodeZero)
 // are skipped and say why, the real app switcher still opens.
 TEST(HostDemo, WithoutItsHelpers_SkipsTheFlipSayingWhy_AndStillOpensTheSwitcher)
 {
-    const DemoHelpers helpers(false);
+    SetEnvironmentVariableW(L"TARVEL_DEMO_HELPERS", nullptr);
     const HostRun run = RunHost(L"--demo");
     EXPECT_EQ(run.exitCode, 0) << run.output << run.errors;
     EXPECT_TRUE(Contains(run.output, "come with a build of the source, not with the package: skipped")) << run.output;

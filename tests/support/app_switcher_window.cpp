@@ -3,31 +3,9 @@
 #include <commctrl.h>
 
 #include "common/unique_handle.h"
-#include "support/app_switcher_folder.h"
 #include "support/foreground_switcher.h"
 
 namespace {
-
-const wchar_t kSwitcherClass[] = L"TarvelAppSwitcher";  // tools/app-switcher/app_switcher.cpp
-
-struct Search {
-    DWORD processId;
-    HWND found;
-};
-
-BOOL CALLBACK FindSwitcher(HWND window, LPARAM data)
-{
-    auto& search = *reinterpret_cast<Search*>(data);
-    wchar_t className[64] = L"";
-    DWORD processId = 0;
-    GetClassNameW(window, className, ARRAYSIZE(className));
-    GetWindowThreadProcessId(window, &processId);
-    if (wcscmp(className, kSwitcherClass) != 0 || !IsWindowVisible(window) ||
-        (search.processId != 0 && processId != search.processId))
-        return TRUE;
-    search.found = window;
-    return FALSE;
-}
 
 // An item's text as LVM_GETITEMTEXTW gives it, which takes its structure
 // and buffer in the list's own process.
@@ -38,14 +16,14 @@ struct RemoteText {
 
 }  // namespace
 
-std::wstring BuiltAppSwitcher() { return TestProgramFolder() + L"tarvel-host\\Pluggins\\ZeltoAppSwitcher.exe"; }
-
-HWND WaitForAppSwitcher(std::chrono::milliseconds limit, DWORD processId)
+HWND WaitForAppSwitcher(std::chrono::milliseconds limit)
 {
-    Search search{processId, nullptr};
-    WaitUntil([&] { return !EnumWindows(FindSwitcher, reinterpret_cast<LPARAM>(&search)) && search.found; },
-              limit);
-    return search.found;
+    HWND window = nullptr;
+    const auto shown = [&window] {
+        window = FindWindowW(L"TarvelAppSwitcher", nullptr);  // tools/app-switcher/app_switcher.cpp
+        return window != nullptr && IsWindowVisible(window);
+    };
+    return WaitUntil(shown, limit) ? window : nullptr;
 }
 
 std::wstring WindowTitle(HWND window)

@@ -8,12 +8,8 @@
 #include <string>
 #include <vector>
 
-// Where the build puts the switcher for tarvel-host: Pluggins\ of the host
-// folder tarvel-host\ beside the programs.
-std::wstring BuiltAppSwitcher();
-// The switcher's visible window (of process `processId`, any when 0), once
-// there is one within `limit`; null otherwise.
-HWND WaitForAppSwitcher(std::chrono::milliseconds limit, DWORD processId = 0);
+// The switcher's window once it is shown within `limit`; null otherwise.
+HWND WaitForAppSwitcher(std::chrono::milliseconds limit);
 std::wstring WindowTitle(HWND window);
 // The titles the switcher's list shows, top to bottom.
 std::vector<std::wstring> AppSwitcherItems(HWND window);
