@@ -9,7 +9,8 @@
 // or the arrow keys and Enter, brings it to the front (restored if it was
 // minimised); Escape, or a click anywhere else, closes the list.  Started
 // while its list is shown, it closes that list, as a second press of the
-// button ends the system's flip.  It writes no file and no registry value.
+// button ends the system's flip (one that is still closing is waited for).
+// It writes no file and no registry value.
 #include <windows.h>
 
 #include <commctrl.h>
@@ -29,12 +30,12 @@ constexpr wchar_t kOneListMutex[] = L"Local\\TarvelAppSwitcher";
 constexpr wchar_t kUntitledPrompt[] = L"Switch to";
 constexpr int kListId = 1;
 constexpr int kWidthAt96Dpi = 480;
-constexpr int kRowsAtMost = 12;          // more scroll
+constexpr int kRowsAtMost = 12;          // beyond that, the list scrolls
 constexpr UINT kIconWaitMs = 200;        // a hung window shows the generic icon
 constexpr UINT kPickMessage = WM_APP;    // wParam: the item to switch to
 constexpr DWORD kTurnWaitMs = 5000;      // for a list that is closing (2 s under Wine) or starting
 
-// Functions of later Windows versions than 7, found where they exist.
+// Functions newer than Windows 7, or in a DLL that may be missing, found where they exist.
 struct LaterApis {
     UINT(WINAPI* getDpiForWindow)(HWND) = nullptr;                                   // 10, 1607
     BOOL(WINAPI* adjustWindowRectExForDpi)(RECT*, DWORD, BOOL, DWORD, UINT) = nullptr;  // 10, 1607
@@ -142,15 +143,20 @@ bool OffersSwitchTo(HWND window)
     return !IsCloaked(window) && !TitleOf(window).empty();
 }
 
-// Top-level windows come front to back: most recently used first.
+// Top-level windows come front to back: most recently used first.  Out of
+// memory, the list ends where it got to: nothing may leave the callback.
 std::vector<HWND> WindowsToOffer()
 {
     std::vector<HWND> windows;
     EnumWindows(
-        [](HWND window, LPARAM found) -> BOOL {
-            if (OffersSwitchTo(window))
-                reinterpret_cast<std::vector<HWND>*>(found)->push_back(window);
-            return TRUE;
+        [](HWND window, LPARAM found) noexcept -> BOOL {
+            try {
+                if (OffersSwitchTo(window))
+                    reinterpret_cast<std::vector<HWND>*>(found)->push_back(window);
+                return TRUE;
+            } catch (...) {
+                return FALSE;
+            }
         },
         reinterpret_cast<LPARAM>(&windows));
     return windows;
@@ -316,8 +322,8 @@ void SwitchToSelected()
     SwitchToItem(ListView_GetNextItem(g_switcher.list, -1, LVNI_SELECTED));
 }
 
-// Whatever happens inside the list's own handling of a click, the list is
-// neither destroyed nor left under it: picks and closes are posted.
+// A pick is posted, as every close is: the list must not be destroyed while
+// it is still handling the click that asked for it.
 LRESULT OnNotify(const NMHDR& header)
 {
     if (header.idFrom == kListId && header.code == NM_CLICK) {
