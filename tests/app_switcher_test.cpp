@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "common/unique_handle.h"
-#include "host_process.h"
 #include "support/app_switcher_folder.h"
 #include "support/app_switcher_window.h"
 #include "support/foreground_switcher.h"
@@ -27,6 +26,21 @@ void PressKey(WORD key)
     inputs[0].ki.wVk = inputs[1].ki.wVk = key;
     inputs[1].ki.dwFlags = KEYEVENTF_KEYUP;
     SendInput(2, inputs, sizeof(INPUT));
+}
+
+// The pointer moved in the same stream of input as the click, so that no
+// position set apart from it can come between them.
+void ClickAt(POINT point)
+{
+    INPUT inputs[3]{};
+    for (INPUT& input : inputs)
+        input.type = INPUT_MOUSE;
+    inputs[0].mi.dx = MulDiv(point.x, 65536, GetSystemMetrics(SM_CXSCREEN));
+    inputs[0].mi.dy = MulDiv(point.y, 65536, GetSystemMetrics(SM_CYSCREEN));
+    inputs[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    inputs[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    inputs[2].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    SendInput(3, inputs, sizeof(INPUT));
 }
 
 // The switcher started in its own folder with one argument; gone with the test.
@@ -95,7 +109,7 @@ TEST(AppSwitcher, StartedWithAPrompt_ShowsItOverTheWindowsToSwitchTo_AndAPickRes
     EXPECT_TRUE(switcher.Ended()) << "the list stayed after the pick";
 }
 
-TEST(AppSwitcher, EscapeOrAClickElsewhere_ClosesIt_AndItWritesNothing)
+TEST(AppSwitcher, AClickElsewhereOrEscape_ClosesIt_AndItWritesNothing)
 {
     ForegroundSwitcher apps;
     ASSERT_TRUE(apps.SwitchTo(L"tarvel-editor.exe"));
@@ -106,21 +120,23 @@ TEST(AppSwitcher, EscapeOrAClickElsewhere_ClosesIt_AndItWritesNothing)
     std::filesystem::create_directory(folder);
     ASSERT_TRUE(CopyFileW(BuiltSwitcher().c_str(), (folder / L"ZeltoAppSwitcher.exe").c_str(), FALSE));
 
-    {
-        const SwitcherRun switcher((folder / L"ZeltoAppSwitcher.exe").wstring(), L"\"Choose\"");
-        ASSERT_NE(switcher.Window(), nullptr);
-        PressKey(VK_ESCAPE);
-        EXPECT_TRUE(switcher.Ended()) << "Escape did not close it";
-    }
+    // The click first: under Wine, a click on the helper's window just after
+    // a list closed by Escape had handed the activation back to it was, in 1
+    // run of 6, no activation.
     {
         const SwitcherRun switcher((folder / L"ZeltoAppSwitcher.exe").wstring(), L"\"Choose\"");
         RECT list{};
         ASSERT_TRUE(GetWindowRect(switcher.Window(), &list));
         const POINT elsewhere{other.left + 20, other.bottom - 20};
         ASSERT_FALSE(PtInRect(&list, elsewhere)) << "the helper's window lies under the list";
-        SetCursorPos(elsewhere.x, elsewhere.y);
-        Click(MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP, 0);
+        ClickAt(elsewhere);
         EXPECT_TRUE(switcher.Ended()) << "a click elsewhere did not close it";
+    }
+    {
+        const SwitcherRun switcher((folder / L"ZeltoAppSwitcher.exe").wstring(), L"\"Choose\"");
+        ASSERT_NE(switcher.Window(), nullptr);
+        PressKey(VK_ESCAPE);
+        EXPECT_TRUE(switcher.Ended()) << "Escape did not close it";
     }
     const auto files = std::distance(std::filesystem::directory_iterator(folder), {});
     EXPECT_EQ(files, 1) << "it wrote into its folder";
