@@ -2,8 +2,10 @@
 #   <folder>/tarvel.dll                 the plug-in
 #   <folder>/tarvel-host.exe            the sample host (runs tarvel.dll beside it)
 #   <folder>/tarvel-bridge.dll          what the sample host drives the plug-in through
-#   <folder>/tarvel-demo-*.exe          the applications its --demo brings to the front
-#   <folder>/Pluggins/ZeltoAppSwitcher.exe   the sample host's stand-in app switcher
+#   <folder>/tarvel-host/Pluggins/ZeltoAppSwitcher.exe   the sample host's app switcher
+#                                       (its host folder is the subfolder tarvel-host/, so
+#                                       that the package copied over another host's folder
+#                                       never replaces that host's Pluggins/ files)
 #   <folder>/sdk/include/...            the SDK headers a host builds against
 # and `cpack` (in the build folder) zips that as tarvel-<version>-win64.zip,
 # <version> being the project version, which is also the one written into
@@ -21,12 +23,14 @@ install(TARGETS tarvel tarvel-bridge RUNTIME DESTINATION . COMPONENT runtime)
 
 # The mingw-w64 half's programs, which that half has built into bin/ by the
 # time anything is installed (the external project is part of `all`).
-set(TARVEL_PACKAGED_PROGRAMS tarvel-host.exe tarvel-demo-editor.exe tarvel-demo-viewer.exe)
+# The stand-ins that the tests and the demonstration use stay in the build.
+set(TARVEL_PACKAGED_PROGRAMS tarvel-host.exe)
 foreach(program ${TARVEL_PACKAGED_PROGRAMS})
   install(PROGRAMS ${CMAKE_BINARY_DIR}/bin/${program} DESTINATION . COMPONENT runtime)
 endforeach()
-install(PROGRAMS ${CMAKE_BINARY_DIR}/bin/Pluggins/ZeltoAppSwitcher.exe DESTINATION Pluggins COMPONENT runtime)
-list(APPEND TARVEL_PACKAGED_PROGRAMS Pluggins/ZeltoAppSwitcher.exe)
+install(PROGRAMS ${CMAKE_BINARY_DIR}/bin/tarvel-host/Pluggins/ZeltoAppSwitcher.exe
+        DESTINATION tarvel-host/Pluggins COMPONENT runtime)
+list(APPEND TARVEL_PACKAGED_PROGRAMS tarvel-host/Pluggins/ZeltoAppSwitcher.exe)
 # install(PROGRAMS) never strips, so do what install(TARGETS) would.
 install(CODE "
   if(CMAKE_INSTALL_DO_STRIP)

@@ -10,6 +10,9 @@ ensure_packages
 configure_and_build -DTARVEL_BUILD_TESTS=OFF
 start_wine_session
 use_stand_in_dwmapi
+# The applications the demonstration brings to the front stay in the build
+# (helpers/), never beside tarvel-host.exe; Wine's drive Z: is the root.
+export TARVEL_DEMO_HELPERS="Z:$(printf '%s' "$BUILD_DIR/helpers" | tr / '\\')"
 cd "$BUILD_DIR/bin"
 # As Windows 10, what most users run: Wine reports the version per program,
 # and a new prefix says Windows 7.  The value goes again afterwards, so that

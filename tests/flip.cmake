@@ -32,8 +32,11 @@ foreach(program_version flip_test:win7 flip_switcher_test:win10)
   set_tests_properties(FlipSetup.${program}.${version} PROPERTIES FIXTURES_SETUP flip_dwmapi)
 endforeach()
 
-# Started by the plug-in as <HostFolder>Pluggins\ZeltoAppSwitcher.exe.
+# Started by the plug-in as <HostFolder>Pluggins\ZeltoAppSwitcher.exe.  Kept
+# in the build folder helpers\, with the demonstration's helpers: never
+# beside tarvel-host.exe, never in the package.
 tarvel_test_program(app_switcher_recorder ${CMAKE_CURRENT_LIST_DIR}/helpers/app_switcher_recorder.cpp)
+set_target_properties(app_switcher_recorder PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${TARVEL_BIN_DIR}/../helpers)
 
 set(FLIP_TEST_DEPENDS fake_dwmapi_system fake_dwmapi_beside app_switcher_recorder)
 

@@ -10,7 +10,7 @@
 #include <thread>
 
 #include "host_process.h"
-#include "support/app_switcher_folder.h"
+#include "support/app_switcher_window.h"
 #include "support/foreground_switcher.h"
 #include "support/key_recorder.h"
 
@@ -33,18 +33,15 @@ TEST(HostButtonMode, ChosenButton_RunsTheMacroAndIsSwallowed_OthersPassThrough)
     ASSERT_TRUE(host.Start(L"--console"));
     ASSERT_TRUE(host.WaitForOutput("runs on xbutton1", kGenerous)) << host.Output() << host.Errors();
 
-    // Wine's desktop has no composition, so the press starts the host's app
-    // switcher (the recording stand-in the build puts in Pluggins\) with the
-    // prompt from the host's string table.
-    const AppSwitcherFolder records;
-    const std::wstring switcherFolder = L"Pluggins\\";
-    DeleteFileW((switcherFolder + L"received.txt").c_str());
+    // Wine's desktop has no composition, so the press opens the host's app
+    // switcher (from Pluggins\ of its host folder tarvel-host\), titled with
+    // the prompt from the host's string table.
     ClickSideButton(XBUTTON1);
     EXPECT_TRUE(host.WaitForOutput(", Execute returned 1, pointer speed now ", kGenerous)) << host.Output();
-    const auto launch = records.WaitForLaunch(switcherFolder, std::chrono::milliseconds(kGenerous));
-    ASSERT_TRUE(launch.has_value());
-    EXPECT_EQ(launch->arguments, L"\"Choose the application to switch to\"");
-    DeleteFileW((switcherFolder + L"received.txt").c_str());
+    const HWND switcher = WaitForAppSwitcher(kKeyWait);
+    ASSERT_NE(switcher, nullptr) << "no app switcher opened";
+    EXPECT_EQ(WindowTitle(switcher), L"Choose the application to switch to");
+    EXPECT_TRUE(CloseAppSwitcher(switcher, kKeyWait));
     ClickSideButton(XBUTTON2);
     EXPECT_TRUE(WaitForCount(observer.xbutton2, 1)) << "the observer saw nothing at all";
     EXPECT_EQ(observer.xbutton1.load(), 0) << "the chosen button was not swallowed";
@@ -68,9 +65,8 @@ TEST(HostButtonMode, MiddleButtonChosen_SideButtonsPassThroughUntouched)
     Click(MOUSEEVENTF_MIDDLEDOWN, MOUSEEVENTF_MIDDLEUP, 0);
     EXPECT_TRUE(host.WaitForOutput("middle pressed: pointer speed ", kGenerous)) << host.Output();
     EXPECT_FALSE(Contains(host.Output(), "xbutton1 pressed")) << host.Output();
-    // That press started the app switcher; its record must not mislead later tests.
-    AppSwitcherFolder().WaitForLaunch(L"Pluggins\\", std::chrono::milliseconds(kGenerous));
-    DeleteFileW(L"Pluggins\\received.txt");
+    // That press opened the app switcher, which must not outlive the test.
+    EXPECT_TRUE(CloseAppSwitcher(WaitForAppSwitcher(kKeyWait), kKeyWait));
 
     AskToEnd(host);
     EXPECT_EQ(host.WaitForExit(kGenerous), 0) << host.Output() << host.Errors();

@@ -91,12 +91,14 @@ TEST(HostApplicationObjects, TranslatorDeviceAndFolder_AnswerWhatThePluginAsks)
     EXPECT_EQ(application.GetDevice(HostApplication::MouseId + 1), nullptr);
     EXPECT_TRUE(application.MakeContext());
 
-    // The host's folder as the record carries it: this program's, ending in
-    // a backslash, where tarvel-host.exe is built too.
+    // The host's folder as the record carries it: the subfolder tarvel-host\
+    // of this program's (where tarvel-host.exe is built too), ending in a
+    // backslash, where the build puts the app switcher.
     const std::wstring folder = ExecutableFolder();
     ASSERT_FALSE(folder.empty());
-    EXPECT_EQ(folder.back(), L'\\');
     EXPECT_NE(GetFileAttributesW((folder + L"tarvel-host.exe").c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(HostFolder(), folder + L"tarvel-host\\");
+    EXPECT_NE(GetFileAttributesW((HostFolder() + L"Pluggins\\ZeltoAppSwitcher.exe").c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
 }  // namespace

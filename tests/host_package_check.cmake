@@ -16,8 +16,8 @@ if(NOT installed EQUAL 0)
   message(FATAL_ERROR "cmake --install --strip failed:\n${errors}")
 endif()
 
-foreach(file tarvel.dll tarvel-host.exe tarvel-bridge.dll tarvel-demo-editor.exe tarvel-demo-viewer.exe
-             Pluggins/ZeltoAppSwitcher.exe sdk/include/host/host.h sdk/include/macro/macro.h
+foreach(file tarvel.dll tarvel-host.exe tarvel-bridge.dll
+             tarvel-host/Pluggins/ZeltoAppSwitcher.exe sdk/include/host/host.h sdk/include/macro/macro.h
              sdk/include/strings/res_string.h sdk/include/strings/atl_exception.h
              sdk/include/plugin/exports.h)
   if(NOT EXISTS "${prefix}/${file}")
@@ -30,17 +30,30 @@ if(debugSections)
   message(FATAL_ERROR "tarvel-host.exe in the package still carries debugging sections")
 endif()
 # A Windows-subsystem program (2, not the console's 3): started from Explorer
-# or the Run key, the background mode must open no console window.
-file(READ "${prefix}/tarvel-host.exe" peOffset OFFSET 60 LIMIT 4 HEX)
-string(REGEX REPLACE "^(..)(..)(..)(..)$" "\\4\\3\\2\\1" peOffset "${peOffset}")
-math(EXPR subsystemOffset "0x${peOffset} + 92")
-file(READ "${prefix}/tarvel-host.exe" subsystem OFFSET ${subsystemOffset} LIMIT 2 HEX)
-if(NOT subsystem STREQUAL "0200")
-  message(FATAL_ERROR "tarvel-host.exe in the package is not a Windows-subsystem program (subsystem ${subsystem})")
+# or the Run key, the background mode must open no console window; the app
+# switcher is a window too, not a console program such as the tests' recorder.
+foreach(program tarvel-host.exe tarvel-host/Pluggins/ZeltoAppSwitcher.exe)
+  file(READ "${prefix}/${program}" peOffset OFFSET 60 LIMIT 4 HEX)
+  string(REGEX REPLACE "^(..)(..)(..)(..)$" "\\4\\3\\2\\1" peOffset "${peOffset}")
+  math(EXPR subsystemOffset "0x${peOffset} + 92")
+  file(READ "${prefix}/${program}" subsystem OFFSET ${subsystemOffset} LIMIT 2 HEX)
+  if(NOT subsystem STREQUAL "0200")
+    message(FATAL_ERROR "${program} in the package is not a Windows-subsystem program (subsystem ${subsystem})")
+  endif()
+endforeach()
+# The real switcher declares itself DPI aware in its manifest.
+file(STRINGS "${prefix}/tarvel-host/Pluggins/ZeltoAppSwitcher.exe" dpiAware REGEX "<dpiAwareness[ >]")
+if(NOT dpiAware)
+  message(FATAL_ERROR "tarvel-host/Pluggins/ZeltoAppSwitcher.exe in the package is not the app switcher "
+                      "(no DPI awareness in its manifest)")
 endif()
+# No stand-in of the tests or the demonstration, and no Pluggins/ at the top,
+# where copying the package over another host's folder would replace that
+# host's own app switcher.
 file(GLOB_RECURSE everything RELATIVE "${prefix}" "${prefix}/*")
 foreach(file ${everything})
-  if(file MATCHES "(_test|_bench)\\.exe$|\\.(dll\\.a|lib|pdb)$|null_plugin|throwing|probe|dwmapi")
+  if(file MATCHES "(_test|_bench)\\.exe$|\\.(dll\\.a|lib|pdb)$|null_plugin|throwing|probe|dwmapi"
+     OR file MATCHES "recorder|tarvel-demo-|explorer\\.exe$|foreground_window|^Pluggins/")
     message(FATAL_ERROR "the package must not carry ${file}")
   endif()
 endforeach()

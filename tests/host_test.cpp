@@ -6,6 +6,7 @@
 #include <string>
 
 #include "host_process.h"
+#include "support/app_switcher_folder.h"
 
 namespace {
 
@@ -26,6 +27,8 @@ void ExpectOneErrorLine(const std::wstring& arguments, const std::string& proble
 
 TEST(HostDemo, WithTheBuiltPlugin_EveryStepOkAndExitCodeZero)
 {
+    // The demonstration's helper applications, named as scripts/demo.sh names them.
+    SetEnvironmentVariableW(L"TARVEL_DEMO_HELPERS", (TestProgramFolder() + L"..\\helpers").c_str());
     const HostRun run = RunHost(L"--demo");
     EXPECT_EQ(run.exitCode, 0) << run.output << run.errors;
     EXPECT_FALSE(Contains(run.output, "FAIL")) << run.output;
@@ -37,8 +40,9 @@ TEST(HostDemo, WithTheBuiltPlugin_EveryStepOkAndExitCodeZero)
     EXPECT_TRUE(Contains(run.output, "as text \"Tarve\"    not supported")) << run.output;
     EXPECT_TRUE(Contains(run.output, "as string 102 of the host's table, \"tARVEL\": supported")) << run.output;
     EXPECT_TRUE(Contains(run.output, "Lock() returned true")) << run.output;
-    EXPECT_TRUE(Contains(run.output, "app switcher started with the host's prompt as its argument: "
+    EXPECT_TRUE(Contains(run.output, "the app switcher opened, titled with the host's prompt: "
                                      "\"Choose the application to switch to\"")) << run.output;
+    EXPECT_TRUE(Contains(run.output, "ok    Escape closed the app switcher")) << run.output;
     // The flip, with the plug-in's own line when the other application came
     // to the front, and the second press that ends a flip.
     EXPECT_TRUE(Contains(run.output, "keys seen: Windows down, Tab down, Tab up; the flip is shown")) << run.output;
@@ -48,6 +52,19 @@ TEST(HostDemo, WithTheBuiltPlugin_EveryStepOkAndExitCodeZero)
     EXPECT_FALSE(Contains(run.output, "skipped")) << run.output;
     EXPECT_TRUE(Contains(run.output, "Demo passed")) << run.output;
     EXPECT_EQ(run.errors, "");
+}
+
+// As from the package, which carries none of the helpers: the flip's steps
+// are skipped and say why, the real app switcher still opens.
+TEST(HostDemo, WithoutItsHelpers_SkipsTheFlipSayingWhy_AndStillOpensTheSwitcher)
+{
+    SetEnvironmentVariableW(L"TARVEL_DEMO_HELPERS", nullptr);
+    const HostRun run = RunHost(L"--demo");
+    EXPECT_EQ(run.exitCode, 0) << run.output << run.errors;
+    EXPECT_TRUE(Contains(run.output, "come with a build of the source, not with the package: skipped")) << run.output;
+    EXPECT_FALSE(Contains(run.output, "tarvel-demo-editor.exe")) << run.output;
+    EXPECT_TRUE(Contains(run.output, "the app switcher opened, titled with the host's prompt")) << run.output;
+    EXPECT_FALSE(Contains(run.output, "FAIL")) << run.output;
 }
 
 TEST(HostDemo, PluginGivenByPathThatMisbehaves_FailedStepsMarkedAndExitCodeOne)

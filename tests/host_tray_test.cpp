@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "host_process.h"
-#include "support/app_switcher_folder.h"
+#include "support/app_switcher_window.h"
 #include "support/foreground_switcher.h"
 #include "support/key_recorder.h"
 #include "tray_mode.h"
@@ -122,8 +122,8 @@ TEST(HostTray, MenuChangesButtonAndPause_KeptAcrossARestart_OneInstanceOnly)
     SendMessageW(window, WM_COMMAND, TrayCommandPause, 0);
     Click(MOUSEEVENTF_MIDDLEDOWN, MOUSEEVENTF_MIDDLEUP, 0);
     EXPECT_TRUE(tray.WaitForOutput("middle pressed", kGenerous)) << tray.Output();
-    AppSwitcherFolder().WaitForLaunch(L"Pluggins\\", std::chrono::milliseconds(kGenerous));
-    DeleteFileW(L"Pluggins\\received.txt");
+    EXPECT_TRUE(CloseAppSwitcher(WaitForAppSwitcher(std::chrono::milliseconds(kGenerous)),
+                                 std::chrono::milliseconds(kGenerous)));
     EXPECT_EQ(Occurrences(tray.Output(), " pressed: "), 1) << "a paused press ran the macro: " << tray.Output();
     EXPECT_EQ(observer.middle.load(), 1);
     SendMessageW(window, WM_COMMAND, TrayCommandPause, 0);

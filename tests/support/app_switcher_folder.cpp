@@ -8,7 +8,7 @@
 
 namespace {
 
-const wchar_t kRecorder[] = L"app_switcher_recorder.exe";
+const wchar_t kRecorder[] = L"..\\helpers\\app_switcher_recorder.exe";  // from the test programs' folder
 const wchar_t kRecord[] = L"received.txt";
 
 std::wstring WithoutTrailingBackslash(std::wstring folder)

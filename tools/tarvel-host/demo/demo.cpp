@@ -1,7 +1,6 @@
 #include "demo.h"
 
 #include <cstdint>
-#include <fstream>
 #include <optional>
 #include <string>
 #include <vector>
@@ -57,33 +56,24 @@ Handler CreateBoundHandler(PluginLibrary& plugin, Transcript& transcript, HostSe
     return handler;
 }
 
-// A command line without its first word, the program (quoted or not).
-std::string ArgumentsOf(const std::string& commandLine)
-{
-    size_t end = 0;
-    if (!commandLine.empty() && commandLine[0] == '"')
-        end = commandLine.find('"', 1);
-    else
-        end = commandLine.find(' ');
-    if (end == std::string::npos)
-        return {};
-    const size_t start = commandLine.find_first_not_of(' ', end + 1);
-    return start == std::string::npos ? std::string() : commandLine.substr(start);
-}
-
-// The second line of what the stand-in app switcher wrote when started: its
-// command line.  Empty when it has not written it within the wait.
-std::string WaitForSwitcherCommandLine(const std::wstring& record)
+// The app switcher's window (tools/app-switcher) once it is shown; null when
+// none is within the wait.
+HWND WaitForSwitcherWindow()
 {
     for (DWORD waited = 0; waited < kSwitcherWait; waited += 50) {
-        std::ifstream file(Narrow(record));
-        std::string program;
-        std::string commandLine;
-        if (std::getline(file, program) && std::getline(file, commandLine))
-            return commandLine;
+        const HWND window = FindWindowW(L"TarvelAppSwitcher", nullptr);
+        if (window != nullptr && IsWindowVisible(window))
+            return window;
         Sleep(50);
     }
-    return {};
+    return nullptr;
+}
+
+bool WaitForWindowGone(HWND window)
+{
+    for (DWORD waited = 0; waited < kSwitcherWait && IsWindow(window); waited += 50)
+        Sleep(50);
+    return !IsWindow(window);
 }
 
 const wchar_t* ResourceName(unsigned identifier) { return MAKEINTRESOURCEW(identifier); }
@@ -258,12 +248,7 @@ void ShowFlipAndSecondPress(FlipStage& stage, DemoWindow& editor, std::optional<
 void ShowSwitcherFlip(FlipStage& stage)
 {
     stage.transcript.Section("Behind the switcher of Windows 10 and 11 (a stand-in explorer.exe)");
-    const std::wstring standIn = L"demo-switcher\\explorer.exe";
-    if (GetFileAttributesW((ExecutableFolder() + standIn).c_str()) == INVALID_FILE_ATTRIBUTES) {
-        stage.transcript.Skip("the stand-in is built beside the host, not shipped in the package");
-        return;
-    }
-    DemoWindow explorer(standIn, L"XamlExplorerHostIslandWindow");
+    DemoWindow explorer(L"explorer.exe", L"XamlExplorerHostIslandWindow");
     if (!stage.transcript.Step(explorer.InFront(), "an Explorer window of explorer.exe is in front") ||
         !PressStartsFlip(stage))
         return;
@@ -310,6 +295,11 @@ void ShowFlip(PluginLibrary& plugin, Transcript& transcript)
         transcript.Skip("composition is off on this desktop and cannot be turned on here");
         return;
     }
+    if (!DemoHelpersPresent()) {
+        transcript.Skip("the applications it brings to the front come with a build of the source, not with "
+                        "the package");
+        return;
+    }
     KeyWatcher keys;
     if (!transcript.Step(keys.Installed(), "a keyboard hook watches the keys"))
         return;
@@ -332,7 +322,7 @@ void ShowFlip(PluginLibrary& plugin, Transcript& transcript)
     ShowFlipThatNeverShowed(stage);
 }
 
-void ShowSwitcherStarted(const std::wstring& record, Transcript& transcript);
+void ShowSwitcherOpened(Transcript& transcript);
 
 void ShowLaunch(PluginLibrary& plugin, Transcript& transcript)
 {
@@ -342,10 +332,7 @@ void ShowLaunch(PluginLibrary& plugin, Transcript& transcript)
         transcript.Skip("composition is on on this desktop and cannot be turned off here");
         return;
     }
-    const std::wstring folder = ExecutableFolder() + L"Pluggins\\";
-    const std::wstring record = folder + L"received.txt";
-    DeleteFileW(record.c_str());
-    transcript.Note("the host's app switcher: %s", Narrow(folder + L"ZeltoAppSwitcher.exe").c_str());
+    transcript.Note("the host's app switcher: %s", Narrow(HostFolder() + L"Pluggins\\ZeltoAppSwitcher.exe").c_str());
 
     HostApplication application;
     HostServiceChain hostObject;
@@ -355,20 +342,26 @@ void ShowLaunch(PluginLibrary& plugin, Transcript& transcript)
             return;
         const int32_t result = handler.Execute(application.MakeContext().get());
         if (transcript.Step(result == 1, "button pressed: Execute returned %d", static_cast<int>(result)))
-            ShowSwitcherStarted(record, transcript);
+            ShowSwitcherOpened(transcript);
         transcript.Step(application.Translator().Calls() == 1, "the plug-in asked the host's translator once");
     }
-    DeleteFileW(record.c_str());
 }
 
-// What the stand-in app switcher recorded of its start.
-void ShowSwitcherStarted(const std::wstring& record, Transcript& transcript)
+// The app switcher's window, titled with the host's prompt, closed as a user
+// closes it: with Escape.
+void ShowSwitcherOpened(Transcript& transcript)
 {
-    const std::string commandLine = WaitForSwitcherCommandLine(record);
-    const std::string arguments = ArgumentsOf(commandLine);
-    transcript.Step(arguments == "\"Choose the application to switch to\"",
-                    "the app switcher started with the host's prompt as its argument: %s",
-                    commandLine.empty() ? "(it did not start)" : arguments.c_str());
+    const HWND switcher = WaitForSwitcherWindow();
+    wchar_t title[256] = L"";
+    if (switcher != nullptr)
+        GetWindowTextW(switcher, title, 256);
+    transcript.Step(std::wstring(title) == L"Choose the application to switch to",
+                    "the app switcher opened, titled with the host's prompt: %s",
+                    switcher != nullptr ? Quote(title).c_str() : "(it did not open)");
+    if (switcher != nullptr) {
+        PostMessageW(switcher, WM_KEYDOWN, VK_ESCAPE, 0);
+        transcript.Step(WaitForWindowGone(switcher), "Escape closed the app switcher");
+    }
 }
 
 }  // namespace

@@ -1,7 +1,5 @@
 #include "demo_window.h"
 
-#include "plugin_library.h"
-
 namespace {
 
 constexpr DWORD kWindowWait = 10000;  // a cold Wine process start can take seconds
@@ -12,6 +10,26 @@ HANDLE CreateChannelEvent(const std::wstring& channel, const wchar_t* suffix, bo
 }
 
 }  // namespace
+
+std::wstring DemoHelperFolder()
+{
+    wchar_t folder[MAX_PATH] = L"";
+    const DWORD length = GetEnvironmentVariableW(L"TARVEL_DEMO_HELPERS", folder, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH)
+        return {};
+    const std::wstring named(folder, length);
+    return named.back() == L'\\' || named.back() == L'/' ? named : named + L"\\";
+}
+
+bool DemoHelpersPresent()
+{
+    const std::wstring folder = DemoHelperFolder();
+    for (const wchar_t* program : {L"tarvel-demo-editor.exe", L"tarvel-demo-viewer.exe", L"explorer.exe"}) {
+        if (folder.empty() || GetFileAttributesW((folder + program).c_str()) == INVALID_FILE_ATTRIBUTES)
+            return false;
+    }
+    return true;
+}
 
 DemoWindow::DemoWindow(const std::wstring& program, const std::wstring& switcherClass)
 {
@@ -26,7 +44,7 @@ DemoWindow::DemoWindow(const std::wstring& program, const std::wstring& switcher
         m_switcher.value == nullptr)
         return;
 
-    const std::wstring path = ExecutableFolder() + program;
+    const std::wstring path = DemoHelperFolder() + program;
     std::wstring commandLine = L"\"" + path + L"\" " + channel + L" " + std::to_wstring(GetCurrentProcessId()) +
                                L" " + switcherClass;
     STARTUPINFOW startup{};

@@ -1,6 +1,6 @@
 // Another application for the demonstration to bring to the front: a copy of
-// the window helper program under its own file name, started beside
-// tarvel-host.exe.  It tells the foreground watchers itself (NotifyWinEvent),
+// the window helper program under its own file name, started from the
+// folder of the demonstration's helpers.  It tells the foreground watchers itself (NotifyWinEvent),
 // since Wine raises no foreground event of its own.
 #pragma once
 
@@ -8,9 +8,18 @@
 
 #include <string>
 
+// The folder of the demonstration's helper programs, with a trailing
+// backslash: the one that TARVEL_DEMO_HELPERS names (scripts/demo.sh names
+// the build's); empty when it names none.  They come with a build of the
+// source, never with the package.
+std::wstring DemoHelperFolder();
+// Whether the helpers are there: the two applications and the stand-in
+// explorer.exe.
+bool DemoHelpersPresent();
+
 class DemoWindow {
 public:
-    // Starts `program` (a path relative to tarvel-host.exe's folder) and
+    // Starts `program` (a file of DemoHelperFolder()) and
     // waits until its window is in front.  With a window class, the program
     // stands in for the system's switcher: it also has a window of that
     // class, which ShowSwitcher brings to the front.

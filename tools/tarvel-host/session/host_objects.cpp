@@ -156,11 +156,13 @@ TbDevice* HostApplication::GetDevice(uint64_t deviceId) const
     return deviceId == MouseId ? m_mouse.Device() : nullptr;
 }
 
+std::wstring HostFolder() { return ExecutableFolder() + L"tarvel-host\\"; }
+
 UniqueBridgeContext HostApplication::MakeContext(uint64_t deviceId)
 {
     const uint64_t id = deviceId == WheelId ? WheelId : MouseId;
     return UniqueBridgeContext(
-        TbCreateContext(DeviceFor(id).Device(), m_application.get(), id, ExecutableFolder().c_str()));
+        TbCreateContext(DeviceFor(id).Device(), m_application.get(), id, HostFolder().c_str()));
 }
 
 TbDevice* HostApplication::OnGetDevice(void* self, uint64_t deviceId) noexcept

@@ -141,6 +141,13 @@ private:
     UniqueBridgeApplication m_application;  // last: its callbacks reach the members above
 };
 
+// The folder the plug-in is told is the host's, with a trailing backslash:
+// the subfolder tarvel-host\ of tarvel-host.exe's own, where the plug-in
+// finds the app switcher as Pluggins\ZeltoAppSwitcher.exe.  A folder of its
+// own, so that the package copied over another host's folder can never
+// replace that host's Pluggins\ files.
+std::wstring HostFolder();
+
 // The object a host binds to a handler with SetHost: a three-link chain that
 // the handler's QueryHost follows down to ProviderValue (made by the bridge,
 // in the plug-in's ABI).
