@@ -9,9 +9,8 @@ set_tests_properties(SetupPrefix.Create PROPERTIES FIXTURES_SETUP setup_prefix T
 set_tests_properties(SetupPrefix.Stop PROPERTIES FIXTURES_CLEANUP setup_prefix)
 tarvel_test(setup_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/setup_test.cpp
-  LIBS version
   PROPERTIES FIXTURES_REQUIRED setup_prefix ENVIRONMENT WINEPREFIX=${TARVEL_SETUP_PREFIX}
   SERIAL)
 target_include_directories(setup_test PRIVATE ${TARVEL_ROOT}/tools/tarvel-host)
 target_compile_definitions(setup_test PRIVATE
-  TARVEL_SETUP=L"../package/tarvel-${PROJECT_VERSION}-setup.exe")
+  TARVEL_SETUP=L"../package/tarvel-${PROJECT_VERSION}-setup.exe" TARVEL_VERSION=L"${PROJECT_VERSION}")
