@@ -2,7 +2,8 @@
 # The setup tests' own Wine prefix, on the suite's display.  `create <prefix>`
 # makes it afresh (a machine that never had Tarvel) and starts its wineserver
 # and Wine's background processes with their output going nowhere (started
-# by a test, they would hold its output pipe open); `stop <prefix>` ends them.
+# by a test, they would hold its output pipe open; <prefix>.log has it);
+# `stop <prefix>` ends them.
 # scripts/lib.sh stops it too when a run is cut short.
 set -euo pipefail
 export WINEPREFIX=$2 WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe="
@@ -11,7 +12,9 @@ server=/usr/lib/wine/wineserver
 "$server" -w
 [ "$1" = create ] || exit 0
 rm -rf "$WINEPREFIX"
-/usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1 </dev/null
+log=$WINEPREFIX.log
+trap '[ $? = 0 ] || cat "$log"' EXIT
+/usr/lib/wine/wine64 wineboot -i >"$log" 2>&1 </dev/null
 "$server" -w
-"$server" -p >/dev/null 2>&1 </dev/null
-/usr/lib/wine/wine64 wineboot >/dev/null 2>&1 </dev/null
+"$server" -p >>"$log" 2>&1 </dev/null
+/usr/lib/wine/wine64 wineboot >>"$log" 2>&1 </dev/null

@@ -17,6 +17,9 @@ Target amd64-unicode
 RequestExecutionLevel user
 ManifestDPIAware true
 SetCompressor /SOLID lzma
+; A file that cannot be replaced (a copy that did not end holds it) stops the
+; install, with exit code 2 in silent mode, instead of being skipped.
+AllowSkipFiles off
 
 !include MUI2.nsh
 !include LogicLib.nsh
@@ -67,11 +70,30 @@ VIAddVersionKey /LANG=${LANG_ENGLISH} "LegalCopyright" "Tarvel"
 Var OldFolder  ; where an installed Tarvel is, or empty
 
 ; tarvel-host's --quit ends the copy running in this session (a flip still
-; shown ends, the key comes up and the setting comes back) and waits, so that
-; its files can be replaced or removed.  Exit 1 only says none ran.
+; shown ends, the key comes up and the setting comes back) and waits until it
+; has cleaned up; its process may hold the program's file a moment longer.
+; Windows lets no one write to a program that runs, so the file is tried
+; until it can be written to (10 seconds at most).  The error flag is set
+; when it cannot.
 !macro EndRunningCopy folder
+  ClearErrors
   ${If} ${FileExists} "${folder}\tarvel-host.exe"
     ExecWait '"${folder}\tarvel-host.exe" --quit'
+    StrCpy $R0 0
+    ${Do}
+      ClearErrors
+      FileOpen $R1 "${folder}\tarvel-host.exe" a
+      ${IfNot} ${Errors}
+        FileClose $R1
+        ${Break}
+      ${EndIf}
+      IntOp $R0 $R0 + 1
+      ${If} $R0 >= 100
+        SetErrors
+        ${Break}
+      ${EndIf}
+      Sleep 100
+    ${Loop}
   ${EndIf}
 !macroend
 
@@ -138,6 +160,12 @@ FunctionEnd
 Section "un.Tarvel" SecUnTarvel
   SectionIn RO
   !insertmacro EndRunningCopy "$INSTDIR"
+  ; A copy that did not end stops the uninstall before anything is removed
+  ; (exit code 2), so that it can be tried again.
+  ${If} ${Errors}
+    MessageBox MB_OK|MB_ICONSTOP "Tarvel is still running.  Quit it from its icon's menu, then uninstall it again." /SD IDOK
+    Abort
+  ${EndIf}
   !insertmacro TarvelRemoveFiles
   Delete "$INSTDIR\uninstall.exe"
   ; Only if empty: the folder may have been one of the user's own (/D=).
