@@ -142,7 +142,9 @@ Section "-Start Tarvel"
   ${IfNot} ${SectionIsSelected} ${SecAutostart}
     DeleteRegValue HKCU "${RUN_KEY}" "${RUN_VALUE}"
   ${EndIf}
-  ; Not --logon: started by hand, it says where its icon is.
+  ; One runs per session: a copy from elsewhere (a portable one) gives way
+  ; to this one.  Not --logon: started by hand, it says where its icon is.
+  ExecWait '"$INSTDIR\tarvel-host.exe" --quit'
   Exec '"$INSTDIR\tarvel-host.exe"'
 SectionEnd
 
