@@ -2,7 +2,7 @@
 #
 # Everything a fresh Debian 12 machine lacks is installed with apt-get (clang,
 # lld and llvm 19 with Wine's headers for the MSVC-ABI half, mingw-w64 for the
-# rest); the build goes to $BUILD_DIR; Wine runs in a prefix of its own under the build
+# rest, nsis for the setup program); the build goes to $BUILD_DIR; Wine runs in a prefix of its own under the build
 # folder, on a private Xvfb display, with one persistent wineserver.  Both are
 # stopped on every exit path by the trap that start_wine_session sets.
 
@@ -27,6 +27,7 @@ ensure_packages() {
     command -v llvm-rc-19 >/dev/null || missing+=(llvm-19)
     [ -f /usr/include/wine/wine/windows/windows.h ] || missing+=(libwine-dev)
     command -v zip >/dev/null || missing+=(zip)
+    command -v makensis >/dev/null || missing+=(nsis)
     if [ ${#missing[@]} -gt 0 ]; then
         log "installing: ${missing[*]}"
         export DEBIAN_FRONTEND=noninteractive
@@ -46,6 +47,11 @@ stop_wine_session() {
     if [ -n "${WINEPREFIX:-}" ] && [ -x "$WINESERVER" ]; then
         "$WINESERVER" -k >/dev/null 2>&1 || true
         "$WINESERVER" -w >/dev/null 2>&1 || true
+        # The setup tests' prefix (tests/helpers/setup_prefix.sh), if a run
+        # was cut short before they stopped it.
+        if [ -d "$BUILD_DIR/setup-wineprefix" ]; then
+            bash "$ROOT_DIR/tests/helpers/setup_prefix.sh" stop "$BUILD_DIR/setup-wineprefix" || true
+        fi
     fi
     if [ -n "$XVFB_PID" ]; then
         kill "$XVFB_PID" >/dev/null 2>&1 || true
@@ -76,8 +82,9 @@ start_wine_session() {
     export WINEPREFIX="$BUILD_DIR/wineprefix"
     export WINEARCH=win64
     export WINEDEBUG=-all
-    # No Mono or Gecko installers: nothing here needs them.
-    export WINEDLLOVERRIDES="mscoree,mshtml="
+    # No Mono or Gecko installers, and no Linux menu entries for shortcuts
+    # (the setup program makes one): nothing here needs them.
+    export WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe="
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
         log "creating the Wine prefix $WINEPREFIX"
         "$WINE_LOADER" wineboot -i >/dev/null 2>&1

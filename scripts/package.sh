@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Builds the release package: tarvel.dll, the SDK headers and the sample host
 # installed into build/package/tarvel-<version>-win64/ and zipped as
-# build/package/tarvel-<version>-win64.zip (the version is the one in
-# tarvel.dll's version record).
+# build/package/tarvel-<version>-win64.zip, and beside it the setup program
+# build/package/tarvel-<version>-setup.exe, which every build makes from the
+# `runtime` component (tools/setup).  The version is the one in tarvel.dll's
+# version record.
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 
 ensure_packages
@@ -14,3 +16,4 @@ cmake --install "$BUILD_DIR" --prefix "$folder" --strip >/dev/null
 (cd "$BUILD_DIR" && cpack -G ZIP >/dev/null)
 log "installed into $folder"
 log "package: $BUILD_DIR/package/tarvel-$version-win64.zip"
+log "setup program: $BUILD_DIR/package/tarvel-$version-setup.exe"
