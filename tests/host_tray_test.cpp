@@ -177,8 +177,8 @@ TEST(HostTray, ExcludedApplicationInFront_TheButtonReachesIt_NoFlip)
     EXPECT_TRUE(tray.WaitForOutput("the button flips windows again\n", kGenerous)) << tray.Output();
     ClickSideButton(XBUTTON1);
     EXPECT_TRUE(tray.WaitForOutput("xbutton1 pressed: ", kGenerous)) << tray.Output();
-    AppSwitcherFolder().WaitForLaunch(L"Pluggins\\", std::chrono::milliseconds(kGenerous));
-    DeleteFileW(L"Pluggins\\received.txt");
+    EXPECT_TRUE(CloseAppSwitcher(WaitForAppSwitcher(std::chrono::milliseconds(kGenerous)),
+                                 std::chrono::milliseconds(kGenerous)));
     EXPECT_EQ(Occurrences(tray.Output(), " pressed: "), 1) << "the press in notepad.exe ran the macro";
     EXPECT_EQ(observer.xbutton1.load(), 1) << "outside the excluded application the button was not swallowed";
     EXPECT_EQ(RunHost(L"--quit").exitCode, 0);
@@ -214,8 +214,8 @@ TEST(HostTray, SessionUnlocked_TheHookIsInstalledAgainAheadOfLaterHooks)
     ClickSideButton(XBUTTON1);
     ASSERT_TRUE(WaitForCount(later.xbutton1, 1));
     ASSERT_TRUE(tray.WaitForOutput("xbutton1 pressed: ", kGenerous)) << tray.Output();
-    AppSwitcherFolder().WaitForLaunch(L"Pluggins\\", std::chrono::milliseconds(kGenerous));
-    DeleteFileW(L"Pluggins\\received.txt");
+    EXPECT_TRUE(CloseAppSwitcher(WaitForAppSwitcher(std::chrono::milliseconds(kGenerous)),
+                                 std::chrono::milliseconds(kGenerous)));
 
     SendMessageW(window, WM_WTSSESSION_CHANGE, WTS_SESSION_UNLOCK, 0);
     EXPECT_TRUE(tray.WaitForOutput("installed the mouse hook again (after unlock)\n", kGenerous)) << tray.Output();
@@ -223,8 +223,8 @@ TEST(HostTray, SessionUnlocked_TheHookIsInstalledAgainAheadOfLaterHooks)
     EXPECT_TRUE(WaitUntil([&] { return Occurrences(tray.Output(), " pressed: ") == 2; },
                           std::chrono::milliseconds(kGenerous)))
         << tray.Output();
-    AppSwitcherFolder().WaitForLaunch(L"Pluggins\\", std::chrono::milliseconds(kGenerous));
-    DeleteFileW(L"Pluggins\\received.txt");
+    EXPECT_TRUE(CloseAppSwitcher(WaitForAppSwitcher(std::chrono::milliseconds(kGenerous)),
+                                 std::chrono::milliseconds(kGenerous)));
     EXPECT_EQ(later.xbutton1.load(), 1) << "a hook installed later still comes first: the host's was not renewed";
     EXPECT_EQ(RunHost(L"--quit").exitCode, 0);
     EXPECT_EQ(tray.WaitForExit(kGenerous), 0);
