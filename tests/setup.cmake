@@ -11,6 +11,6 @@ tarvel_test(setup_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/setup_test.cpp
   PROPERTIES FIXTURES_REQUIRED setup_prefix ENVIRONMENT WINEPREFIX=${TARVEL_SETUP_PREFIX}
   SERIAL)
-target_include_directories(setup_test PRIVATE ${TARVEL_ROOT}/tools/tarvel-host)
+target_include_directories(setup_test PRIVATE ${TARVEL_HOST_INCLUDE_DIRS})
 target_compile_definitions(setup_test PRIVATE
   TARVEL_SETUP=L"../package/tarvel-${PROJECT_VERSION}-setup.exe" TARVEL_VERSION=L"${PROJECT_VERSION}")
