@@ -61,14 +61,14 @@ struct SwitcherRun {
     ~SwitcherRun() { TerminateProcess(process.get(), 1); }
 
     // Its window once shown and in front, with the keyboard; null otherwise.
-    HWND Window() const
+    HWND Window(std::chrono::milliseconds limit = kGenerous) const
     {
-        const HWND window = WaitForAppSwitcher(kGenerous);
-        return WaitUntil([window] { return window != nullptr && GetForegroundWindow() == window; }, kGenerous)
+        const HWND window = WaitForAppSwitcher(limit);
+        return WaitUntil([window] { return window != nullptr && GetForegroundWindow() == window; }, limit)
                    ? window
                    : nullptr;
     }
-    bool Ended() const { return WaitForSingleObject(process.get(), 10000) == WAIT_OBJECT_0; }
+    bool Ended(DWORD limitMs = 10000) const { return WaitForSingleObject(process.get(), limitMs) == WAIT_OBJECT_0; }
 
     UniqueHandle process;
 };
@@ -129,8 +129,16 @@ TEST(AppSwitcher, AClickElsewhereOrEscape_ClosesIt_AndItWritesNothing)
         ASSERT_TRUE(GetWindowRect(switcher.Window(), &list));
         const POINT elsewhere{other.left + 20, other.bottom - 20};
         ASSERT_FALSE(PtInRect(&list, elsewhere)) << "the helper's window lies under the list";
-        ClickAt(elsewhere);
-        EXPECT_TRUE(switcher.Ended()) << "a click elsewhere did not close it";
+        // Wine on Xvfb now and then drops an injected click on a busy
+        // machine; one that never left the switcher in front is sent again.
+        bool ended = false;
+        for (int click = 0; click < 3 && !ended; ++click) {
+            ClickAt(elsewhere);
+            ended = switcher.Ended(3000);
+            if (!ended && GetForegroundWindow() != switcher.Window(std::chrono::milliseconds(0)))
+                break;  // the click went in, and the list stayed: a fault
+        }
+        EXPECT_TRUE(ended || switcher.Ended()) << "a click elsewhere did not close it";
     }
     {
         const SwitcherRun switcher((folder / L"ZeltoAppSwitcher.exe").wstring(), L"\"Choose\"");
