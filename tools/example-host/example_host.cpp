@@ -179,10 +179,11 @@ int Run(HMODULE plugin)
 
 int wmain(int argc, wchar_t** argv)
 {
-    const wchar_t* path = argc > 1 ? argv[1] : L"tarvel.dll";
-    HMODULE plugin = LoadLibraryW(path);
+    // A full path: a bare name would let the DLL search order pick the file.
+    const CResString path = argc > 1 ? CResString(argv[1]) : ProgramFolder() + L"tarvel.dll";
+    HMODULE plugin = LoadLibraryW(path.c_str());
     if (plugin == nullptr) {
-        wprintf(L"cannot load %ls (error %lu)\n", path, GetLastError());
+        wprintf(L"cannot load %ls (error %lu)\n", path.c_str(), GetLastError());
         return 2;
     }
     const int result = Run(plugin);
