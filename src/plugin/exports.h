@@ -1,8 +1,8 @@
 // The plug-in's four exported entry points, found by the host by name with
 // GetProcAddress.  They are plain C functions: booleans are one byte wide, the
 // handler is an IHandler pointer whose tables follow the MSVC C++ ABI
-// (macro/macro.h).  A host links nothing of the plug-in; it declares nothing
-// but the pointer types below.
+// (macro/macro.h).  A host links nothing of the plug-in: it needs only the
+// pointer types at the end of this header.
 //
 // Call protocol, in order:
 //   1. LoadLibraryW with tarvel.dll's full path (loading does no work of the
