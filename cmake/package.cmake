@@ -6,7 +6,10 @@
 #                                       (its host folder is the subfolder tarvel-host/, so
 #                                       that the package copied over another host's folder
 #                                       never replaces that host's Pluggins/ files)
+#   <folder>/README.txt                 the user guide (docs/user-guide.txt)
 #   <folder>/sdk/include/...            the SDK headers a host builds against
+#   <folder>/sdk/example/...            a complete host's source, built against them
+#   <folder>/sdk/README.md              the project's README, with the contract
 # and `cpack` (in the build folder) zips that as tarvel-<version>-win64.zip,
 # <version> being the project version, which is also the one written into
 # tarvel.dll's version record (src/plugin/tarvel.rc.in).
@@ -43,7 +46,10 @@ install(CODE "
     endforeach()
   endif()" COMPONENT runtime)
 
-install(FILES ${CMAKE_SOURCE_DIR}/README.md DESTINATION . COMPONENT runtime OPTIONAL)
+# The user guide, plain text with CRLF line ends, opens in Notepad; the
+# Markdown README, for authors of hosts, goes with the SDK.
+install(FILES ${CMAKE_SOURCE_DIR}/docs/user-guide.txt DESTINATION . RENAME README.txt COMPONENT runtime)
+install(FILES ${CMAKE_SOURCE_DIR}/README.md DESTINATION sdk COMPONENT sdk)
 
 # The SDK: the host declarations, the handler tree, the string type with the
 # exception it raises, and the entry points' declarations, in the folders they
@@ -52,6 +58,7 @@ foreach(header host/host.h macro/macro.h strings/res_string.h strings/atl_except
   get_filename_component(folder ${header} DIRECTORY)
   install(FILES ${CMAKE_SOURCE_DIR}/src/${header} DESTINATION sdk/include/${folder} COMPONENT sdk)
 endforeach()
+install(FILES ${CMAKE_SOURCE_DIR}/tools/example-host/example_host.cpp DESTINATION sdk/example COMPONENT sdk)
 
 # The build keeps its debug information (RelWithDebInfo); the package does not.
 set(CPACK_STRIP_FILES TRUE)

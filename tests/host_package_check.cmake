@@ -17,13 +17,22 @@ if(NOT installed EQUAL 0)
 endif()
 
 foreach(file tarvel.dll tarvel-host.exe tarvel-bridge.dll
-             tarvel-host/Pluggins/ZeltoAppSwitcher.exe sdk/include/host/host.h sdk/include/macro/macro.h
+             tarvel-host/Pluggins/ZeltoAppSwitcher.exe README.txt
+             sdk/include/host/host.h sdk/include/macro/macro.h
              sdk/include/strings/res_string.h sdk/include/strings/atl_exception.h
-             sdk/include/plugin/exports.h)
+             sdk/include/plugin/exports.h sdk/example/example_host.cpp)
   if(NOT EXISTS "${prefix}/${file}")
     message(FATAL_ERROR "missing from the package: ${file}")
   endif()
 endforeach()
+# The user guide opens in Notepad: every line ends in CR LF.  Read as bytes
+# (text mode would drop the CRs), each followed by a comma.
+file(READ "${prefix}/README.txt" guide HEX)
+string(REGEX REPLACE "(..)" "\\1," guide "${guide}")
+string(REPLACE "0d,0a," "" bareLines "${guide}")
+if(bareLines MATCHES "(^|,)0a," OR NOT guide MATCHES "0d,0a,$")
+  message(FATAL_ERROR "README.txt in the package has a line that does not end in CR LF")
+endif()
 # Stripped: the mingw-w64 programs are built with DWARF sections.
 file(STRINGS "${prefix}/tarvel-host.exe" debugSections REGEX "^\\.debug_(info|line|abbrev)$")
 if(debugSections)
@@ -101,5 +110,32 @@ execute_process(COMMAND "${CXX}" --target=${TARGET} ${flags} -std=c++20 -Wall -W
 if(NOT compiled EQUAL 0)
   message(FATAL_ERROR "a host does not compile against the installed SDK headers:\n${errors}")
 endif()
+
+# The example host, as its authors would build it: the packaged headers are
+# the only ones of this project on the path, and it compiles to an object
+# whose only outside references are the C runtime's and the system's, so
+# nothing of the plug-in has to be linked (Lock/Unlock go through the table).
+set(example "${prefix}/sdk/example/example_host.cpp")
+execute_process(COMMAND "${CXX}" --target=${TARGET} ${flags} -std=c++20 -Wall -Wextra -Werror -Wno-invalid-offsetof
+                        -I "${prefix}/sdk/include" -c "${example}" -o "${prefix}/example_host.obj"
+                RESULT_VARIABLE compiled ERROR_VARIABLE errors)
+if(NOT compiled EQUAL 0)
+  message(FATAL_ERROR "the example host does not compile against sdk/include alone:\n${errors}")
+endif()
+find_program(NM NAMES llvm-nm-19 llvm-nm REQUIRED)
+execute_process(COMMAND "${NM}" --undefined-only --just-symbol-name "${prefix}/example_host.obj"
+                OUTPUT_VARIABLE undefined RESULT_VARIABLE listed)
+# Decorated names of the SDK's classes' members, or the entry points by name.
+string(REPLACE "\n" ";" undefined "${undefined}")
+set(pluginSymbols)
+foreach(symbol IN LISTS undefined)
+  if(symbol MATCHES "@(C|I)Handler@@|@(C|I)Macro@@|@IInterface@@|^(Initialize|GetCapability|IsMacroSupported|CreateMacro)$")
+    list(APPEND pluginSymbols "${symbol}")
+  endif()
+endforeach()
+if(NOT listed EQUAL 0 OR pluginSymbols)
+  message(FATAL_ERROR "the example host needs the plug-in's code linked: ${pluginSymbols}")
+endif()
+
 file(REMOVE_RECURSE "${prefix}")
 message(STATUS "package layout and SDK headers of version ${VERSION}: fine")

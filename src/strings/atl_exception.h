@@ -4,6 +4,12 @@
 // Its run-time type is ATL's own (ATL::CAtlException, one HRESULT), so a host
 // catches it by that type whether it uses this declaration or ATL's.  A host
 // that uses ATL includes ATL's headers first; this header then adds nothing.
+//
+// The plug-in throws it by value, only with E_OUTOFMEMORY (0x8007000E), when
+// memory is short: out of Execute once the flip is over, and out of any
+// CResString operation that needs a buffer.  Destroy lets nothing out.
+// A host catches it with catch (const ATL::CAtlException& error) and reads
+// the code as static_cast<HRESULT>(error).
 #pragma once
 
 #include <windows.h>

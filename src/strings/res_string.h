@@ -23,6 +23,16 @@
 //
 // A value whose bits 16 to 31 are all zero is not a pointer but the identifier
 // of a string resource in the string table of the host process's executable.
+// Only construction (and the operator+ that construct) take identifiers.
+//
+// Two spellings.  The capitalised operations are the plug-in's own and take a
+// NUL-terminated text: Assign(text) and Append(text) read up to the first NUL
+// and accept null (Assign empties the string, Append changes nothing);
+// operator= and operator+= with a text pointer are these.  The lower-case
+// ones are the standard wide string's: assign(text, count) and
+// append(text, count) copy exactly `count` characters, NULs included, and
+// `text` must not be null.  All four accept a pointer into the string's own
+// text (Assign of a pointer into it leaves the tail that starts there).
 #pragma once
 
 #include <windows.h>
@@ -149,7 +159,8 @@ public:
     }
 
     // The parts of the standard wide string's interface that hosts and the
-    // plug-in use.
+    // plug-in use, with the standard's meaning (lengths count characters,
+    // the terminator not included).
     size_type size() const noexcept { return m_size; }
     size_type length() const noexcept { return m_size; }
     size_type capacity() const noexcept { return m_capacity; }
@@ -179,6 +190,7 @@ public:
         SetSize(count);
     }
 
+    // Exactly `count` characters from `text` (not null), as the standard's.
     CResString& assign(const wchar_t* text, size_type count)
     {
         if (count > m_capacity)
@@ -188,6 +200,7 @@ public:
         return *this;
     }
 
+    // Exactly `count` characters from `text` (not null), as the standard's.
     CResString& append(const wchar_t* text, size_type count)
     {
         // Growing frees the old buffer, so text from inside it is copied first.
@@ -228,7 +241,10 @@ private:
     size_type m_capacity = kInlineCapacity;
 
 public:
-    // Carried for the host; nothing in the plug-in decides on it.
+    // Carried for the host; nothing in the plug-in decides on it.  0 after
+    // construction from nothing, a text or an identifier; copy construction
+    // copies it; assignment, Assign, Append and LoadFromResource keep the
+    // target's; a concatenation takes its left operand's (0 for a pointer).
     int32_t Tag = 0;
 
 private:
