@@ -4,7 +4,12 @@
 // Call protocol.  The host fills a MacroContext and passes it to Execute on
 // each press (macro/macro.h).  What the plug-in calls back, and when:
 // - at a press that starts a flip: the context's Device, cast to
-//   IPointingDevice, GetSetting then SetSetting(1);
+//   IPointingDevice, GetSetting then SetSetting(1).  When the last flip's
+//   end could not reach its device (GetDevice answered null or threw), the
+//   value saved then is kept: for the same device GetSetting is not asked
+//   again (the 1 it answers is not the user's); for another one the old
+//   device is first given its value back through GetDevice, and the new one
+//   is left alone while that fails;
 // - when the flip ends (another application in front, a second press,
 //   Destroy): Application->GetDevice(DeviceId), then SetSetting with the
 //   saved value, on the plug-in's foreground-monitor thread or on the thread

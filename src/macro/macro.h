@@ -10,8 +10,12 @@
 //      Reset, as it needs them, in any order.
 //   4. static_cast<IInterface*>(handler)->Destroy() last, when the button is
 //      rebound or the host exits: it ends a flip still showing (the setting
-//      back, the Windows key up) and frees the handler.  Never delete a
-//      handler: only Destroy frees it, with the plug-in's own allocator.
+//      back, the Windows key up) and frees the handler.  A flip's end that
+//      is running on the plug-in's own thread at that moment is waited for
+//      at most 3 s (sent messages are still answered meanwhile), so a host
+//      that holds a lock around Destroy which its device also takes gets its
+//      thread back.  Never delete a handler: only Destroy frees it, with the
+//      plug-in's own allocator.
 // No operation needs another to have been called first, and none may be
 // called after Destroy.  The host must not run Destroy of any handler while
 // Execute of any handler runs.
