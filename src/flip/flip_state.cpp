@@ -85,11 +85,15 @@ void PressFlipKeys()
     const INPUT keys[] = {Key(VK_LWIN, kWindowsScan, 0), Key(VK_TAB, kTabScan, 0),
                           Key(VK_TAB, kTabScan, KEYEVENTF_KEYUP), Key(VK_LWIN, kWindowsScan, KEYEVENTF_KEYUP)};
     const UINT count = keyUpNow ? 4 : 3;
-    SetKey(KeyHeldForFlip);  // before the events: a report may come at once
+    // Recorded after the call, from what went in: no report acts on the key
+    // while the flip is starting, and a press that inserted nothing (a secure
+    // desktop) must not forget a key-up still owed from before.
     const UINT sent = Send(keys, count);
     if (sent == 0)
-        SetKey(KeyUp);  // nothing went in
-    else if (keyUpNow)
+        return;
+    if (!keyUpNow)
+        SetKey(KeyHeldForFlip);
+    else
         SetKey(sent == count ? KeyUp : KeyUpOwed);
 }
 
