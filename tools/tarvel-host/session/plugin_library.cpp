@@ -170,11 +170,13 @@ std::wstring Widen(const std::string& text)
 
 std::string DescribeError(DWORD code)
 {
-    char* buffer = nullptr;
-    const DWORD length = FormatMessageA(
+    // The wide text, made UTF-8: the narrow one is in the ANSI code page,
+    // which Widen would misread on a system in another language.
+    wchar_t* buffer = nullptr;
+    const DWORD length = FormatMessageW(
         FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, code, 0, reinterpret_cast<char*>(&buffer), 0, nullptr);
-    std::string text = length != 0 ? std::string(buffer, length) : "unknown error";
+        nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    std::string text = length != 0 ? Narrow(std::wstring(buffer, length)) : "unknown error";
     LocalFree(buffer);
     // Some system texts keep an insert for the file name; the caller names it.
     for (size_t at = text.find("%1"); at != std::string::npos; at = text.find("%1"))

@@ -342,10 +342,17 @@ void TrayInstance::RefreshFilter()
 void TrayInstance::CheckHook()
 {
     const DWORD now = GetTickCount();
-    if (!m_hook->Installed())
+    const DWORD lastEvent = m_hook->LastEventTick();
+    if (lastEvent != m_eventTickAtReinstall)
+        m_reinstalledForMissedInput = false;
+    if (!m_hook->Installed()) {
         ReinstallHook("it was not in place");
-    else if (hook_watchdog::MissedInput(hook_watchdog::LastInputTick(now), m_hook->LastEventTick(), now))
+    } else if (!m_reinstalledForMissedInput &&
+               hook_watchdog::MissedInput(hook_watchdog::LastInputTick(now), lastEvent, now)) {
         ReinstallHook("it missed input");
+        m_reinstalledForMissedInput = true;
+        m_eventTickAtReinstall = m_hook->LastEventTick();
+    }
     RefreshFilter();  // a game may have gone full screen meanwhile
 }
 

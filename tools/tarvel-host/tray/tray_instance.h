@@ -72,6 +72,12 @@ private:
     bool m_pressing = false;     // inside the plug-in's Execute
     bool m_endDeferred = false;  // End was asked for meanwhile
     bool m_passingThrough = false;  // what the hook was last told
+    // After the hooks were installed again for missed input, their first
+    // event tick; no second time until they have seen an event since, so
+    // that input no hook can see (an elevated window in front, the secure
+    // desktop) does not rebuild them on every tick.
+    bool m_reinstalledForMissedInput = false;
+    DWORD m_eventTickAtReinstall = 0;
     std::unique_ptr<TrayIcon> m_icon;
     std::unique_ptr<ButtonHook> m_hook;
     std::unique_ptr<ForegroundFilter> m_filter;

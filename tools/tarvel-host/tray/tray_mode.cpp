@@ -61,6 +61,16 @@ void PostRegistered(HWND window, const wchar_t* name)
         PostMessageW(window, RegisterWindowMessageW(name), 0, 0);
 }
 
+// The registered message passes an administrator's message filter; WM_CLOSE
+// is what a copy from an earlier version ends on (an update over a running
+// one).  Whichever comes second finds the window gone.
+void AskToQuit(HWND window)
+{
+    PostRegistered(window, kQuitMessageName);
+    if (window != nullptr)
+        PostMessageW(window, WM_CLOSE, 0, 0);
+}
+
 // A second start: the running copy shows its balloon again.
 int ShowRunningInstance()
 {
@@ -72,7 +82,7 @@ int ShowRunningInstance()
 // mutex (ended or abandoned) this one owns it.
 bool TakeOver(HANDLE instance)
 {
-    PostRegistered(FindRunningWindow(nullptr), kQuitMessageName);
+    AskToQuit(FindRunningWindow(nullptr));
     const DWORD taken = WaitForSingleObject(instance, 30000);
     return taken == WAIT_OBJECT_0 || taken == WAIT_ABANDONED;
 }
@@ -163,9 +173,7 @@ int QuitRunningInstance()
     HWND window = FindRunningWindow(instance.get());
     if (window == nullptr && WaitForSingleObject(instance.get(), 0) != WAIT_TIMEOUT)
         return 0;  // it ended meanwhile
-    // The registered message passes an administrator's message filter;
-    // WM_CLOSE from lower rights would not.
-    PostRegistered(window, kQuitMessageName);
+    AskToQuit(window);
     const DWORD ended = WaitForSingleObject(instance.get(), 30000);
     if (ended == WAIT_OBJECT_0 || ended == WAIT_ABANDONED)
         return 0;
