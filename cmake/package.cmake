@@ -46,6 +46,23 @@ install(CODE "
     endforeach()
   endif()" COMPONENT runtime)
 
+# Signed last, once stripped, when the environment names a certificate
+# (scripts/sign.sh lists the variables): every program and DLL installed, so
+# the ZIP (cpack installs into its own staging folder) and the setup program's
+# staged files alike.  Without one, nothing is signed.  Only the files named
+# here: the prefix may hold other programs.
+install(CODE "
+  if(DEFINED ENV{TARVEL_SIGN_PFX})
+    set(binaries)
+    foreach(binary $<TARGET_FILE_NAME:tarvel> $<TARGET_FILE_NAME:tarvel-bridge> ${TARVEL_PACKAGED_PROGRAMS})
+      list(APPEND binaries \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/\${binary}\")
+    endforeach()
+    execute_process(COMMAND bash \"${CMAKE_SOURCE_DIR}/scripts/sign.sh\" \${binaries} RESULT_VARIABLE signed)
+    if(NOT signed EQUAL 0)
+      message(FATAL_ERROR \"cannot sign the package's programs\")
+    endif()
+  endif()" COMPONENT runtime)
+
 # The user guide, plain text with CRLF line ends, opens in Notepad; the
 # Markdown README, for authors of hosts, goes with the SDK.
 install(FILES ${CMAKE_SOURCE_DIR}/docs/user-guide.txt DESTINATION . RENAME README.txt COMPONENT runtime)

@@ -5,9 +5,22 @@
 # build/package/tarvel-<version>-setup.exe, which every build makes from the
 # `runtime` component (tools/setup).  The version is the one in tarvel.dll's
 # version record.
+#
+# Signing: with TARVEL_SIGN_PFX (and TARVEL_SIGN_PASSWORD, TARVEL_SIGN_TIMESTAMP;
+# see scripts/sign.sh) in the environment, the install step signs tarvel.dll,
+# tarvel-bridge.dll and the programs, and makensis the uninstaller and the
+# setup program; without it nothing is signed, and this says so.
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 
 ensure_packages
+if [ -n "${TARVEL_SIGN_PFX:-}" ]; then
+    [ -r "$TARVEL_SIGN_PFX" ] || { log "cannot read the certificate $TARVEL_SIGN_PFX"; exit 1; }
+    export TARVEL_SIGN_PFX=$(realpath "$TARVEL_SIGN_PFX")
+    log "signing with $TARVEL_SIGN_PFX"
+else
+    unset TARVEL_SIGN_PFX
+    log "not signing: TARVEL_SIGN_PFX names no certificate"
+fi
 configure_and_build -DTARVEL_BUILD_TESTS=OFF
 version=$(sed -n 's/^set(CPACK_PACKAGE_VERSION "\(.*\)")$/\1/p' "$BUILD_DIR/CPackConfig.cmake")
 folder="$BUILD_DIR/package/tarvel-$version-win64"

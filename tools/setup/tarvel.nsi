@@ -7,6 +7,8 @@
 ;   FILES    the .nsh that setup_files.cmake writes from the staged component
 ;   ICON     tarvel-host's icon
 ;   OUTFILE  the setup program to write
+;   SIGN     the command that signs a file in place (scripts/sign.sh), used
+;            when the environment names a certificate in TARVEL_SIGN_PFX
 ;
 ; Command line: /S installs without a window, /D=<folder> (last, unquoted)
 ; chooses the folder.  The uninstaller takes /S, and /RemoveSettings to
@@ -20,6 +22,15 @@ SetCompressor /SOLID lzma
 ; A file that cannot be replaced (a copy that did not end holds it) stops the
 ; install, with exit code 2 in silent mode, instead of being skipped.
 AllowSkipFiles off
+
+; Signed, the uninstaller as it is built and the setup program once written,
+; when the build's environment names a certificate (an unset variable stays
+; "$%NAME%" as written).  The files it installs come signed from the staging.
+!searchparse /noerrors "$%TARVEL_SIGN_PFX%" "$%" UNSIGNED
+!ifndef UNSIGNED
+  !uninstfinalize '${SIGN} "%1"' = 0
+  !finalize '${SIGN} "%1"' = 0
+!endif
 
 !include MUI2.nsh
 !include LogicLib.nsh

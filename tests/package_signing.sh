@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# The release package and the setup program signed as scripts/package.sh signs
+# them, with a throwaway self-signed certificate made here, and every
+# signature verified against it: the programs and DLLs of the package, those
+# the setup program carries, its uninstaller and the setup program itself.
+#
+#   package_signing.sh <build folder> <makensis> <tarvel.nsi> <the setup program's defines...>
+set -euo pipefail
+build=$1 makensis=$2 script=$3
+shift 3
+source_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cd "$work"
+
+openssl req -x509 -newkey rsa:2048 -nodes -subj "/CN=Tarvel signing test" -days 1 \
+    -keyout key.pem -out cert.pem 2>/dev/null
+openssl pkcs12 -export -inkey key.pem -in cert.pem -out cert.pfx -passout pass:throwaway
+export TARVEL_SIGN_PFX=$work/cert.pfx TARVEL_SIGN_PASSWORD=throwaway
+
+# What the ZIP holds, and the setup program's staging, as the build makes them.
+cmake --install "$build" --prefix "$work/package" --strip >/dev/null
+cmake -DBUILD="$build" -DSTAGE="$work/stage" -DOUTPUT="$work/files.nsh" \
+    -P "$(dirname "$script")/setup_files.cmake"
+# makensis signs the uninstaller under a temporary name and keeps it inside
+# the setup program; this sign command also keeps a copy of what it signed.
+cat >keep_signed.sh <<KEEP
+set -e
+bash "$source_dir/scripts/sign.sh" "\$1"
+cp "\$1" "$work/signed-\$(basename "\$1")"
+KEEP
+"$makensis" -V2 -WX "$@" -DFILES="$work/files.nsh" -DOUTFILE="$work/tarvel-setup.exe" \
+    "-DSIGN=bash \"$work/keep_signed.sh\"" "$script"
+
+mapfile -t binaries < <(find package stage -iname '*.exe' -o -iname '*.dll' | sort)
+mapfile -t kept < <(find . -maxdepth 1 -name 'signed-*' ! -name signed-tarvel-setup.exe)
+echo "programs and DLLs: ${#binaries[@]}, uninstallers signed: ${#kept[@]}"
+# tarvel.dll, tarvel-bridge.dll, tarvel-host.exe and the app switcher, twice.
+[ "${#binaries[@]}" -ge 8 ] || { echo "too few programs found: ${binaries[*]}"; exit 1; }
+[ "${#kept[@]}" -eq 1 ] || { echo "no uninstaller was signed"; exit 1; }
+bash "$source_dir/scripts/sign.sh" --verify cert.pem "${binaries[@]}" "${kept[@]}" tarvel-setup.exe
+echo "every signature verified"
