@@ -6,8 +6,10 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <atomic>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "common/unique_handle.h"
@@ -73,6 +75,44 @@ struct SwitcherRun {
     UniqueHandle process;
 };
 
+// Windows of this process's own making, on a thread that answers their
+// messages: a window owned by a hidden owner, as many applications make their
+// main window, and an owner with a dialog it owns, the dialog active last.
+struct OwnedWindows {
+    OwnedWindows()
+    {
+        thread = std::thread([this] {
+            const auto make = [](const wchar_t* title, HWND owner, DWORD style) {
+                return CreateWindowExW(0, L"STATIC", title, style | WS_OVERLAPPEDWINDOW, 200, 150, 300, 160, owner,
+                                       nullptr, nullptr, nullptr);
+            };
+            const HWND hiddenOwner = make(L"Tarvel test hidden owner", nullptr, 0);
+            ownedByHidden = make(L"Tarvel test owned by a hidden window", hiddenOwner, WS_VISIBLE);
+            owner = make(L"Tarvel test owner", nullptr, WS_VISIBLE);
+            dialog = make(L"Tarvel test dialog", owner, WS_VISIBLE);
+            SetForegroundWindow(dialog);
+            threadId = GetCurrentThreadId();
+            ready = true;
+            MSG message;
+            while (GetMessageW(&message, nullptr, 0, 0) > 0)
+                DispatchMessageW(&message);
+            for (HWND window : {dialog, owner, ownedByHidden, hiddenOwner})
+                DestroyWindow(window);
+        });
+        WaitUntil([this] { return ready.load(); }, kGenerous);
+    }
+    ~OwnedWindows()
+    {
+        PostThreadMessageW(threadId, WM_QUIT, 0, 0);
+        thread.join();
+    }
+
+    std::thread thread;
+    DWORD threadId = 0;
+    std::atomic<bool> ready{false};
+    HWND ownedByHidden = nullptr, owner = nullptr, dialog = nullptr;
+};
+
 // Where the build puts it for tarvel-host: Pluggins\ of its host folder tarvel-host\.
 std::wstring BuiltSwitcher() { return TestProgramFolder() + L"tarvel-host\\Pluggins\\ZeltoAppSwitcher.exe"; }
 
@@ -107,6 +147,33 @@ TEST(AppSwitcher, StartedWithAPrompt_ShowsItOverTheWindowsToSwitchTo_AndAPickRes
         << "the picked window did not come to the front";
     EXPECT_TRUE(WaitUntil([&] { return !IsIconic(editorWindow); }, kGenerous)) << "it stayed minimised";
     EXPECT_TRUE(switcher.Ended()) << "the list stayed after the pick";
+}
+
+TEST(AppSwitcher, ListsWhatAltTabLists_TheLastActivePopupOfEachRootOwner_AndHasNoTaskbarButton)
+{
+    ForegroundSwitcher apps;
+    ASSERT_TRUE(apps.SwitchTo(L"tarvel-editor.exe"));
+    const OwnedWindows windows;
+    ASSERT_TRUE(windows.ready.load());
+
+    const SwitcherRun switcher(BuiltSwitcher(), L"\"Choose\"");
+    const HWND window = switcher.Window();
+    ASSERT_NE(window, nullptr) << "no switcher window came to the front";
+    const std::vector<std::wstring> items = AppSwitcherItems(window);
+    const auto listed = [&items](const std::wstring& title) {
+        return std::find(items.begin(), items.end(), title) != items.end();
+    };
+    EXPECT_TRUE(listed(L"Tarvel test owned by a hidden window")) << "a window owned by a hidden owner is left out";
+    EXPECT_TRUE(listed(L"Tarvel test dialog")) << "the owner's last active popup is left out";
+    EXPECT_FALSE(listed(L"Tarvel test owner")) << "the owner is listed beside its last active popup";
+    EXPECT_FALSE(listed(L"Tarvel test hidden owner"));
+    EXPECT_TRUE(listed(apps.Window(L"tarvel-editor.exe").Path()));
+    // The taskbar's rule: a button for an unowned window that is no tool
+    // window, and for any window marked as an application window.
+    const LONG_PTR exStyle = GetWindowLongPtrW(window, GWL_EXSTYLE);
+    EXPECT_TRUE(!(exStyle & WS_EX_APPWINDOW) &&
+                ((exStyle & WS_EX_TOOLWINDOW) != 0 || GetWindow(window, GW_OWNER) != nullptr))
+        << "it has a taskbar button of its own";
 }
 
 TEST(AppSwitcher, AClickElsewhereOrEscape_ClosesIt_AndItWritesNothing)

@@ -124,10 +124,33 @@ std::wstring TitleOf(HWND window)
     return title;
 }
 
-// What Alt+Tab offers: visible top-level windows that are marked as
-// application windows, or that have no owner and are neither tool windows
-// nor unable to take the focus, and are not cloaked.  Untitled ones are left
-// out: there would be nothing to read in the list.
+// The window that stands for `window`'s family of owned windows in Alt+Tab:
+// from the root owner down the chain of last active popups to the first
+// visible one.  A visible root whose own last active window is itself stands
+// for itself; a hidden root (an application's hidden owner window) gives way
+// to the visible window it owns.
+HWND FamilysShownWindow(HWND window)
+{
+    HWND walk = GetAncestor(window, GA_ROOTOWNER);
+    // Bounded: a chain of owners is short, and windows change while this walks.
+    for (int step = 0; step < 32 && !IsWindowVisible(walk); ++step) {
+        const HWND popup = GetLastActivePopup(walk);
+        if (popup == nullptr || popup == walk)
+            break;
+        walk = popup;
+    }
+    if (IsWindowVisible(walk)) {
+        const HWND popup = GetLastActivePopup(walk);
+        if (popup != nullptr && popup != walk && IsWindowVisible(popup))
+            return popup;
+    }
+    return walk;
+}
+
+// What Alt+Tab offers: visible top-level windows marked as application
+// windows, and the shown window of each family of owned windows unless it is
+// a tool window or cannot take the focus; none cloaked.  Untitled ones are
+// left out: there would be nothing to read in the list.
 bool OffersSwitchTo(HWND window)
 {
     if (!IsWindowVisible(window) || window == GetShellWindow())
@@ -138,7 +161,7 @@ bool OffersSwitchTo(HWND window)
         return false;
     const LONG_PTR exStyle = GetWindowLongPtrW(window, GWL_EXSTYLE);
     if (!(exStyle & WS_EX_APPWINDOW) &&
-        (GetWindow(window, GW_OWNER) != nullptr || (exStyle & (WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE)) != 0))
+        (FamilysShownWindow(window) != window || (exStyle & (WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE)) != 0))
         return false;
     return !IsCloaked(window) && !TitleOf(window).empty();
 }
@@ -188,7 +211,9 @@ struct SwitcherWindow {
 SwitcherWindow g_switcher;
 
 constexpr DWORD kStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU;
-constexpr DWORD kExStyle = WS_EX_TOPMOST;  // seen over everything even if it cannot take the focus
+// Seen over everything even if it cannot take the focus; a tool window, so
+// that it gets no taskbar button and is not itself in Alt+Tab.
+constexpr DWORD kExStyle = WS_EX_TOPMOST | WS_EX_TOOLWINDOW;
 
 void AddItems(const std::vector<HWND>& targets)
 {
@@ -282,22 +307,28 @@ void SelectFirstChoice()
 }
 
 // Started by a program in the background (tarvel-host in the notification
-// area), this process may not be let take the foreground, and the system
-// would only flash its taskbar button.  Sharing the input state of the
-// foreground window's thread for a moment lets the activation pass.
+// area), this process may not be let take the foreground.  The process that
+// sent the last input may: an empty mouse input (no move, no button) makes
+// this one that process without changing anything.  Sharing another thread's
+// input state instead (AttachThreadInput) would tie this thread to a hung
+// foreground window, and is refused for an elevated one.
 void TakeForeground(HWND window)
 {
+    INPUT nothing{};
+    nothing.type = INPUT_MOUSE;
+    SendInput(1, &nothing, sizeof(nothing));
     SetForegroundWindow(window);
-    if (GetForegroundWindow() == window)
-        return;
-    const DWORD foregroundThread = GetWindowThreadProcessId(GetForegroundWindow(), nullptr);
-    const DWORD ownThread = GetCurrentThreadId();
-    if (foregroundThread != 0 && foregroundThread != ownThread &&
-        AttachThreadInput(ownThread, foregroundThread, TRUE)) {
-        BringWindowToTop(window);
-        SetForegroundWindow(window);
-        AttachThreadInput(ownThread, foregroundThread, FALSE);
-    }
+}
+
+// Any other window that comes to the front closes the list: a click
+// elsewhere when the list never got the foreground (an elevated window kept
+// it) deactivates nothing here, but does change the foreground.
+void CALLBACK OnForegroundChanged(HWINEVENTHOOK, DWORD, HWND window, LONG object, LONG, DWORD, DWORD) noexcept
+{
+    DWORD processId = 0;
+    if (object == OBJID_WINDOW && window != nullptr && GetWindowThreadProcessId(window, &processId) != 0 &&
+        processId != GetCurrentProcessId())
+        PostMessageW(g_switcher.window, WM_CLOSE, 0, 0);
 }
 
 // Brings the window of item `index` to the front, as Alt+Tab would: restored
@@ -422,6 +453,10 @@ int RunSwitcher(HINSTANCE instance, const std::wstring& prompt)
     SelectFirstChoice();
     ShowWindow(g_switcher.window, SW_SHOW);
     TakeForeground(g_switcher.window);
+    // Out of context, so it reaches this thread through its message loop;
+    // set once this window has taken the front, so that its own switch is over.
+    const UniqueWinEventHook foreground(SetWinEventHook(EVENT_SYSTEM_FOREGROUND, EVENT_SYSTEM_FOREGROUND, nullptr,
+                                                        OnForegroundChanged, 0, 0, WINEVENT_OUTOFCONTEXT));
 
     MSG message;
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {
