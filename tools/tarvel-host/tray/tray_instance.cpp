@@ -26,16 +26,21 @@ void Tell(HWND window, const std::wstring& text, UINT icon = MB_ICONINFORMATION)
     MessageBoxW(window, text.c_str(), L"Tarvel", MB_OK | icon);
 }
 
-bool RunsElevated()
+// True only for an administrator whose token Windows split, running with its
+// limited half: "runas" then starts Tarvel for the same account with full
+// rights.  A standard user's (an unsplit token) would be asked for another
+// account's password and start that account's Tarvel, with its settings and
+// its Run value, in place of this one; an elevated copy has nothing to gain.
+bool CanRestartElevated()
 {
     HANDLE handle = nullptr;
     if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &handle))
         return false;
     const UniqueHandle token(handle);
-    TOKEN_ELEVATION elevation{};
+    TOKEN_ELEVATION_TYPE type = TokenElevationTypeDefault;
     DWORD size = 0;
-    return GetTokenInformation(token.get(), TokenElevation, &elevation, sizeof(elevation), &size) &&
-           elevation.TokenIsElevated != 0;
+    return GetTokenInformation(token.get(), TokenElevationType, &type, sizeof(type), &size) &&
+           type == TokenElevationTypeLimited;
 }
 
 // Only where someone reads it: started with its output redirected (a script,
@@ -236,7 +241,7 @@ void TrayInstance::ShowMenu()
 {
     RefreshFilter();
     const TrayMenuState state{m_settings, AutostartEnabled(ThisProgram()), m_filter->LastApplication(),
-                              RunsElevated()};
+                              CanRestartElevated()};
     ShowTrayMenu(m_window, state);
 }
 

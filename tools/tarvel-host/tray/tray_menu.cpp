@@ -46,7 +46,7 @@ void ShowTrayMenu(HWND window, const TrayMenuState& state)
     }
     Add(menu.get(), TrayCommandPause, L"Pause", settings.paused);
     Add(menu.get(), TrayCommandAutostart, L"Start with Windows", state.autostart);
-    if (!state.elevated)
+    if (state.canRestartElevated)
         Add(menu.get(), TrayCommandRestartElevated, L"Restart as administrator");
     AppendMenuW(menu.get(), MF_SEPARATOR, 0, nullptr);
     Add(menu.get(), TrayCommandAbout, L"About Tarvel");

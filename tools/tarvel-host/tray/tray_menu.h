@@ -30,7 +30,7 @@ struct TrayMenuState {
     const TraySettings& settings;
     bool autostart;
     std::wstring application;  // the application in front before, "" if none
-    bool elevated;
+    bool canRestartElevated;  // an administrator's split token, its limited half
 };
 
 // Opens the menu at the pointer and returns once it is closed.
