@@ -5,7 +5,10 @@
 
 #include <windows.h>
 
+#include <tlhelp32.h>
+
 #include <chrono>
+#include <cstring>
 #include <optional>
 #include <string>
 
@@ -61,6 +64,25 @@ int Uninstall(const std::wstring& options)
     return done ? code : -1;
 }
 
+// The file name of the process that started process `id`, "" when it has ended.
+std::wstring ParentName(DWORD id)
+{
+    const UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    DWORD parent = 0;
+    std::wstring name;
+    for (const bool findParent : {true, false}) {
+        PROCESSENTRY32W entry{};
+        entry.dwSize = sizeof(entry);
+        for (BOOL more = Process32FirstW(snapshot.get(), &entry); more; more = Process32NextW(snapshot.get(), &entry)) {
+            if (findParent && entry.th32ProcessID == id)
+                parent = entry.th32ParentProcessID;
+            else if (!findParent && parent != 0 && entry.th32ProcessID == parent)
+                name = entry.szExeFile;
+        }
+    }
+    return name;
+}
+
 // The instance in the notification area, once its window is there.
 struct RunningHost {
     HWND window = nullptr;
@@ -111,6 +133,11 @@ TEST_F(Setup, SilentInstallIntoAFreshPrefix_PutsFilesShortcutAndUninstallKey_And
     const RunningHost running;
     ASSERT_TRUE(running.process) << "no icon's window";
     EXPECT_EQ(_wcsicmp(running.image.c_str(), host.c_str()), 0) << running.image;
+    // Wine runs every program elevated, as Windows runs a setup program run
+    // as administrator: the shell starts the host, with the shell's token.
+    const std::wstring parent = ParentName(running.id);
+    EXPECT_EQ(_wcsicmp(parent.c_str(), L"explorer.exe"), 0)
+        << "started by the setup program itself, with its elevation: " << std::string(parent.begin(), parent.end());
 }
 
 TEST_F(Setup, UpdateWhileTheHostRuns_EndsItAndStartsTheNewOne_InTheSameFolderWithTheSettingsKept)
@@ -132,6 +159,27 @@ TEST_F(Setup, UpdateWhileTheHostRuns_EndsItAndStartsTheNewOne_InTheSameFolderWit
     EXPECT_EQ(Read(kSettingsKey, L"Button"), L"middle");
     EXPECT_FALSE(Read(kRunKey, L"Tarvel")) << "the update turned starting with Windows back on";
     EXPECT_FALSE(FileExists(kDefaultFolder));
+}
+
+TEST_F(Setup, UpdateIntoAnotherFolder_KeepsTheEntryThatWindowsStartupListTurnedOff)
+{
+    const std::wstring profile = _wgetenv(L"USERPROFILE");
+    ASSERT_EQ(RunSetup(L"/S /D=" + profile + L"\\Tarvel first"), 0);
+    // The user's "off" in Settings > Apps > Startup, with the time it was set.
+    const BYTE turnedOff[12] = {0x03, 0, 0, 0, 0x10, 0x32, 0x54, 0x76, 0x98, 0xba, 0xdc, 0x01};
+    RegSetKeyValueW(HKEY_CURRENT_USER, kApprovedKey, L"Tarvel", REG_BINARY, turnedOff, sizeof(turnedOff));
+
+    const std::wstring moved = profile + L"\\Tarvel moved";
+    ASSERT_EQ(RunSetup(L"/S /D=" + moved), 0);
+    EXPECT_EQ(Read(kRunKey, L"Tarvel"), L"\"" + moved + L"\\tarvel-host.exe\" --logon")
+        << "the entry left Windows' list, or starts the old folder";
+    BYTE record[12]{};
+    DWORD size = sizeof(record);
+    ASSERT_EQ(RegGetValueW(HKEY_CURRENT_USER, kApprovedKey, L"Tarvel", RRF_RT_REG_BINARY, nullptr, record, &size),
+              ERROR_SUCCESS)
+        << "the move lost Windows' record: Tarvel now starts with Windows";
+    EXPECT_EQ(size, sizeof(turnedOff));
+    EXPECT_EQ(memcmp(record, turnedOff, sizeof(record)), 0);
 }
 
 TEST_F(Setup, SilentUninstall_EndsTheHostAndLeavesNothing_KeepsTheSettingsUnlessAsked)

@@ -58,8 +58,11 @@ ShowUninstDetails nevershow
 !define MUI_ICON "${ICON}"
 !define MUI_UNICON "${ICON}"
 !define MUI_COMPONENTSPAGE_NODESC
-!define MUI_FINISHPAGE_TITLE "Tarvel is running"
-!define MUI_FINISHPAGE_TEXT "Tarvel runs in the notification area.  A mouse button flips between your windows: the first side button unless you chose another.$\r$\n$\r$\nClick its icon to choose the button, to pause it or to quit.  The Start menu starts it again; Settings > Apps removes it."
+; What the finish page says is what happened (SayWhatHappened).
+Var FinishTitle
+Var FinishText
+!define MUI_FINISHPAGE_TITLE "$FinishTitle"
+!define MUI_FINISHPAGE_TEXT "$FinishText"
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_COMPONENTS
 !insertmacro MUI_PAGE_INSTFILES
@@ -79,6 +82,28 @@ VIAddVersionKey /LANG=${LANG_ENGLISH} "OriginalFilename" "tarvel-${VERSION}-setu
 VIAddVersionKey /LANG=${LANG_ENGLISH} "LegalCopyright" "Tarvel"
 
 Var OldFolder  ; where an installed Tarvel is, or empty
+Var Elevated   ; 1 when this process runs as administrator
+; Windows' Startup record of the installed copy: 12 bytes (the first odd when
+; the user turned the entry off in Settings > Apps > Startup or the Task
+; Manager), kept so that an update, a move included, keeps that choice.
+Var StartupRecord         ; the record's bytes (System::Alloc, for the process's life), 0 when none was read
+Var StartupOffInWindows   ; 1 when it turns the Run value off
+Var Started               ; 1 once tarvel-host's icon window is there
+
+!define HKCU_HANDLE -2147483647  ; HKEY_CURRENT_USER, sign-extended as a 64-bit handle
+!define REG_BINARY 3
+!define STARTUP_RECORD_SIZE 12
+!define TRAY_WINDOW_CLASS "TarvelHostTray"  ; tarvel-host's window, there while its icon is
+
+; $0 = 1 when this process's token is elevated (run as administrator).
+!macro ReadElevation
+  StrCpy $0 0
+  System::Call 'advapi32::OpenProcessToken(p -1, i 8, *p .r1) i .r2'  ; TOKEN_QUERY
+  ${If} $2 <> 0
+    System::Call 'advapi32::GetTokenInformation(p r1, i 20, *i .r0, i 4, *i .r2)'  ; TokenElevation
+    System::Call 'kernel32::CloseHandle(p r1)'
+  ${EndIf}
+!macroend
 
 ; tarvel-host's --quit ends the copy running in this session (a flip still
 ; shown ends, the key comes up and the setting comes back) and waits until it
@@ -142,32 +167,194 @@ Section "Tarvel" SecTarvel
   WriteRegDWORD HKCU "${UNINSTALL_KEY}" "EstimatedSize" $0
 SectionEnd
 
-; Written as tarvel-host's menu writes it.  A record in StartupApproved (the
-; user turned it off in Windows' own list) is left as it is: an update keeps
-; that choice.
+; Written as tarvel-host's menu writes it: ticked, Windows' record of "off"
+; goes too.
 Section "Start with Windows" SecAutostart
   WriteRegStr HKCU "${RUN_KEY}" "${RUN_VALUE}" '"$INSTDIR\tarvel-host.exe" --logon'
+  DeleteRegValue HKCU "${STARTUP_APPROVED_KEY}" "${RUN_VALUE}"
 SectionEnd
 
 Section "-Start Tarvel"
   ${IfNot} ${SectionIsSelected} ${SecAutostart}
-    DeleteRegValue HKCU "${RUN_KEY}" "${RUN_VALUE}"
+    ${If} $StartupOffInWindows = 1
+      ; Turned off in Windows' list and left so: the entry stays there, off,
+      ; for the program where it now is (a move's uninstall removed both).
+      WriteRegStr HKCU "${RUN_KEY}" "${RUN_VALUE}" '"$INSTDIR\tarvel-host.exe" --logon'
+      System::Call 'advapi32::RegSetKeyValueW(p ${HKCU_HANDLE}, w "${STARTUP_APPROVED_KEY}", w "${RUN_VALUE}", \
+                    i ${REG_BINARY}, p $StartupRecord, i ${STARTUP_RECORD_SIZE}) i .r0'
+    ${Else}
+      DeleteRegValue HKCU "${RUN_KEY}" "${RUN_VALUE}"
+      DeleteRegValue HKCU "${STARTUP_APPROVED_KEY}" "${RUN_VALUE}"
+    ${EndIf}
   ${EndIf}
   ; One runs per session: a copy from elsewhere (a portable one) gives way
   ; to this one.  Not --logon: started by hand, it says where its icon is.
   ExecWait '"$INSTDIR\tarvel-host.exe" --quit'
-  Exec '"$INSTDIR\tarvel-host.exe"'
+  Call StartTarvel
+  Call SayWhatHappened
 SectionEnd
+
+; Starts tarvel-host.exe as the user's own program.  Run as administrator,
+; this process would hand its elevation on to a program it starts: then the
+; desktop's shell (Explorer) starts it, with the shell's token, through the
+; shell's automation object (the desktop's view, IShellDispatch2::ShellExecute).
+; Without a shell to ask, it is not started, and the finish page says so.
+; $Started is 1 once its icon's window is there (10 seconds at most).
+Function StartTarvel
+  ${If} $Elevated = 1
+    Call StartThroughTheShell
+  ${Else}
+    Exec '"$INSTDIR\tarvel-host.exe"'
+  ${EndIf}
+  StrCpy $Started 0
+  ${For} $R0 1 100
+    FindWindow $R1 "${TRAY_WINDOW_CLASS}"
+    ${If} $R1 <> 0
+      StrCpy $Started 1
+      ${Break}
+    ${EndIf}
+    Sleep 100
+  ${Next}
+FunctionEnd
+
+!macro ReleaseIfGot pointer
+  ${If} ${pointer} <> 0
+    System::Call '${pointer}->2()'  ; IUnknown::Release
+  ${EndIf}
+!macroend
+
+; The COM calls by their places in each interface's table; every pointer got
+; is released, in the reverse order.
+Function StartThroughTheShell
+  System::Alloc 24  ; an empty VARIANT (zeroed: VT_EMPTY), for every optional argument
+  Pop $R9
+  StrCpy $R1 0
+  StrCpy $R2 0
+  StrCpy $R3 0
+  StrCpy $R4 0
+  StrCpy $R5 0
+  StrCpy $R6 0
+  StrCpy $R7 0
+  StrCpy $R8 0
+  System::Call 'ole32::CoInitializeEx(p 0, i 2)'  ; apartment-threaded
+  ; ShellWindows, IShellWindows
+  System::Call 'ole32::CoCreateInstance(g "{9BA05972-F6A8-11CF-A442-00A0C90A8F39}", p 0, i 4, \
+                g "{85CB6900-4D95-11CF-960C-0080C7F4EE85}", *p .R1) i .r0'
+  ${If} $0 = 0
+    ; IShellWindows::FindWindowSW(SWC_DESKTOP, SWFO_NEEDDISPATCH)
+    System::Call '$R1->15(p R9, p R9, i 8, *i .r1, i 1, *p .R2) i .r0'
+  ${EndIf}
+  ${If} $0 = 0
+    ; IServiceProvider::QueryService(SID_STopLevelBrowser, IID_IShellBrowser)
+    System::Call '$R2->0(g "{6D5140C1-7436-11CE-8034-00AA006009FA}", *p .R3) i .r0'
+    ${If} $0 = 0
+      System::Call '$R3->3(g "{4C96BE40-915C-11CF-99D3-00AA004AE837}", \
+                    g "{000214E2-0000-0000-C000-000000000046}", *p .R4) i .r0'
+    ${EndIf}
+  ${EndIf}
+  ${If} $0 = 0
+    System::Call '$R4->15(*p .R5) i .r0'  ; IShellBrowser::QueryActiveShellView
+  ${EndIf}
+  ${If} $0 = 0
+    ; IShellView::GetItemObject(SVGIO_BACKGROUND, IID_IDispatch)
+    System::Call '$R5->15(i 0, g "{00020400-0000-0000-C000-000000000046}", *p .R6) i .r0'
+  ${EndIf}
+  ${If} $0 = 0
+    ; IShellFolderViewDual, then its get_Application
+    System::Call '$R6->0(g "{E7A1AF80-4D96-11CF-960C-0080C7F4EE85}", *p .R7) i .r0'
+    ${If} $0 = 0
+      System::Call '$R7->7(*p .r2) i .r0'
+      ${If} $0 = 0
+        System::Call '$2->0(g "{A4C6892C-3BA9-11D2-9DEA-00C04FB16162}", *p .R8) i .r0'  ; IShellDispatch2
+        System::Call '$2->2()'
+      ${EndIf}
+    ${EndIf}
+  ${EndIf}
+  ${If} $0 = 0
+    ; IShellDispatch2::ShellExecute(file, arguments, folder, verb, show): the
+    ; VARIANTs go by reference to a copy, as the 64-bit convention passes them.
+    System::Call 'oleaut32::SysAllocString(w "$INSTDIR\tarvel-host.exe") p .r3'
+    System::Call '$R8->31(p r3, p R9, p R9, p R9, p R9) i .r0'
+    System::Call 'oleaut32::SysFreeString(p r3)'
+  ${EndIf}
+  !insertmacro ReleaseIfGot $R8
+  !insertmacro ReleaseIfGot $R7
+  !insertmacro ReleaseIfGot $R6
+  !insertmacro ReleaseIfGot $R5
+  !insertmacro ReleaseIfGot $R4
+  !insertmacro ReleaseIfGot $R3
+  !insertmacro ReleaseIfGot $R2
+  !insertmacro ReleaseIfGot $R1
+  System::Free $R9
+  System::Call 'ole32::CoUninitialize()'
+FunctionEnd
+
+; The finish page's title and text: whether Tarvel runs, and whether it
+; starts with Windows as the registry now says.
+Function SayWhatHappened
+  ${If} $Started = 1
+    StrCpy $FinishTitle "Tarvel is running"
+    StrCpy $FinishText "Tarvel runs in the notification area.  A mouse button flips between your windows: the first side button unless you chose another.$\r$\n$\r$\nClick its icon to choose the button, to pause it or to quit.  The Start menu starts it again; Settings > Apps removes it."
+  ${Else}
+    StrCpy $FinishTitle "Tarvel is installed"
+    StrCpy $FinishText "Tarvel is installed but did not start.  Start it from the Start menu (Tarvel); if it cannot start, it says why."
+  ${EndIf}
+  ${If} ${SectionIsSelected} ${SecAutostart}
+    StrCpy $FinishText "$FinishText$\r$\n$\r$\nIt starts with Windows."
+  ${ElseIf} $StartupOffInWindows = 1
+    StrCpy $FinishText "$FinishText$\r$\n$\r$\nIt does not start with Windows: it is turned off in Windows' list of startup apps, as you left it."
+  ${Else}
+    StrCpy $FinishText "$FinishText$\r$\n$\r$\nIt does not start with Windows.  Its menu's Start with Windows turns that on."
+  ${EndIf}
+FunctionEnd
+
+; An update keeps the user's choice about starting with Windows, read as
+; tarvel-host's menu reads it: on when the Run value starts the installed
+; tarvel-host.exe and Windows' record does not turn it off.
+Function ReadStartupChoice
+  StrCpy $StartupRecord 0
+  StrCpy $StartupOffInWindows 0
+  System::Alloc ${STARTUP_RECORD_SIZE}
+  Pop $1
+  System::Call 'advapi32::RegGetValueW(p ${HKCU_HANDLE}, w "${STARTUP_APPROVED_KEY}", w "${RUN_VALUE}", \
+                i 0x8, p 0, p r1, *i ${STARTUP_RECORD_SIZE} r2) i .r0'  ; RRF_RT_REG_BINARY
+  ${If} $0 = 0
+  ${AndIf} $2 = ${STARTUP_RECORD_SIZE}
+    StrCpy $StartupRecord $1
+    System::Call '*$1(&i1 .r3)'
+    IntOp $StartupOffInWindows $3 & 1
+  ${Else}
+    System::Free $1
+  ${EndIf}
+  ReadRegStr $0 HKCU "${RUN_KEY}" "${RUN_VALUE}"
+  StrCpy $1 '"$OldFolder\tarvel-host.exe"'
+  StrLen $2 $1
+  StrCpy $0 $0 $2
+  ; StrCmp, under ${If} ==, compares without regard to case, as paths are.
+  ${If} $0 != $1
+    StrCpy $StartupOffInWindows 0  ; no entry of this copy's for Windows to turn off
+    !insertmacro UnselectSection ${SecAutostart}
+  ${ElseIf} $StartupOffInWindows = 1
+    !insertmacro UnselectSection ${SecAutostart}
+  ${EndIf}
+FunctionEnd
 
 Function .onInit
   ReadRegStr $OldFolder HKCU "${UNINSTALL_KEY}" "InstallLocation"
-  ; An update keeps the user's choice about starting with Windows.
   ${If} $OldFolder != ""
-    ReadRegStr $0 HKCU "${RUN_KEY}" "${RUN_VALUE}"
-    ${If} $0 == ""
-      !insertmacro UnselectSection ${SecAutostart}
-    ${EndIf}
+    Call ReadStartupChoice
   ${EndIf}
+  ; Run as administrator (or with another account's password), this program
+  ; still installs for the account it runs as, and that account's Tarvel is
+  ; started without administrator rights.
+  !insertmacro ReadElevation
+  StrCpy $Elevated $0
+  ${If} $Elevated = 1
+    System::Call 'advapi32::GetUserNameW(w .r1, *i ${NSIS_MAX_STRLEN})'
+    MessageBox MB_OKCANCEL|MB_ICONINFORMATION "This setup program runs as administrator.  It installs Tarvel for the account $1 alone, as it does without administrator rights, and starts it without them.$\r$\n$\r$\nTo install Tarvel for another account, cancel, then run this setup program as that account, without Run as administrator." /SD IDOK IDOK installForThisAccount
+    Quit
+  ${EndIf}
+  installForThisAccount:
 FunctionEnd
 
 Section "un.Tarvel" SecUnTarvel
