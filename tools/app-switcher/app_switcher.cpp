@@ -128,7 +128,7 @@ std::wstring TitleOf(HWND window)
 // from the root owner down the chain of last active popups to the first
 // visible one.  A visible root whose own last active window is itself stands
 // for itself; a hidden root (an application's hidden owner window) gives way
-// to the visible window it owns.
+// to the visible window it owns; a dialog used last stands for its owner.
 HWND FamilysShownWindow(HWND window)
 {
     HWND walk = GetAncestor(window, GA_ROOTOWNER);
@@ -140,8 +140,10 @@ HWND FamilysShownWindow(HWND window)
         walk = popup;
     }
     if (IsWindowVisible(walk)) {
+        // A tool palette used last does not stand for its application.
         const HWND popup = GetLastActivePopup(walk);
-        if (popup != nullptr && popup != walk && IsWindowVisible(popup))
+        if (popup != nullptr && popup != walk && IsWindowVisible(popup) &&
+            !(GetWindowLongPtrW(popup, GWL_EXSTYLE) & WS_EX_TOOLWINDOW))
             return popup;
     }
     return walk;
