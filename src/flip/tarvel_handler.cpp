@@ -21,7 +21,7 @@ int32_t CTarvelHandler::Execute(MacroContext* context)
     // A flip is under way: this press ends it if it shows (a press that
     // meets one starting or ending elsewhere has nothing left to do).
     if (EndFlipFromHost())
-        CloseSwitcherIfInFront();
+        SettleSwitcherIfInFront();
     return 0;
 }
 
@@ -52,14 +52,14 @@ void CTarvelHandler::Destroy()
 {
     HandlerEnd end(this);
     // Hosts destroy handlers when a button is rebound and when they exit: a
-    // flip left showing would keep the Windows key down until some later
+    // flip left showing would keep the setting lowered until some later
     // press, which may never come.  It ends here as a second press ends it.
     try {
         EndFlipFromHost();
-        SettleOwedKey();  // a key-up that did not go in at the flip's end
+        SettleOwedKeys();  // key-ups that did not go in at the flip's start
     } catch (...) {
-        // A host object threw while the flip ended; the key is up and the
-        // setting handled by then.  Hosts call Destroy from destructors,
+        // A host object threw while the flip ended; the flip is over by
+        // then.  Hosts call Destroy from destructors,
         // where an exception would end the process.
     }
 }
