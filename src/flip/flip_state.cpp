@@ -2,6 +2,7 @@
 
 #include <wchar.h>
 
+#include "common/scope_exit.h"
 #include "common/unique_handle.h"
 #include "flip/composition.h"
 #include "flip/diagnostic_line.h"
@@ -189,9 +190,7 @@ void CallHost(Call call)
 {
     if (InterlockedCompareExchange(&g_flipState.HostCalls, HostCallUnderWay, HostCallsOpen) != HostCallsOpen)
         return;
-    struct Leave {
-        ~Leave() { InterlockedCompareExchange(&g_flipState.HostCalls, HostCallsOpen, HostCallUnderWay); }
-    } leave;
+    ScopeExit leave([] { InterlockedCompareExchange(&g_flipState.HostCalls, HostCallsOpen, HostCallUnderWay); });
     call();
 }
 
@@ -268,68 +267,26 @@ bool IsWindowManager(const wchar_t* name)
     return wcsncmp(name, L"dwm.exe", 8) == 0;
 }
 
-// Finishes a flip however the restore went: a host device that throws still
+// Runs in the thread that moved the flip from Showing to Completing.  The
+// flip finishes however the restore went: a host device that throws still
 // gets its exception back, but only after the registration is gone and the
 // flip is idle again; otherwise no later press could start a flip.  The
 // line comes last, so that an output that blocks (a full pipe, a console in
 // selection mode) cannot hold the pointer slow.
-class FlipEnd {
-public:
-    FlipEnd(uintptr_t context, const wchar_t* name) noexcept : m_context(context), m_name(name) {}
-    ~FlipEnd()
-    {
-        // A key-up that did not go in keeps the registration: the next report sends it again.
-        if (!KeyUpsOwed())
-            Unregister(m_context);
-        g_flipState.CompletingThread = 0;
-        ReleaseSessionFlip();
-        SetPhase(FlipIdle);
-        WriteForegroundLine(m_name);
-    }
-    FlipEnd(const FlipEnd&) = delete;
-    FlipEnd& operator=(const FlipEnd&) = delete;
-
-private:
-    uintptr_t m_context;
-    const wchar_t* m_name;
-};
-
-// Runs in the thread that moved the flip from Showing to Completing.
 void CompleteFlip(uintptr_t context, const wchar_t* name)
 {
     g_flipState.CompletingThread = GetCurrentThreadId();
-    FlipEnd end(context, name);
-    RestoreSetting(context);
-}
-
-// Undoes a start that failed before the keys were sent: the setting goes
-// back, the registration (if made) goes, and the flip is idle.
-class StartUndo {
-public:
-    StartUndo(const MacroContext& context, const bool& lowered) noexcept : m_context(context), m_lowered(lowered) {}
-    ~StartUndo()
-    {
-        if (m_done)
-            return;
-        Unregister(m_context.DeviceId);
-        try {
-            if (m_lowered)
-                PutSettingBack(m_context.Device);  // left to restore if it throws
-        } catch (...) {
-            // The first exception is the one the host gets.
-        }
+    ScopeExit end([context, name] {
+        // A key-up that did not go in keeps the registration: the next report sends it again.
+        if (!KeyUpsOwed())
+            Unregister(context);
+        g_flipState.CompletingThread = 0;
         ReleaseSessionFlip();
         SetPhase(FlipIdle);
-    }
-    void Done() noexcept { m_done = true; }
-    StartUndo(const StartUndo&) = delete;
-    StartUndo& operator=(const StartUndo&) = delete;
-
-private:
-    const MacroContext& m_context;
-    const bool& m_lowered;
-    bool m_done = false;
-};
+        WriteForegroundLine(name);
+    });
+    RestoreSetting(context);
+}
 
 // Answers what other threads send to this one (a host object on the monitor
 // thread may call into the host's windows); posted messages stay queued for
@@ -367,13 +324,25 @@ bool StartFlip(const MacroContext& context)
     Unregister(lastDeviceId);  // one kept for a key-up; this flip makes its own
     g_flipState.DeviceId = context.DeviceId;
     bool lowered = false;
-    StartUndo undo(context, lowered);
+    // A start that fails before the keys are sent leaves no flip: the
+    // setting goes back, the registration (if made) goes.
+    ScopeExit undo([&context, &lowered] {
+        Unregister(context.DeviceId);
+        try {
+            if (lowered)
+                PutSettingBack(context.Device);  // left to restore if it throws
+        } catch (...) {
+            // The first exception is the one the host gets.
+        }
+        ReleaseSessionFlip();
+        SetPhase(FlipIdle);
+    });
     LowerSetting(context, lastDeviceId, lowered);
     // Registration first: its immediate call, ignored while starting, then
     // names the application that was in front before the flip appeared.
     CForegroundMonitor* monitor = CForegroundMonitor::GetInstance();
     monitor->RegisterCallback(OnForegroundChanged, context.DeviceId);
-    undo.Done();
+    undo.Release();
     SendFlipKeys();
     SetPhase(FlipShowing);
     monitor->ReportIfNoSwitch(kNeverShowedMs);
