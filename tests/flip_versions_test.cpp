@@ -31,37 +31,20 @@ std::vector<Key> Shortcut()
     return {{VK_LCONTROL, true}, {second, true}, {VK_TAB, true}, {VK_TAB, false}, {second, false}, {VK_LCONTROL, false}};
 }
 
-// A compatibility mode's answer: Windows 7, whatever runs.
+// A compatibility mode's answer from RtlGetVersion: Windows 7, whatever runs.
+// (The plug-in neither imports nor looks up GetVersionEx.)
 LONG WINAPI Windows7Version(OSVERSIONINFOW* info)
 {
     info->dwMajorVersion = 6;
     info->dwMinorVersion = 1;
-    info->dwBuildNumber = 7601;
     return 0;
-}
-BOOL WINAPI Windows7VersionEx(OSVERSIONINFOW* info)
-{
-    return Windows7Version(info) == 0;
 }
 using GetProcAddressFunction = FARPROC(WINAPI*)(HMODULE, const char*);
 GetProcAddressFunction g_getProcAddress = nullptr;
 FARPROC WINAPI LyingVersions(HMODULE module, const char* name)
 {
-    if (reinterpret_cast<uintptr_t>(name) > 0xFFFF && strcmp(name, "RtlGetVersion") == 0)
-        return reinterpret_cast<FARPROC>(&Windows7Version);
-    if (reinterpret_cast<uintptr_t>(name) > 0xFFFF && strcmp(name, "GetVersionExW") == 0)
-        return reinterpret_cast<FARPROC>(&Windows7VersionEx);
-    return g_getProcAddress(module, name);
-}
-
-void SendKey(WORD vk, WORD scan, bool down)
-{
-    INPUT input{};
-    input.type = INPUT_KEYBOARD;
-    input.ki.wVk = vk;
-    input.ki.wScan = scan;
-    input.ki.dwFlags = down ? 0 : KEYEVENTF_KEYUP;
-    SendInput(1, &input, sizeof(input));
+    const bool lied = reinterpret_cast<uintptr_t>(name) > 0xFFFF && strcmp(name, "RtlGetVersion") == 0;
+    return lied ? reinterpret_cast<FARPROC>(&Windows7Version) : g_getProcAddress(module, name);
 }
 
 using FlipVersion = FlipFixture;
@@ -69,7 +52,6 @@ using FlipVersion = FlipFixture;
 TEST_F(FlipVersion, Press_SendsThisVersionsStickyShortcutAllKeysUp_WhatRtlGetVersionSaysChangesNothing)
 {
     ImportPatch lookUp(plugin.Module(), "KERNEL32.dll", "GetProcAddress", reinterpret_cast<void*>(&LyingVersions));
-    ImportPatch versionEx(plugin.Module(), "KERNEL32.dll", "GetVersionExW", reinterpret_cast<void*>(&Windows7VersionEx));
     ASSERT_TRUE(lookUp.Applied());
     g_getProcAddress = lookUp.Original<GetProcAddressFunction>();
 
@@ -84,17 +66,15 @@ TEST_F(FlipVersion, Press_SendsThisVersionsStickyShortcutAllKeysUp_WhatRtlGetVer
 
 TEST_F(FlipVersion, ShiftHeldAtThePress_IsLiftedAroundTheShortcutAndPutBack)
 {
-    SendKey(VK_LSHIFT, 0x2A, true);
+    keybd_event(VK_LSHIFT, 0x2A, 0, 0);
     ASSERT_TRUE(WaitUntil([] { return (GetAsyncKeyState(VK_LSHIFT) & 0x8000) != 0; }, kReportLimit));
     const int32_t pressed = Press();
-    SendKey(VK_LSHIFT, 0x2A, false);
+    keybd_event(VK_LSHIFT, 0x2A, KEYEVENTF_KEYUP, 0);
     ASSERT_EQ(pressed, 1);
 
-    std::vector<Key> expected = {{VK_LSHIFT, true}, {VK_LSHIFT, false}};
-    for (const Key& key : Shortcut())
-        expected.push_back(key);
-    expected.push_back({VK_LSHIFT, true});
-    expected.push_back({VK_LSHIFT, false});
+    std::vector<Key> expected = Shortcut();
+    expected.insert(expected.begin(), {{VK_LSHIFT, true}, {VK_LSHIFT, false}});
+    expected.insert(expected.end(), {{VK_LSHIFT, true}, {VK_LSHIFT, false}});
     ASSERT_TRUE(keys.WaitFor(VK_LSHIFT, false, 2, kReportLimit));
     EXPECT_EQ(InjectedKeys(), expected);
 }
