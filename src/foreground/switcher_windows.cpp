@@ -36,6 +36,20 @@ bool ImageIs(HWND window, const wchar_t* image)
     return CompareStringOrdinal(slash ? slash + 1 : path, -1, image, -1, TRUE) == CSTR_EQUAL;
 }
 
+// A cloaked window (a UWP CoreWindow kept for later, Windows 8 and up) is
+// "visible" to IsWindowVisible but not on screen.  The desktop window
+// manager says so; without it (Windows 7) nothing is cloaked.
+bool IsCloaked(HWND window)
+{
+    using GetAttribute = HRESULT(WINAPI*)(HWND, DWORD, void*, DWORD);
+    UniqueModule dwmapi(LoadLibraryExW(L"dwmapi.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
+    auto get = reinterpret_cast<GetAttribute>(
+        reinterpret_cast<void*>(dwmapi ? GetProcAddress(dwmapi.get(), "DwmGetWindowAttribute") : nullptr));
+    DWORD cloaked = 0;
+    constexpr DWORD kCloaked = 14;  // DWMWA_CLOAKED
+    return get != nullptr && SUCCEEDED(get(window, kCloaked, &cloaked, sizeof(cloaked))) && cloaked != 0;
+}
+
 }  // namespace
 
 FlipWindow ClassifyFlipWindow(HWND window)
@@ -56,7 +70,7 @@ bool SwitcherWindowShows()
         if (known.kind != FlipWindow::Switcher)
             continue;
         for (HWND window = nullptr; (window = FindWindowExW(nullptr, window, known.className, nullptr)) != nullptr;) {
-            if (IsWindowVisible(window) && ImageIs(window, known.image))
+            if (IsWindowVisible(window) && !IsCloaked(window) && ImageIs(window, known.image))
                 return true;
         }
     }

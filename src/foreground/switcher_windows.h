@@ -16,6 +16,6 @@ enum class FlipWindow {
 // CoreWindows of their own).
 FlipWindow ClassifyFlipWindow(HWND window);
 
-// Whether a visible top-level window of a switcher's class, in its process,
-// exists now, in front or not.
+// Whether a visible (and not cloaked) top-level window of a switcher's
+// class, in its process, exists now, in front or not.
 bool SwitcherWindowShows();
