@@ -1,18 +1,16 @@
 // What a button press costs inside tarvel.dll against the platform calls it
 // cannot do without, made directly in the same run, side by side:
-//  - Execute starting a flip vs. asking dwmapi.dll, reading and setting the
-//    device, looking up the foreground executable, sending the keys in one
-//    SendInput call (four on Windows 10 and later, three on 7 to 8.1) and
-//    setting the timer of a flip that never shows;
-//  - a second press ending the flip vs. asking dwmapi.dll, the diagnostic
-//    line, finding the device again and setting it back, and (on 7 to 8.1)
-//    the Windows key going up.
-// Run once as each version: scripts/bench.sh also runs a copy of this
-// program that Wine reports as Windows 10.
-// The completion's two fixed 50 ms pauses are taken out where they are made:
-// tarvel.dll's import of Sleep is patched, for the run, with a function that
-// returns at once.  (Timing them apart and taking their median off would
-// measure Sleep's jitter under Wine, which is larger than the whole completion.)
+//  - Execute starting a flip vs. asking dwmapi.dll (on 7 only), claiming the
+//    session's flip (a named event), reading and setting the device, looking
+//    up the foreground executable, reading the modifiers, sending the
+//    version's shortcut in one SendInput call (four keys on Windows 10 and
+//    later, six on 7 to 8.1) and setting the timer of a flip that never shows;
+//  - a second press ending the flip vs. the same query, the diagnostic line,
+//    finding the device again and setting it back, letting the session's
+//    flip go and reading the foreground window's class (the switcher in
+//    front would get its key).
+// Run once as each version: scripts/bench.sh also runs copies of this
+// program that Wine reports as Windows 8.1 and 10.
 // The plug-in is driven through tarvel-bridge.dll and reaches the device
 // through it; the direct calls reach the same device object's own functions.
 #include <windows.h>
@@ -53,40 +51,70 @@ void LookUpForeground()
     CloseHandle(process);
 }
 
-OSVERSIONINFOW SystemVersion()
+// The running Windows, major * 0x100 + minor, as the plug-in reads it.
+DWORD SystemVersion()
 {
-    using RtlGetVersionFunction = LONG(WINAPI*)(OSVERSIONINFOW*);
-    auto read = reinterpret_cast<RtlGetVersionFunction>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "RtlGetVersion")));
-    OSVERSIONINFOW info{};
-    info.dwOSVersionInfoSize = sizeof(info);
-    if (read != nullptr)
-        read(&info);
-    return info;
+    using Numbers = void(WINAPI*)(DWORD*, DWORD*, DWORD*);
+    auto numbers = reinterpret_cast<Numbers>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "RtlGetNtVersionNumbers")));
+    DWORD major = 0, minor = 0, build = 0;
+    if (numbers != nullptr)
+        numbers(&major, &minor, &build);
+    return major << 8 | minor;
 }
 
-const bool g_windows10 = SystemVersion().dwMajorVersion >= 10;
+const DWORD g_version = SystemVersion();
 HANDLE g_neverShowedTimer = CreateWaitableTimerW(nullptr, FALSE, nullptr);
+HANDLE g_sessionFlip = nullptr;
 
-INPUT Key(WORD key, WORD scan, DWORD flags)
+INPUT Key(WORD key, WORD scan, bool extended, DWORD flags)
 {
     INPUT input{};
     input.type = INPUT_KEYBOARD;
     input.ki.wVk = key;
     input.ki.wScan = scan;
-    input.ki.dwFlags = flags | (key == VK_LWIN ? KEYEVENTF_EXTENDEDKEY : 0);
+    input.ki.dwFlags = flags | (extended ? KEYEVENTF_EXTENDEDKEY : 0);
     return input;
+}
+
+// The version's sticky shortcut, every key up: as the plug-in sends it.
+UINT ShortcutKeys(INPUT* keys)
+{
+    const INPUT windows = Key(VK_LWIN, 0x5B, true, 0), tab = Key(VK_TAB, 0x0F, false, 0);
+    const INPUT ctrl = Key(VK_LCONTROL, 0x1D, false, 0), alt = Key(VK_LMENU, 0x38, false, 0);
+    INPUT down[3] = {ctrl, g_version >= 0x0602 ? alt : windows, tab};
+    const INPUT* first = g_version >= 0x0A00 ? down + 1 : down;
+    const UINT count = g_version >= 0x0A00 ? 2 : 3;
+    for (UINT i = 0; i < count; ++i) {
+        keys[i] = first[i];
+        keys[2 * count - 1 - i] = first[i];
+        keys[2 * count - 1 - i].ki.dwFlags |= KEYEVENTF_KEYUP;
+    }
+    return 2 * count;
+}
+
+void ReadModifiers()
+{
+    for (int key : {VK_LSHIFT, VK_RSHIFT, VK_LCONTROL, VK_RCONTROL, VK_LMENU, VK_RMENU, VK_LWIN, VK_RWIN})
+        GetAsyncKeyState(key);
+}
+
+void QueryComposition()
+{
+    if (g_version < 0x0602)
+        SystemCompositionEnabled();
 }
 
 void StartFlipDirectly(BenchMouse& mouse)
 {
-    SystemCompositionEnabled();
+    QueryComposition();
+    g_sessionFlip = CreateEventW(nullptr, TRUE, FALSE, L"Local\\TarvelBench.Flip");
     mouse.GetSetting();
     mouse.SetSetting(1);
     LookUpForeground();
-    INPUT keys[] = {Key(VK_LWIN, 0x5B, 0), Key(VK_TAB, 0x0F, 0), Key(VK_TAB, 0x0F, KEYEVENTF_KEYUP),
-                    Key(VK_LWIN, 0x5B, KEYEVENTF_KEYUP)};
-    SendInput(g_windows10 ? 4 : 3, keys, sizeof(INPUT));
+    ReadModifiers();
+    INPUT keys[6];
+    SendInput(ShortcutKeys(keys), keys, sizeof(INPUT));
     GetForegroundWindow();
     LARGE_INTEGER due{};
     due.QuadPart = -15000000LL;
@@ -95,18 +123,13 @@ void StartFlipDirectly(BenchMouse& mouse)
 
 void EndFlipDirectly(BenchMouse& mouse)
 {
-    SystemCompositionEnabled();
+    QueryComposition();
+    mouse.SetSetting(kBenchSetting);
+    CloseHandle(g_sessionFlip);
     std::wprintf(L"Foreground changed (%ls)\n", L"");
     std::fflush(stdout);
-    mouse.SetSetting(kBenchSetting);
-    INPUT up = Key(VK_LWIN, 0x5B, KEYEVENTF_KEYUP);
-    if (!g_windows10)
-        SendInput(1, &up, sizeof(INPUT));
     ReadForegroundClass();
 }
-
-// In place of the completion's pauses.
-void WINAPI NoPause(DWORD) {}
 
 struct Samples {
     std::vector<double> directStart, executeStart, directEnd, executeEnd;
@@ -165,11 +188,6 @@ int main()
     HostContext context;
     SetUpBenchContext(context, mouse, host);
 
-    const ImportPatch noPauses(plugin.Module(), "kernel32.dll", "Sleep", reinterpret_cast<void*>(&NoPause));
-    if (!noPauses.Applied()) {
-        std::printf("  tarvel.dll's import of Sleep was not found: the pauses cannot be left out\n");
-        return 1;
-    }
     Samples samples;
     bool ok = true;
     {
@@ -181,11 +199,10 @@ int main()
         std::printf("  a press did not start or end a flip as it should\n");
         return 1;
     }
-    const OSVERSIONINFOW version = SystemVersion();
-    std::printf("  as Windows %lu.%lu: %d keys at a press; medians of %d rounds\n", version.dwMajorVersion,
-                version.dwMinorVersion, g_windows10 ? 4 : 3, kRounds);
+    INPUT keys[6];
+    std::printf("  as Windows %lu.%lu: %u keys at a press; medians of %d rounds\n", g_version >> 8, g_version & 0xFF,
+                ShortcutKeys(keys), kRounds);
     PrintRatio("Execute starting a flip", Median(samples.executeStart), Median(samples.directStart), "directly", 1.2);
-    PrintRatio("second press ending it, pauses patched out", Median(samples.executeEnd), Median(samples.directEnd),
-               "directly", 1.2);
+    PrintRatio("second press ending it", Median(samples.executeEnd), Median(samples.directEnd), "directly", 1.2);
     return 0;
 }

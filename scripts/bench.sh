@@ -9,14 +9,15 @@ start_wine_session
 # The flip and the monitor need composition on, which Wine lacks.
 use_stand_in_dwmapi
 cd "$BUILD_DIR/bin"
-# Wine reports the version per program: flip_bench runs as Windows 7, and a
-# copy of it as Windows 10, whose press sends four keys.
+# Wine reports the version per program: flip_bench runs as Windows 7, and
+# copies of it as Windows 8.1 and 10 (six keys at a press, six and four).
+cp -f flip_bench.exe flip_bench_win81.exe
 cp -f flip_bench.exe flip_bench_win10.exe
-for copy in flip_bench:win7 flip_bench_win10:win10; do
+for copy in flip_bench:win7 flip_bench_win81:win81 flip_bench_win10:win10; do
     "$WINE_LOADER" reg add "HKCU\\Software\\Wine\\AppDefaults\\${copy%%:*}.exe" /v Version /d "${copy##*:}" /f >/dev/null 2>&1 || true
 done
 status=0
-for bench in *_bench.exe flip_bench_win10.exe; do
+for bench in *_bench.exe flip_bench_win81.exe flip_bench_win10.exe; do
     [ -e "$bench" ] || continue
     log "running $bench"
     "$WINE_LOADER" "./$bench" "$@" || status=1

@@ -21,8 +21,10 @@ add_test(NAME FlipSetup.RestoreSystemDwmapi
 set_tests_properties(FlipSetup.RestoreSystemDwmapi PROPERTIES FIXTURES_CLEANUP flip_dwmapi)
 
 # Wine reports the Windows version per program, read as the program starts:
-# the switcher's tests run as Windows 10, the other flip tests as Windows 7.
-foreach(program_version flip_test:win7 flip_switcher_test:win10)
+# the switcher's tests run as Windows 10, the other flip tests as Windows 7,
+# and the per-version tests once as each.
+foreach(program_version flip_test:win7 flip_switcher_test:win10
+        flip_win7_test:win7 flip_win81_test:win81 flip_win10_test:win10)
   string(REPLACE ":" ";" program_version ${program_version})
   list(GET program_version 0 program)
   list(GET program_version 1 version)
@@ -78,3 +80,15 @@ tarvel_test(flip_switcher_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/flip_switcher_t
   DEPENDS ${FLIP_TEST_DEPENDS} foreground_window
   PROPERTIES FIXTURES_REQUIRED flip_dwmapi
   SERIAL)
+
+# One source, one program per version, its tests named after it (Win81.FlipVersion...).
+foreach(version Win7 Win81 Win10)
+  string(TOLOWER ${version} program)
+  set(program flip_${program}_test)
+  add_executable(${program} ${CMAKE_CURRENT_LIST_DIR}/flip_versions_test.cpp)
+  target_link_libraries(${program} PRIVATE test_support GTest::gtest_main)
+  target_link_options(${program} PRIVATE ${TARVEL_STATIC_RUNTIME})
+  add_dependencies(${program} ${FLIP_TEST_DEPENDS} foreground_window)
+  gtest_add_tests(TARGET ${program} TEST_PREFIX ${version}. WORKING_DIRECTORY ${TARVEL_BIN_DIR} TEST_LIST added)
+  set_tests_properties(${added} PROPERTIES TIMEOUT 300 RUN_SERIAL TRUE FIXTURES_REQUIRED flip_dwmapi)
+endforeach()

@@ -51,12 +51,23 @@ TEST_F(FlipSwitcher, FromAnotherApplication_TheSwitcherKeepsTheFlipWithTheKeyUp_
     ExpectEnded();
 }
 
-TEST_F(FlipSwitcher, ExplorersTransientWindow_IsNoPick_ThePickAfterItEndsTheFlip)
+TEST_F(FlipSwitcher, ExplorersTransientWindowLeftInFrontAfterTheSwitcher_EndsTheFlipAtTheNextCheck)
 {
+    // All that is left once the switcher closed: no later switch comes.
     ForegroundWindowProcess& staging = desktop.StartSwitcher(kExplorer, L"ForegroundStaging", L"staging");
     FlipBehindTheSwitcher();
     ASSERT_TRUE(staging.ShowSwitcher());
-    EXPECT_FALSE(output->WaitFor(kExplorerLine, 1500ms, 2)) << "the transient window ended the flip";
+    EXPECT_TRUE(output->WaitFor(kExplorerLine, kReportLimit, 2)) << "the setting stays lowered";
+    ExpectEnded();
+}
+
+TEST_F(FlipSwitcher, SwitcherShownBehindAnotherWindow_TheFlipDoesNotEndByItself_ThePickEndsIt)
+{
+    // No switch ever reports it: its window shows, though not in front.
+    desktop.StartSwitcher(kExplorer, kWindows10AltTab);
+    ASSERT_TRUE(desktop.SwitchTo(L"start.exe"));
+    ASSERT_EQ(Press(), 1);
+    EXPECT_FALSE(output->WaitFor(LineFor("start.exe"), 6s)) << "ended as a flip that never showed";
     EXPECT_EQ(device.Setting(), 1);
 
     SwitchAndWaitForLine(L"notepad.exe", LineFor("notepad.exe"));

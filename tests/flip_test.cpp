@@ -50,17 +50,18 @@ _invalid_parameter_handler __cdecl RecordParameterHandler(_invalid_parameter_han
     return g_setParameterHandler(handler);
 }
 
-// The platform drops the first Windows key-up, as UIPI does with an elevated
-// window in front; only SendInput's count tells.
+// The first Windows key-up and what follows it do not go in, and SendInput's
+// count says so (as when the input queue is full or another thread blocks it).
 using SendInputFunction = UINT(WINAPI*)(UINT, INPUT*, int);
 SendInputFunction g_sendInput = nullptr;
 std::atomic<int> g_windowsUps{0};
 
-UINT WINAPI DropFirstWindowsUp(UINT count, INPUT* inputs, int size)
+UINT WINAPI DropFromFirstWindowsUp(UINT count, INPUT* inputs, int size)
 {
-    const bool windowsUp = inputs[count - 1].ki.wVk == VK_LWIN && (inputs[count - 1].ki.dwFlags & KEYEVENTF_KEYUP);
-    if (windowsUp && g_windowsUps++ == 0)
-        return count - 1;
+    for (UINT i = 0; i < count; ++i) {
+        if (inputs[i].ki.wVk == VK_LWIN && (inputs[i].ki.dwFlags & KEYEVENTF_KEYUP) && g_windowsUps++ == 0)
+            return g_sendInput(i, inputs, size);
+    }
     return g_sendInput(count, inputs, size);
 }
 
@@ -83,13 +84,15 @@ BOOL WINAPI RecordConsoleText(HANDLE, const void* text, DWORD length, DWORD* wri
 
 using Flip = FlipFixture;
 
-const std::vector<Key> kFlipKeys = {{VK_LWIN, true}, {VK_TAB, true}, {VK_TAB, false}};
+// Windows 7's 3-D flip, opened to stay: Ctrl+Windows+Tab, every key up again.
+const std::vector<Key> kFlipKeys = {{VK_LCONTROL, true}, {VK_LWIN, true},  {VK_TAB, true},
+                                    {VK_TAB, false},     {VK_LWIN, false}, {VK_LCONTROL, false}};
 
-TEST_F(Flip, FirstPress_LowersTheSettingAndHoldsTheWindowsKeyWithTab)
+TEST_F(Flip, FirstPress_LowersTheSettingAndSendsCtrlWindowsTabWithEveryKeyUp)
 {
     EXPECT_EQ(Press(), 1);
 
-    ASSERT_TRUE(keys.WaitFor(VK_TAB, false, 1, 5s));
+    ASSERT_TRUE(keys.WaitFor(VK_LCONTROL, false, 1, 5s));
     EXPECT_EQ(InjectedKeys(), kFlipKeys);
     EXPECT_EQ(device.GetCount(), 1);
     EXPECT_EQ(device.SetCalls(), std::vector<int>{1});
@@ -120,28 +123,22 @@ TEST_F(Flip, WhatWineDoesNotEnforce_TheMonitorsDefaultStack_TheLineWithAnsweredP
     EXPECT_EQ(g_parameterHandlersSet, (std::vector<bool>{true, false}));
 }
 
-TEST_F(Flip, AnotherApplication_RestoresTheSettingThenReleasesTheKey)
+TEST_F(Flip, AnotherApplication_RestoresTheSetting_AndSendsNoKey)
 {
     StartBehind(L"wordpad.exe");
     ASSERT_EQ(Press(), 1);
 
     SwitchAndWaitForLine(L"notepad.exe", LineFor("notepad.exe"));
-    ASSERT_TRUE(WaitWindowsUps(1));
-
     EXPECT_EQ(device.SetCalls(), (std::vector<int>{1, 5}));
     EXPECT_EQ(application.DeviceRequests(), std::vector<uint64_t>{kDeviceId});
     EXPECT_NE(device.LastSetThread(), GetCurrentThreadId()) << "not completed on the monitor's thread";
-    const auto released = keys.Events().back().when;
-    EXPECT_GE(released - device.LastSetTime(), 30ms) << "the key went up without the pause";
-    EXPECT_EQ(InjectedKeys().back(), (Key{VK_LWIN, false}));
+    EXPECT_EQ(InjectedKeys(), kFlipKeys);
 
     // The flip is over and its registration gone: the next press starts a new
     // flip whose first call is swallowed again, and the next switch ends it.
-    Sleep(500);  // the flags clear 50 ms after the release
     ASSERT_EQ(Press(), 1);
     ASSERT_EQ(keys.Count(VK_LWIN, true), 2u);
     SwitchAndWaitForLine(L"wordpad.exe", LineFor("wordpad.exe"));
-    EXPECT_TRUE(WaitWindowsUps(2));
     EXPECT_EQ(device.SetCalls(), (std::vector<int>{1, 5, 1, 5}));
 }
 
@@ -151,12 +148,10 @@ TEST_F(Flip, WindowManagerInAnyCase_KeepsTheFlipAndWritesItLowercased)
     ASSERT_EQ(Press(), 1);
 
     SwitchAndWaitForLine(L"DWM.EXE", LineFor("dwm.exe"));
-    Sleep(300);  // a completion would release the key within 100 ms
-    EXPECT_EQ(WindowsUps(), 0u);
-    EXPECT_EQ(device.SetCalls(), std::vector<int>{1});
+    EXPECT_EQ(device.SetCalls(), std::vector<int>{1});  // a completion restores before its line
 
     SwitchAndWaitForLine(L"notepad.exe", LineFor("notepad.exe"));
-    EXPECT_TRUE(WaitWindowsUps(1));
+    EXPECT_EQ(device.SetCalls(), (std::vector<int>{1, 5}));
     EXPECT_EQ(output->Lines(), (std::vector<std::string>{LineFor("dwm.exe"), LineFor("notepad.exe")}));
 }
 
@@ -166,7 +161,7 @@ TEST_F(Flip, NamesLikeTheWindowManager_EndTheFlip)
     StartBehind(L"dwm.exe.exe");
     ASSERT_EQ(Press(), 1);
     SwitchAndWaitForLine(L"dwm.exe.exe", LineFor("dwm.exe.exe"));
-    EXPECT_TRUE(WaitWindowsUps(1));
+    EXPECT_EQ(device.Setting(), 5);
 }
 
 TEST_F(Flip, SecondPress_EndsTheShownFlipWithAnEmptyName)
@@ -174,7 +169,7 @@ TEST_F(Flip, SecondPress_EndsTheShownFlipWithAnEmptyName)
     ASSERT_EQ(Press(), 1);
     EXPECT_EQ(Press(), 0);
 
-    EXPECT_EQ(WindowsUps(), 1u);  // released before Execute returned
+    EXPECT_EQ(WindowsUps(), 1u);  // the press's own: the end sends no key
     EXPECT_EQ(output->Lines(), std::vector<std::string>{kEmptyLine});
     EXPECT_EQ(device.SetCalls(), (std::vector<int>{1, 5}));
     EXPECT_EQ(device.LastSetThread(), GetCurrentThreadId());
@@ -199,10 +194,9 @@ TEST_F(Flip, NothingNameableInFront_TheFlipShowsAtOnceAndTheNextReportEndsIt)
         ASSERT_TRUE(refuse.Applied());
         ASSERT_EQ(Press(), 1);
     }
-    EXPECT_EQ(WindowsUps(), 1u);
+    EXPECT_EQ(device.Setting(), 1);
 
     SwitchAndWaitForLine(L"notepad.exe", LineFor("notepad.exe"));
-    EXPECT_TRUE(WaitWindowsUps(2));
     EXPECT_EQ(output->Lines(), (std::vector<std::string>{kEmptyLine, LineFor("notepad.exe")}));
     EXPECT_EQ(device.SetCalls(), (std::vector<int>{1, 5, 1, 5}));
 }
@@ -213,7 +207,6 @@ TEST_F(Flip, CompositionOffDuringAFlip_LaunchesAndLeavesTheFlipAlone)
 
     SetEnvironmentVariableW(L"TARVEL_TEST_COMPOSITION", L"off");
     EXPECT_EQ(Press(), 1);
-    EXPECT_TRUE(Held());
     EXPECT_EQ(device.SetCalls(), std::vector<int>{1});
     const auto launch = host.WaitForLaunch(host.ProgramFolder(), kReportLimit);
     ASSERT_TRUE(launch.has_value());
@@ -258,26 +251,26 @@ TEST_F(Flip, NoSwitchAfterThePress_TheFlipEndsByItself)
     const auto pressed = std::chrono::steady_clock::now();
     ASSERT_EQ(Press(), 1);
     ASSERT_TRUE(output->WaitFor(LineFor("start.exe"), kReportLimit)) << "the flip never ended";
-    EXPECT_GE(std::chrono::steady_clock::now() - pressed, 1s);
+    // A slow Task View (a virtual machine, the first after logon) gets 3 s at least.
+    EXPECT_GE(std::chrono::steady_clock::now() - pressed, 3s);
     EXPECT_EQ(WindowsUps(), 1u);
     EXPECT_EQ(device.SetCalls(), (std::vector<int>{1, 5}));
     EXPECT_EQ(Press(), 1) << "the next press starts a flip";
 }
 
-TEST_F(Flip, WindowsKeyUpThatDidNotGoIn_IsSentAgainAtTheNextReport)
+TEST_F(Flip, KeyUpsThatDidNotGoIn_AreSentAgainAtTheNextReport)
 {
-    ImportPatch drop(plugin.Module(), "USER32.dll", "SendInput", reinterpret_cast<void*>(&DropFirstWindowsUp));
+    ImportPatch drop(plugin.Module(), "USER32.dll", "SendInput", reinterpret_cast<void*>(&DropFromFirstWindowsUp));
     ASSERT_TRUE(drop.Applied()) << "keys not sent through SendInput, whose count tells what went in";
     g_sendInput = drop.Original<SendInputFunction>();
-    StartBehind(L"wordpad.exe");
     ASSERT_EQ(Press(), 1);
+    EXPECT_TRUE(Held());
 
     SwitchAndWaitForLine(L"notepad.exe", LineFor("notepad.exe"));
-    EXPECT_EQ(g_windowsUps, 1);
-    EXPECT_TRUE(Held());
-    ASSERT_TRUE(desktop.SwitchTo(L"wordpad.exe"));
-    EXPECT_TRUE(WaitWindowsUps(1)) << "the key-up was not sent again";
     EXPECT_EQ(g_windowsUps, 2);
+    EXPECT_FALSE(Held()) << "the key-up was not sent again";
+    EXPECT_EQ(keys.Count(VK_LCONTROL, false), 1u);
+    EXPECT_EQ(device.Setting(), 5);
 }
 
 TEST_F(Flip, SettingThatCouldNotComeBack_StaysTheOneToRestore)

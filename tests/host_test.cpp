@@ -45,7 +45,7 @@ TEST(HostDemo, WithTheBuiltPlugin_EveryStepOkAndExitCodeZero)
     EXPECT_TRUE(Contains(run.output, "ok    Escape closed the app switcher")) << run.output;
     // The flip, with the plug-in's own line when the other application came
     // to the front, and the second press that ends a flip.
-    EXPECT_TRUE(Contains(run.output, "keys seen: Windows down, Tab down, Tab up; the flip is shown")) << run.output;
+    EXPECT_TRUE(Contains(run.output, "keys seen: Ctrl down, Windows down, Tab down, Tab up, Windows up, Ctrl up; the flip is shown")) << run.output;
     EXPECT_TRUE(Contains(run.output, "Foreground changed (tarvel-demo-viewer.exe)\n")) << run.output;
     EXPECT_TRUE(Contains(run.output, "Foreground changed ()\n  ok    button pressed again: Execute returned 0"))
         << run.output;

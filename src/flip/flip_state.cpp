@@ -2,10 +2,12 @@
 
 #include <wchar.h>
 
+#include "common/scope_exit.h"
 #include "common/unique_handle.h"
+#include "flip/composition.h"
 #include "flip/diagnostic_line.h"
-#include "flip/switcher_windows.h"
 #include "foreground/foreground_monitor.h"
+#include "foreground/switcher_windows.h"
 #include "host/host.h"
 
 FlipState g_flipState;
@@ -15,29 +17,131 @@ namespace {
 // The name written for a flip ended by the host.  Never written to.
 wchar_t g_noName[] = L"";
 
-// Around the key-up: the flip settles on the chosen window before the key
-// goes, and the window gets its focus before the next input.
-constexpr DWORD kReleasePauseMs = 50;
 // How often a Destroy looks again whether a completion is over: a completion
-// has no handle to wait on, and lasts about 100 ms plus the host's calls.
+// has no handle to wait on, and lasts as long as the host's calls.
 constexpr DWORD kCompletionPollMs = 10;
 // How long a Destroy waits for a completion on another thread.  A slow
 // device answers well within it; a host that holds a lock of its own around
 // Destroy, which its device also takes, gets its thread back before Windows
-// would call its window hung (5 s), and the completion then goes on.
+// would call its window hung (5 s).
 constexpr ULONGLONG kCompletionWaitMs = 3000;
 // A flip whose keys were swallowed (a game, an elevated window in front, a
 // policy, a remote session) shows nothing and brings no foreground switch;
-// it ends by itself after this.  Flip3D and the switcher of 10 and 11 take
-// a few hundred milliseconds to come, Task View after logon up to a second;
-// for no longer than this is the pointer slowed in a flip nobody sees.
-constexpr DWORD kNeverShowedMs = 1500;
+// it ends by itself after this, unless a switcher's window shows.  Task View
+// takes up to two or three seconds at the first use after logon on a slow
+// or virtual machine; with no key held, waiting longer costs nothing but a
+// setting lowered a little longer.
+constexpr DWORD kNeverShowedMs = 4000;
+// The session's one flip, across processes (Local\: this session's namespace).
+constexpr wchar_t kSessionFlipName[] = L"Local\\Tarvel.Flip";
 
-// Scan codes, as a keyboard sends them: some games read those, not the
-// virtual keys.  The Windows key is an extended key (E0 5B).
-constexpr WORD kWindowsScan = 0x5B;
-constexpr WORD kTabScan = 0x0F;
-constexpr WORD kEscapeScan = 0x01;
+// The keys the plug-in sends, by bit.  Scan codes as a keyboard sends them
+// (some games read those, not the virtual keys); the right-hand Ctrl and Alt
+// and the Windows keys are extended keys (E0).
+struct KeyCode {
+    WORD vk;
+    WORD scan;
+    bool extended;
+};
+enum KeyBit { LShift, RShift, LCtrl, RCtrl, LAlt, RAlt, LWin, RWin, Tab, EscapeKey, EnterKey, KeyCount };
+constexpr KeyCode kKeys[KeyCount] = {
+    {VK_LSHIFT, 0x2A, false}, {VK_RSHIFT, 0x36, false}, {VK_LCONTROL, 0x1D, false}, {VK_RCONTROL, 0x1D, true},
+    {VK_LMENU, 0x38, false},  {VK_RMENU, 0x38, true},   {VK_LWIN, 0x5B, true},      {VK_RWIN, 0x5C, true},
+    {VK_TAB, 0x0F, false},    {VK_ESCAPE, 0x01, false}, {VK_RETURN, 0x1C, false},
+};
+constexpr int kModifiers = RWin + 1;  // Shift, Ctrl, Alt and Windows, left and right
+
+// The sticky shortcut of each version's switcher, which stays open with
+// every key up: Task View on 10 and 11; Alt+Tab's window on 8 and 8.1 (their
+// Windows+Tab lists only full-screen apps); the 3-D flip on Vista and 7.
+constexpr KeyBit kWindows10Keys[] = {LWin, Tab};
+constexpr KeyBit kWindows8Keys[] = {LCtrl, LAlt, Tab};
+constexpr KeyBit kWindows7Keys[] = {LCtrl, LWin, Tab};
+
+// One step's events, sent in one call.
+class KeyEvents {
+public:
+    void Add(int bit, bool down)
+    {
+        INPUT& input = m_inputs[m_count];
+        input.type = INPUT_KEYBOARD;
+        input.ki.wVk = kKeys[bit].vk;
+        input.ki.wScan = kKeys[bit].scan;
+        input.ki.dwFlags = (kKeys[bit].extended ? KEYEVENTF_EXTENDEDKEY : 0) | (down ? 0 : KEYEVENTF_KEYUP);
+        m_bits[m_count++] = bit;
+    }
+    void AddEach(LONG bits, bool down)
+    {
+        for (int bit = 0; bit < KeyCount; ++bit) {
+            if (bits & (1L << bit))
+                Add(bit, down);
+        }
+    }
+    // Sends the events; from the keys down before, returns those down after.
+    // SendInput answers how many went in, in order; UIPI (an elevated window
+    // in front) drops them without a word, which no count shows.
+    LONG Send(LONG downBefore)
+    {
+        const UINT sent = m_count ? SendInput(m_count, m_inputs, sizeof(INPUT)) : 0;
+        LONG down = downBefore;
+        for (UINT i = 0; i < sent; ++i) {
+            const LONG bit = 1L << m_bits[i];
+            down = (m_inputs[i].ki.dwFlags & KEYEVENTF_KEYUP) ? down & ~bit : down | bit;
+        }
+        return down;
+    }
+
+private:
+    INPUT m_inputs[2 * kModifiers + 2 * 3] = {};
+    int m_bits[2 * kModifiers + 2 * 3] = {};
+    UINT m_count = 0;
+};
+
+LONG HeldModifiers()
+{
+    LONG held = 0;
+    for (int bit = 0; bit < kModifiers; ++bit) {
+        if (GetAsyncKeyState(kKeys[bit].vk) & 0x8000)
+            held |= 1L << bit;
+    }
+    return held;
+}
+
+// Sends `keys` down in order and up in reverse, in one call, with the
+// modifiers the user holds (a host's binding such as Shift+button) lifted
+// before and put back after: the switcher opens as for the bare shortcut
+// (Shift would run the 3-D flip backwards), and the user's keys end as they
+// were.  A key-up that did not go in is owed.
+template <size_t N>
+void SendShortcut(const KeyBit (&keys)[N])
+{
+    const LONG held = HeldModifiers();
+    KeyEvents events;
+    events.AddEach(held, false);
+    for (size_t i = 0; i < N; ++i)
+        events.Add(keys[i], true);
+    for (size_t i = N; i-- > 0;)
+        events.Add(keys[i], false);
+    events.AddEach(held, true);
+    if (const LONG owed = events.Send(held) & ~held)
+        InterlockedOr(&g_flipState.OwedKeyUps, owed);
+}
+
+void SendFlipKeys()
+{
+    const DWORD version = RunningWindowsVersion();
+    if (version >= kWindows10)
+        SendShortcut(kWindows10Keys);
+    else if (version >= kWindows8)
+        SendShortcut(kWindows8Keys);
+    else
+        SendShortcut(kWindows7Keys);
+}
+
+bool KeyUpsOwed()
+{
+    return InterlockedCompareExchange(&g_flipState.OwedKeyUps, 0, 0) != 0;
+}
 
 LONG Phase()
 {
@@ -54,78 +158,21 @@ bool MovePhase(FlipPhase from, FlipPhase to)
     return InterlockedCompareExchange(&g_flipState.Phase, to, from) == from;
 }
 
-INPUT Key(WORD key, WORD scan, DWORD flags)
+// False when a process of this session shows a flip now.  Without the
+// object (no memory for it) the flip goes on unguarded across processes.
+bool ClaimSessionFlip()
 {
-    INPUT input{};
-    input.type = INPUT_KEYBOARD;
-    input.ki.wVk = key;
-    input.ki.wScan = scan;
-    input.ki.dwFlags = flags | (key == VK_LWIN ? KEYEVENTF_EXTENDEDKEY : 0);
-    return input;
+    UniqueHandle claim(CreateEventW(nullptr, TRUE, FALSE, kSessionFlipName));
+    if (claim && GetLastError() == ERROR_ALREADY_EXISTS)
+        return false;
+    g_flipState.SessionClaim = claim.release();
+    return true;
 }
 
-// One step's events in one call.  SendInput answers how many went in, in
-// order; UIPI (an elevated window in front) drops them without a word.
-UINT Send(const INPUT* inputs, UINT count)
+void ReleaseSessionFlip()
 {
-    return SendInput(count, const_cast<INPUT*>(inputs), sizeof(INPUT));
-}
-
-void SetKey(KeyState state)
-{
-    InterlockedExchange(&g_flipState.Key, state);
-}
-
-// On 10 and later the switcher stays open without the key, which goes up at
-// once: held, it would turn the user's typing into shortcuts, and a key-up
-// sent later to an elevated window they picked would be dropped.
-void PressFlipKeys()
-{
-    const bool keyUpNow = SwitcherStaysOpenWithoutKey();
-    const INPUT keys[] = {Key(VK_LWIN, kWindowsScan, 0), Key(VK_TAB, kTabScan, 0),
-                          Key(VK_TAB, kTabScan, KEYEVENTF_KEYUP), Key(VK_LWIN, kWindowsScan, KEYEVENTF_KEYUP)};
-    const UINT count = keyUpNow ? 4 : 3;
-    // Recorded after the call, from what went in: no report acts on the key
-    // while the flip is starting, and a press that inserted nothing (a secure
-    // desktop) must not forget a key-up still owed from before.
-    const UINT sent = Send(keys, count);
-    if (sent == 0)
-        return;
-    if (!keyUpNow)
-        SetKey(KeyHeldForFlip);
-    else
-        SetKey(sent == count ? KeyUp : KeyUpOwed);
-}
-
-// Whoever takes the key out of a held state sends its one key-up; a key-up
-// that did not go in leaves it owed, to be sent again at the next chance.
-void SendWindowsKeyUp()
-{
-    const INPUT up = Key(VK_LWIN, kWindowsScan, KEYEVENTF_KEYUP);
-    if (Send(&up, 1) != 1)
-        InterlockedCompareExchange(&g_flipState.Key, KeyUpOwed, KeyUp);
-}
-
-bool KeyDown()
-{
-    return InterlockedCompareExchange(&g_flipState.Key, KeyUp, KeyUp) != KeyUp;
-}
-
-// The flip's one key-up, by whichever thread gets there first.
-void ReleaseWindowsKeyNow()
-{
-    if (InterlockedExchange(&g_flipState.Key, KeyUp) != KeyUp)
-        SendWindowsKeyUp();
-}
-
-// Nothing to pause for when the key is up already (Windows 10 and later).
-void ReleaseWindowsKeyAtEnd()
-{
-    if (!KeyDown())
-        return;
-    Sleep(kReleasePauseMs);
-    ReleaseWindowsKeyNow();
-    Sleep(kReleasePauseMs);
+    UniqueHandle claim(g_flipState.SessionClaim);
+    g_flipState.SessionClaim = nullptr;
 }
 
 IApplication* CurrentApplication()
@@ -133,6 +180,18 @@ IApplication* CurrentApplication()
     return static_cast<IApplication*>(
         InterlockedCompareExchangePointer(reinterpret_cast<void* volatile*>(&g_flipState.Application), nullptr,
                                           nullptr));
+}
+
+// Runs `call` on the host's objects unless a Destroy gave up waiting for this
+// completion: from its return on the host may free them.  A call under way
+// then is the host's own code and returns to it.
+template <typename Call>
+void CallHost(Call call)
+{
+    if (InterlockedCompareExchange(&g_flipState.HostCalls, HostCallUnderWay, HostCallsOpen) != HostCallsOpen)
+        return;
+    ScopeExit leave([] { InterlockedCompareExchange(&g_flipState.HostCalls, HostCallsOpen, HostCallUnderWay); });
+    call();
 }
 
 bool IsSetting(LONG value)
@@ -183,8 +242,12 @@ void LowerSetting(const MacroContext& context, uint64_t lastDeviceId, bool& lowe
 // At completion the device is found again through the host.
 void RestoreSetting(uint64_t deviceId)
 {
-    if (IApplication* application = CurrentApplication())
-        PutSettingBack(application->GetDevice(deviceId));
+    IApplication* application = CurrentApplication();
+    IDevice* device = nullptr;
+    if (application != nullptr)
+        CallHost([&] { device = application->GetDevice(deviceId); });
+    if (device != nullptr)
+        CallHost([&] { PutSettingBack(device); });
 }
 
 // The registration ends with the flip.  Never throws: it runs while a host
@@ -204,68 +267,26 @@ bool IsWindowManager(const wchar_t* name)
     return wcsncmp(name, L"dwm.exe", 8) == 0;
 }
 
-// Finishes a flip however the restore went: a host device that throws still
-// gets its exception back, but only after the registration is gone, the
-// Windows key is up and the flip is idle again; otherwise the key would stay
-// down and no later press could start a flip.  The line comes last, so that
-// an output that blocks (a full pipe, a console in selection mode) cannot
-// hold the key down or the pointer slow.
-class FlipEnd {
-public:
-    FlipEnd(uintptr_t context, const wchar_t* name) noexcept : m_context(context), m_name(name) {}
-    ~FlipEnd()
-    {
-        ReleaseWindowsKeyAtEnd();
-        // A key-up that did not go in keeps the registration: the next report sends it again.
-        if (!KeyDown())
-            Unregister(m_context);
-        g_flipState.CompletingThread = 0;
-        SetPhase(FlipIdle);
-        WriteForegroundLine(m_name);
-    }
-    FlipEnd(const FlipEnd&) = delete;
-    FlipEnd& operator=(const FlipEnd&) = delete;
-
-private:
-    uintptr_t m_context;
-    const wchar_t* m_name;
-};
-
-// Runs in the thread that moved the flip from Showing to Completing.
+// Runs in the thread that moved the flip from Showing to Completing.  The
+// flip finishes however the restore went: a host device that throws still
+// gets its exception back, but only after the registration is gone and the
+// flip is idle again; otherwise no later press could start a flip.  The
+// line comes last, so that an output that blocks (a full pipe, a console in
+// selection mode) cannot hold the pointer slow.
 void CompleteFlip(uintptr_t context, const wchar_t* name)
 {
     g_flipState.CompletingThread = GetCurrentThreadId();
-    FlipEnd end(context, name);
+    ScopeExit end([context, name] {
+        // A key-up that did not go in keeps the registration: the next report sends it again.
+        if (!KeyUpsOwed())
+            Unregister(context);
+        g_flipState.CompletingThread = 0;
+        ReleaseSessionFlip();
+        SetPhase(FlipIdle);
+        WriteForegroundLine(name);
+    });
     RestoreSetting(context);
 }
-
-// Undoes a start that failed before the keys went down: the setting goes
-// back, the registration (if made) goes, and the flip is idle.
-class StartUndo {
-public:
-    StartUndo(const MacroContext& context, const bool& lowered) noexcept : m_context(context), m_lowered(lowered) {}
-    ~StartUndo()
-    {
-        if (m_done)
-            return;
-        Unregister(m_context.DeviceId);
-        try {
-            if (m_lowered)
-                PutSettingBack(m_context.Device);  // left to restore if it throws
-        } catch (...) {
-            // The first exception is the one the host gets.
-        }
-        SetPhase(FlipIdle);
-    }
-    void Done() noexcept { m_done = true; }
-    StartUndo(const StartUndo&) = delete;
-    StartUndo& operator=(const StartUndo&) = delete;
-
-private:
-    const MacroContext& m_context;
-    const bool& m_lowered;
-    bool m_done = false;
-};
 
 // Answers what other threads send to this one (a host object on the monitor
 // thread may call into the host's windows); posted messages stay queued for
@@ -293,21 +314,36 @@ bool StartFlip(const MacroContext& context)
     // that pumps the host's messages) or a report cannot meet a half-made flip.
     if (!MovePhase(FlipIdle, FlipStarting))
         return false;
-    SettleOwedKey();
+    if (!ClaimSessionFlip()) {
+        SetPhase(FlipIdle);  // another process's flip: this press changes nothing
+        return false;
+    }
+    InterlockedExchange(&g_flipState.HostCalls, HostCallsOpen);
+    SettleOwedKeys();
     const uint64_t lastDeviceId = g_flipState.DeviceId;
     Unregister(lastDeviceId);  // one kept for a key-up; this flip makes its own
     g_flipState.DeviceId = context.DeviceId;
     bool lowered = false;
-    StartUndo undo(context, lowered);
+    // A start that fails before the keys are sent leaves no flip: the
+    // setting goes back, the registration (if made) goes.
+    ScopeExit undo([&context, &lowered] {
+        Unregister(context.DeviceId);
+        try {
+            if (lowered)
+                PutSettingBack(context.Device);  // left to restore if it throws
+        } catch (...) {
+            // The first exception is the one the host gets.
+        }
+        ReleaseSessionFlip();
+        SetPhase(FlipIdle);
+    });
     LowerSetting(context, lastDeviceId, lowered);
     // Registration first: its immediate call, ignored while starting, then
     // names the application that was in front before the flip appeared.
     CForegroundMonitor* monitor = CForegroundMonitor::GetInstance();
     monitor->RegisterCallback(OnForegroundChanged, context.DeviceId);
-    undo.Done();
-    PressFlipKeys();
-    // Shown only now that the keys are down: a report cannot end the flip
-    // before its keys are pressed, which would leave the key down for good.
+    undo.Release();
+    SendFlipKeys();
     SetPhase(FlipShowing);
     monitor->ReportIfNoSwitch(kNeverShowedMs);
     return true;
@@ -321,25 +357,32 @@ bool EndFlipFromHost()
     return true;
 }
 
-void CloseSwitcherIfInFront()
+void SettleSwitcherIfInFront()
 {
-    // Not Flip3D: that one settled on its window as the key went up.
+    constexpr KeyBit kClose[] = {EscapeKey};
+    constexpr KeyBit kSettle[] = {EnterKey};
     if (ClassifyFlipWindow(GetForegroundWindow()) != FlipWindow::Switcher)
         return;
-    const INPUT escape[] = {Key(VK_ESCAPE, kEscapeScan, 0), Key(VK_ESCAPE, kEscapeScan, KEYEVENTF_KEYUP)};
-    Send(escape, 2);
+    if (RunningWindowsVersion() >= kWindows10)
+        SendShortcut(kClose);
+    else
+        SendShortcut(kSettle);
 }
 
 void WaitForCompletionElsewhere()
 {
     UniqueHandle completing;
     const ULONGLONG deadline = GetTickCount64() + kCompletionWaitMs;
-    while (Phase() == FlipCompleting && GetTickCount64() < deadline) {
+    while (Phase() == FlipCompleting) {
         const DWORD owner = g_flipState.CompletingThread;  // 0 for the moment after its claim
         // A completion on this very thread (a host object that destroys a
         // handler from inside it) is up the stack: waiting would never end.
         if (owner == GetCurrentThreadId())
             return;
+        if (GetTickCount64() >= deadline) {
+            InterlockedExchange(&g_flipState.HostCalls, HostCallsClosed);
+            return;
+        }
         // A thread that the system ended mid-completion (the host is exiting,
         // and Destroy runs from a library's detach) never finishes it.
         if (!completing && owner != 0) {
@@ -352,36 +395,38 @@ void WaitForCompletionElsewhere()
     }
 }
 
-void ReleaseHeldKeyAtExit()
+void SettleOwedKeys()
 {
-    ReleaseWindowsKeyNow();
+    const LONG owed = InterlockedExchange(&g_flipState.OwedKeyUps, 0);
+    if (owed == 0)
+        return;
+    KeyEvents ups;
+    ups.AddEach(owed, false);
+    if (const LONG still = ups.Send(owed))
+        InterlockedOr(&g_flipState.OwedKeyUps, still);
 }
 
-void SettleOwedKey()
+void ReleaseAtExit()
 {
-    if (InterlockedCompareExchange(&g_flipState.Key, KeyUp, KeyUpOwed) == KeyUpOwed)
-        SendWindowsKeyUp();
+    SettleOwedKeys();
+    ReleaseSessionFlip();
 }
 
 void OnForegroundChanged(wchar_t* name, uintptr_t context)
 {
-    SettleOwedKey();
+    SettleOwedKeys();
     // Starting: the registration's own call, or a switch from before the
     // flip's keys; idle or completing: a late report.  Nothing to do but
     // drop a registration that was kept for a key-up now sent.
     if (Phase() != FlipShowing) {
-        if (Phase() == FlipIdle && !KeyDown())
+        if (Phase() == FlipIdle && !KeyUpsOwed())
             Unregister(context);
         return;
     }
     if (name == nullptr)
         name = g_noName;
     MakeLower(name);
-    if (IsWindowManager(name)) {
-        WriteForegroundLine(name);  // the flip that shows while the key is held
-        return;
-    }
-    if (CForegroundMonitor::GetInstance()->SwitcherInFront()) {
+    if (IsWindowManager(name) || CForegroundMonitor::GetInstance()->SwitcherInFront()) {
         WriteForegroundLine(name);  // the switcher, or Flip3D: the user has yet to pick
         return;
     }

@@ -4,6 +4,8 @@
 // end a flip that another started.  It is driven from two threads: the host's
 // (Execute, Destroy, and the registration's immediate call inside Execute)
 // and the foreground monitor's (a report that another application is in front).
+// No key is ever held while a flip shows: each press sends the switcher's
+// sticky shortcut, every key released again, in one SendInput call.
 #pragma once
 
 #include <windows.h>
@@ -15,27 +17,28 @@ struct MacroContext;
 
 enum FlipPhase : LONG {
     FlipIdle,        // no flip
-    FlipStarting,    // one press is lowering the setting, registering and pressing the keys
-    FlipShowing,     // keys pressed (and on 10 and later the key up again); the next
-                     // report of an application ends the flip, and so does a
-                     // report that nothing switched since the press
-    FlipCompleting,  // one thread is restoring the setting and releasing the key
+    FlipStarting,    // one press is lowering the setting, registering and sending the keys
+    FlipShowing,     // keys sent; the next report of an application ends the flip,
+                     // and so does a report that nothing switched since the press
+    FlipCompleting,  // one thread is restoring the setting
 };
 
-enum KeyState : LONG {
-    KeyUp,           // this library holds no key
-    KeyHeldForFlip,  // down while the flip shows (Windows 7 to 8.1)
-    KeyUpOwed,       // a key-up did not go in: sent again at the next chance
+// Whether the flip's end may call the host's objects.
+enum HostCalls : LONG {
+    HostCallsOpen,
+    HostCallUnderWay,
+    HostCallsClosed,  // a Destroy gave up waiting: the host may free its objects
 };
 
 struct FlipState {
     // The guard of the flip, changed only with Interlocked operations.  One
-    // press owns a start (Idle to Starting) until its keys are down, so a
+    // press owns a start (Idle to Starting) until its keys are sent, so a
     // second press, a re-entered Execute or a report meanwhile finds nothing
     // to end; one thread owns a completion (Showing to Completing), so a
     // second press and a report that meet end the flip once.  No lock is held
     // across the host's calls: whoever loses simply returns.  SavedSetting,
-    // DeviceId and CompletingThread are written by the owner of the phase.
+    // DeviceId, CompletingThread and SessionClaim are written by the owner of
+    // the phase.
     volatile LONG Phase;
     // The user's setting from before it was lowered to 1; 0: nothing to
     // restore.  Left set when it could not be put back: the next press keeps
@@ -46,39 +49,45 @@ struct FlipState {
     // From the latest Execute with composition on; not owned.  Read on the
     // monitor thread, so it is exchanged with Interlocked operations.
     IApplication* volatile Application;
-    // Whether this library holds the Windows key down now (a KeyState).
-    // Whoever moves it to KeyUp sends the one key-up of the flip.
-    volatile LONG Key;
+    // Keys whose down went in and whose up did not (bits of the key table in
+    // flip_state.cpp): sent again at the next chance.
+    volatile LONG OwedKeyUps;
+    volatile LONG HostCalls;  // a HostCalls
+    // The session's one flip (a named event), owned while a flip of this
+    // process starts or shows; closed by every end and by the process's end.
+    HANDLE SessionClaim;
 };
 
 // Zero when the library is loaded (constant-initialised, nothing runs at load).
 extern FlipState g_flipState;
 
-// Starts a flip if none is under way: lowers the device setting, registers
-// OnForegroundChanged with the monitor and holds the Windows key down while
-// tapping Tab.  False, with nothing done, when a flip is starting, showing or
-// ending.  Whatever throws on the way (the host's device, memory) leaves no
-// flip behind and is rethrown.
+// Starts a flip if none is under way in this session: lowers the device
+// setting, registers OnForegroundChanged with the monitor and sends the
+// switcher's shortcut.  False, with nothing done, when a flip is starting,
+// showing or ending here or in another process.  Whatever throws on the way
+// (the host's device, memory) leaves no flip behind and is rethrown.
 bool StartFlip(const MacroContext& context);
 // The second button press, and Destroy during a flip: ends a shown flip from
 // the host's thread.  False when there was none to end here.
 bool EndFlipFromHost();
-// Sends Escape when the system's switcher is in front: a second press closes
-// it as Windows+Tab would.
-void CloseSwitcherIfInFront();
+// With the system's switcher in front, taps the key that closes it as a
+// second press should: Escape on 10 and later, Enter on 7 to 8.1 (which
+// settles on the window in front).  Sends nothing otherwise.
+void SettleSwitcherIfInFront();
 // Returns once no other thread is completing a flip inside the host's
-// objects, answering messages sent to this thread meanwhile.
+// objects, answering messages sent to this thread meanwhile.  Past its bound
+// (3 s) it returns anyway, and the completion calls the host no more.
 void WaitForCompletionElsewhere();
-// Releases the Windows key if this library holds it: the host is exiting.
-void ReleaseHeldKeyAtExit();
-// Sends again a key-up that did not go in, unless a flip holds the key.
-void SettleOwedKey();
+// Sends again key-ups that did not go in.
+void SettleOwedKeys();
+// The library leaves the process: owed key-ups go out, the session's flip is free.
+void ReleaseAtExit();
 void RememberApplication(IApplication* application);
 
 // The monitor's callback.  Reports that come while no flip shows (the
 // registration's own call among them) are ignored; dwm.exe and the system
 // switcher keep the flip shown; any other application ends it.  Every report
-// first sends again a key-up that did not go in.
+// first sends again key-ups that did not go in.
 void OnForegroundChanged(wchar_t* name, uintptr_t context);
 
 // Lowercases A to Z in place; returns `text`.

@@ -21,45 +21,27 @@ int32_t CTarvelHandler::Execute(MacroContext* context)
     // A flip is under way: this press ends it if it shows (a press that
     // meets one starting or ending elsewhere has nothing left to do).
     if (EndFlipFromHost())
-        CloseSwitcherIfInFront();
+        SettleSwitcherIfInFront();
     return 0;
 }
 
-namespace {
-
-// However the flip's end went: no completion is left inside the host's
-// objects, which the host frees once Destroy returns; the monitor, the
-// library's whichever handler registered with it, goes; then the handler.
-class HandlerEnd {
-public:
-    explicit HandlerEnd(CTarvelHandler* handler) noexcept : m_handler(handler) {}
-    ~HandlerEnd()
-    {
-        WaitForCompletionElsewhere();
-        CForegroundMonitor::DestroyInstance();
-        delete m_handler;
-    }
-    HandlerEnd(const HandlerEnd&) = delete;
-    HandlerEnd& operator=(const HandlerEnd&) = delete;
-
-private:
-    CTarvelHandler* m_handler;
-};
-
-}  // namespace
-
 void CTarvelHandler::Destroy()
 {
-    HandlerEnd end(this);
     // Hosts destroy handlers when a button is rebound and when they exit: a
-    // flip left showing would keep the Windows key down until some later
+    // flip left showing would keep the setting lowered until some later
     // press, which may never come.  It ends here as a second press ends it.
     try {
         EndFlipFromHost();
-        SettleOwedKey();  // a key-up that did not go in at the flip's end
+        SettleOwedKeys();  // key-ups that did not go in at the flip's start
     } catch (...) {
-        // A host object threw while the flip ended; the key is up and the
-        // setting handled by then.  Hosts call Destroy from destructors,
-        // where an exception would end the process.
+        // A host object threw while the flip ended; the flip is over by
+        // then.  Hosts call Destroy from destructors, where an exception
+        // would end the process.
     }
+    // No completion is left inside the host's objects, which the host frees
+    // once Destroy returns (past the wait's bound, none is called again);
+    // the monitor, the library's whichever handler registered with it, goes.
+    WaitForCompletionElsewhere();
+    CForegroundMonitor::DestroyInstance();
+    delete this;
 }

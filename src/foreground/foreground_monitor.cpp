@@ -195,7 +195,7 @@ void CForegroundMonitor::Run() noexcept
         CBstr name;
         FlipWindow kind = FlipWindow::Ordinary;
         if (SUCCEEDED(GetForegroundProcessName(&name, &kind)))
-            AdoptCurrentName(name, ShowsTheFlip(kind));
+            AdoptCurrentName(name, kind == FlipWindow::Switcher);
     } catch (...) {
     }
     SetEvent(m_readyEvent.get());
@@ -255,7 +255,7 @@ bool CForegroundMonitor::NoteSwitch(HWND window) noexcept
         m_standstillArmed = false;  // a switch came: the flip showed, or the user moved on
         pick = kind == FlipWindow::Ordinary && (m_burstShowedSwitcher || m_currentIsSwitcher);
     }
-    if (ShowsTheFlip(kind))
+    if (kind == FlipWindow::Switcher)
         m_burstShowedSwitcher = true;
     return pick;
 }
@@ -289,11 +289,15 @@ HRESULT CForegroundMonitor::CheckForeground()
     CBstr fresh;
     FlipWindow kind = FlipWindow::Ordinary;
     const HRESULT resolved = GetForegroundProcessName(&fresh, &kind);
-    // Explorer's window between two others is no place the user went to:
-    // the switch that follows it is checked instead.
-    if (FAILED(resolved) || kind == FlipWindow::Transient)
-        return resolved;
-    const bool switcher = ShowsTheFlip(kind);
+    if (FAILED(resolved) || kind == FlipWindow::Transient) {
+        if (!TakeUnnamedAsPick())
+            return resolved;
+        kind = FlipWindow::Ordinary;
+        if (FAILED(resolved))
+            fresh = L"";
+    }
+    m_unnamedChecked = false;
+    const bool switcher = kind == FlipWindow::Switcher;
     CBstr current;
     current = fresh.Str;  // allocated before anything changes
 
@@ -319,6 +323,22 @@ HRESULT CForegroundMonitor::CheckForeground()
     CallEach(walk.pairs, walk.count, fresh.Str);
     KeepCallersName(generation, fresh);
     return resolved;
+}
+
+// Explorer's window between two others, or a foreground nobody can name (an
+// empty virtual desktop, a process we may not open), is no place the user
+// went to: the switch that follows it is checked instead.  After the
+// switcher, though, it may be all that is left once the switcher closed:
+// checked once more, it then counts as a pick, so no flip stays on for ever.
+bool CForegroundMonitor::TakeUnnamedAsPick()
+{
+    if (!m_burstShowedSwitcher && !SwitcherInFront())
+        return false;
+    if (m_unnamedChecked)
+        return true;
+    m_unnamedChecked = true;
+    ArmTimer(kSettleMs);
+    return false;
 }
 
 void CForegroundMonitor::CallEach(const Registration* pairs, size_t count, wchar_t* name)
@@ -394,7 +414,7 @@ void CForegroundMonitor::RegisterCallback(ForegroundCallback callback, uintptr_t
         m_registrations.Append(callback, context);
         if (FAILED(resolved))
             return;  // registered, but there is no name to call it with
-        generation = AdoptLocked(current, ShowsTheFlip(kind));
+        generation = AdoptLocked(current, kind == FlipWindow::Switcher);
         ++m_immediateCalls;
     }
     ImmediateCall running{*this};
@@ -460,7 +480,9 @@ void CForegroundMonitor::ReportStandstill()
             return;
         }
         m_standstillArmed = false;
-        if (GetForegroundWindow() != m_standstillWindow)
+        // A switcher that shows without the foreground (or without an event
+        // that said so): the flip showed, and the user's pick ends it.
+        if (GetForegroundWindow() != m_standstillWindow || SwitcherWindowShows())
             return;
         name = m_currentName.Str;
         walk.pairs = m_registrations.Snapshot(walk.count);

@@ -10,11 +10,13 @@
 //
 // Windows 10 and 11 show their switcher (Task View, Alt+Tab) in explorer.exe,
 // the process of the desktop and of every Explorer window, and Windows 7 its
-// Flip3D in dwm.exe (see flip/switcher_windows.h): a move between the
+// Flip3D in dwm.exe (see switcher_windows.h): a move between the
 // switcher and an ordinary window is reported as a change even when the file
 // name stays, and so is a burst that showed the switcher and ended on the
 // window it started from.  The pick behind the switcher is checked at once,
-// not after the delay; Explorer's transient window is never reported.
+// not after the delay; Explorer's transient window, or a foreground nobody
+// can name, is reported only when a second check after the switcher still
+// finds it.
 #pragma once
 
 #include <windows.h>
@@ -24,9 +26,9 @@
 
 #include "common/srw_lock.h"
 #include "common/unique_handle.h"
-#include "flip/switcher_windows.h"
 #include "foreground/callback_list.h"
 #include "foreground/foreground_callback.h"
+#include "foreground/switcher_windows.h"
 #include "strings/bstr.h"
 
 class CForegroundMonitor {
@@ -85,6 +87,7 @@ private:
     void SetStandstillTimer(DWORD dueMs) noexcept;
 
     HRESULT CheckForeground();
+    bool TakeUnnamedAsPick();
     void CallEach(const Registration* pairs, size_t count, wchar_t* name);
     bool IsRegistered(ForegroundCallback callback, uintptr_t context);
     void AddRegistration(ForegroundCallback callback, uintptr_t context);
@@ -130,6 +133,7 @@ private:
     // The monitor thread only.
     UniqueThreadTimer m_pendingTimer;
     bool m_burstShowedSwitcher = false;  // since the last check
+    bool m_unnamedChecked = false;  // an unnamed foreground after the switcher was checked once
 
     // The singleton holds one reference, a running thread another.
     volatile LONG m_references = 1;

@@ -11,7 +11,8 @@
 //            meanwhile Destroy, then print whether the restore had returned;
 //            then FreeLibrary and wait for the library to leave the process.
 //   locked   Destroy under a lock of the host's own, which the device's
-//            restore on the monitor thread takes too; then let it go.
+//            look-up on the monitor thread takes too; then let it go, and
+//            run until told to end (the device must not be set again).
 //   unload   end the flip with a second press, Destroy, FreeLibrary, and
 //            print whether the library is still loaded.
 //   wait     run until told to end.
@@ -58,11 +59,6 @@ int32_t SetSetting(void*, int32_t setting)
         SetEvent(g_restoring.get());
         Sleep(600);  // a host call that takes its time, not a wait for the test
     }
-    if (setting != 1 && g_lockedRestore) {
-        SetEvent(g_restoring.get());
-        AcquireSRWLockExclusive(&g_hostLock);
-        ReleaseSRWLockExclusive(&g_hostLock);
-    }
     InterlockedExchange(&g_setting, setting);
     Say("set %ld", setting);
     if (setting != 1)
@@ -74,6 +70,11 @@ TbDevice* g_device = nullptr;
 
 TbDevice* GetDevice(void*, uint64_t deviceId)
 {
+    if (g_lockedRestore) {  // the flip's end, on the monitor thread
+        SetEvent(g_restoring.get());
+        AcquireSRWLockExclusive(&g_hostLock);
+        ReleaseSRWLockExclusive(&g_hostLock);
+    }
     return deviceId == kDeviceId ? g_device : nullptr;
 }
 
@@ -170,9 +171,8 @@ int wmain(int argc, wchar_t** argv)
         TbDestroy(handler, &thrown);
         Say("destroyed");
         ReleaseSRWLockExclusive(&g_hostLock);
-        for (int i = 0; i < 500 && InterlockedCompareExchange(&g_restoreReturned, 0, 0) == 0; ++i)
-            Sleep(20);
-        status = g_restoreReturned != 0 ? 0 : 1;
+        WaitUntilToldToEnd();
+        status = g_setting == 1 ? 0 : 1;
     } else if (scenario == L"unload") {
         TbExecute(handler, context, &thrown);  // the second press ends the flip
         TbDestroy(handler, &thrown);

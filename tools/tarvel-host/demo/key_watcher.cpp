@@ -25,6 +25,8 @@ std::string KeyName(DWORD vk)
     switch (vk) {
     case VK_LWIN: return "Windows";
     case VK_TAB: return "Tab";
+    case VK_LCONTROL: return "Ctrl";
+    case VK_LMENU: return "Alt";
     default: return "key " + std::to_string(vk);
     }
 }

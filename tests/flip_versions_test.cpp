@@ -1,0 +1,121 @@
+// The flip on each Windows version: built three times, each copy run as
+// Windows 7, 8.1 or 10 through Wine's per-program version (see flip.cmake).
+// Each version's switcher opens with a sticky shortcut; no key stays down.
+#include "flip_fixture.h"
+
+#include "support/import_patch.h"
+
+namespace {
+
+// What ntdll says the running Windows is, as Wine's per-program version sets it.
+DWORD RunningVersion()
+{
+    using Numbers = void(WINAPI*)(DWORD*, DWORD*, DWORD*);
+    auto numbers = reinterpret_cast<Numbers>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "RtlGetNtVersionNumbers")));
+    DWORD major = 0, minor = 0, build = 0;
+    numbers(&major, &minor, &build);
+    return major << 8 | minor;
+}
+
+const DWORD kVersion = RunningVersion();
+const bool kWindows10 = kVersion >= 0x0A00;
+const bool kWindows8 = !kWindows10 && kVersion >= 0x0602;
+
+// Each version's sticky shortcut, every key released in the same call.
+std::vector<Key> Shortcut()
+{
+    if (kWindows10)
+        return {{VK_LWIN, true}, {VK_TAB, true}, {VK_TAB, false}, {VK_LWIN, false}};
+    const DWORD second = kWindows8 ? VK_LMENU : VK_LWIN;
+    return {{VK_LCONTROL, true}, {second, true}, {VK_TAB, true}, {VK_TAB, false}, {second, false}, {VK_LCONTROL, false}};
+}
+
+// A compatibility mode's answer from RtlGetVersion: Windows 7, whatever runs.
+// (The plug-in neither imports nor looks up GetVersionEx.)
+LONG WINAPI Windows7Version(OSVERSIONINFOW* info)
+{
+    info->dwMajorVersion = 6;
+    info->dwMinorVersion = 1;
+    return 0;
+}
+using GetProcAddressFunction = FARPROC(WINAPI*)(HMODULE, const char*);
+GetProcAddressFunction g_getProcAddress = nullptr;
+FARPROC WINAPI LyingVersions(HMODULE module, const char* name)
+{
+    const bool lied = reinterpret_cast<uintptr_t>(name) > 0xFFFF && strcmp(name, "RtlGetVersion") == 0;
+    return lied ? reinterpret_cast<FARPROC>(&Windows7Version) : g_getProcAddress(module, name);
+}
+
+using FlipVersion = FlipFixture;
+
+TEST_F(FlipVersion, Press_SendsThisVersionsStickyShortcutAllKeysUp_WhatRtlGetVersionSaysChangesNothing)
+{
+    ImportPatch lookUp(plugin.Module(), "KERNEL32.dll", "GetProcAddress", reinterpret_cast<void*>(&LyingVersions));
+    ASSERT_TRUE(lookUp.Applied());
+    g_getProcAddress = lookUp.Original<GetProcAddressFunction>();
+
+    ASSERT_EQ(Press(), 1);
+    // All in when Execute returns: a key held until the flip's end would be missing.
+    EXPECT_EQ(InjectedKeys(), Shortcut()) << "Windows " << std::hex << kVersion;
+    EXPECT_EQ(device.Setting(), 1);
+    EXPECT_EQ(Press(), 0);
+    EXPECT_EQ(InjectedKeys(), Shortcut()) << "a second press with no switcher in front sends nothing";
+    EXPECT_EQ(device.Setting(), 5);
+}
+
+TEST_F(FlipVersion, ShiftHeldAtThePress_IsLiftedAroundTheShortcutAndPutBack)
+{
+    keybd_event(VK_LSHIFT, 0x2A, 0, 0);
+    ASSERT_TRUE(WaitUntil([] { return (GetAsyncKeyState(VK_LSHIFT) & 0x8000) != 0; }, kReportLimit));
+    const int32_t pressed = Press();
+    keybd_event(VK_LSHIFT, 0x2A, KEYEVENTF_KEYUP, 0);
+    ASSERT_EQ(pressed, 1);
+
+    std::vector<Key> expected = Shortcut();
+    expected.insert(expected.begin(), {{VK_LSHIFT, true}, {VK_LSHIFT, false}});
+    expected.insert(expected.end(), {{VK_LSHIFT, true}, {VK_LSHIFT, false}});
+    ASSERT_TRUE(keys.WaitFor(VK_LSHIFT, false, 2, kReportLimit));
+    EXPECT_EQ(InjectedKeys(), expected);
+}
+
+TEST_F(FlipVersion, SecondPressWithTheSwitcherInFront_TapsEscapeOn10_EnterOn7And8)
+{
+    ForegroundWindowProcess& switcher = kWindows10  ? desktop.StartSwitcher(L"explorer.exe", L"MultitaskingViewFrame")
+                                        : kWindows8 ? desktop.StartSwitcher(L"explorer.exe", L"TaskSwitcherWnd")
+                                                    : desktop.StartSwitcher(L"dwm.exe", L"Flip3D");
+    ASSERT_TRUE(desktop.SwitchTo(L"start.exe"));
+    ASSERT_EQ(Press(), 1);
+    ASSERT_TRUE(switcher.ShowSwitcher());
+    const std::string name = kWindows10 || kWindows8 ? "explorer.exe" : "dwm.exe";
+    ASSERT_TRUE(output->WaitFor(LineFor(name), kReportLimit));
+    EXPECT_EQ(device.Setting(), 1) << "the switcher in front ended the flip";
+
+    EXPECT_EQ(Press(), 0);
+    EXPECT_EQ(device.Setting(), 5);
+    const int tapped = kWindows10 ? VK_ESCAPE : VK_RETURN;
+    const std::string tap = std::to_string(tapped) + " down\n" + std::to_string(tapped) + " up\n";
+    EXPECT_TRUE(WaitUntil([&] { return switcher.ReceivedKeys().find(tap) != std::string::npos; }, kReportLimit))
+        << "received: " << switcher.ReceivedKeys();
+}
+
+TEST_F(FlipVersion, CompositionAnsweredOff_OnlyWindows7LaunchesTheAppSwitcher)
+{
+    // What DwmIsCompositionEnabled tells a host without a Windows 8 manifest.
+    SetEnvironmentVariableW(L"TARVEL_TEST_COMPOSITION", L"off");
+    const int32_t pressed = Press();
+    SetEnvironmentVariableW(L"TARVEL_TEST_COMPOSITION", L"on");
+    EXPECT_EQ(pressed, 1);
+    if (!kWindows10 && !kWindows8) {
+        EXPECT_TRUE(host.WaitForLaunch(host.ProgramFolder(), kReportLimit).has_value());
+        EXPECT_TRUE(InjectedKeys().empty());
+        return;
+    }
+    ASSERT_TRUE(keys.WaitFor(Shortcut().back().vk, false, 1, kReportLimit));
+    EXPECT_EQ(InjectedKeys(), Shortcut());
+    EXPECT_EQ(device.Setting(), 1);
+    EXPECT_EQ(Press(), 0);
+    EXPECT_FALSE(host.Launched(host.ProgramFolder()));
+}
+
+}  // namespace
