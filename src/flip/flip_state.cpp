@@ -43,13 +43,18 @@ struct KeyCode {
     WORD scan;
     bool extended;
 };
-enum KeyBit { LShift, RShift, LCtrl, RCtrl, LAlt, RAlt, LWin, RWin, Tab, EscapeKey, EnterKey, KeyCount };
+enum KeyBit { LShift, RShift, LCtrl, RCtrl, LAlt, RAlt, LWin, RWin, Tab, EscapeKey, EnterKey, MaskKey, KeyCount };
 constexpr KeyCode kKeys[KeyCount] = {
     {VK_LSHIFT, 0x2A, false}, {VK_RSHIFT, 0x36, false}, {VK_LCONTROL, 0x1D, false}, {VK_RCONTROL, 0x1D, true},
     {VK_LMENU, 0x38, false},  {VK_RMENU, 0x38, true},   {VK_LWIN, 0x5B, true},      {VK_RWIN, 0x5C, true},
-    {VK_TAB, 0x0F, false},    {VK_ESCAPE, 0x01, false}, {VK_RETURN, 0x1C, false},
+    {VK_TAB, 0x0F, false},    {VK_ESCAPE, 0x01, false}, {VK_RETURN, 0x1C, false},   {0xE8, 0, false},
 };
 constexpr int kModifiers = RWin + 1;  // Shift, Ctrl, Alt and Windows, left and right
+// A Windows or Alt key that goes up with no other key since its down opens
+// the Start menu or the window's menu bar.  A tap of an unassigned key (E8)
+// before the lift, and after the put-back for the user's own release, makes
+// each a combination that does nothing.
+constexpr LONG kMaskedModifiers = 1L << LAlt | 1L << RAlt | 1L << LWin | 1L << RWin;
 
 // The sticky shortcut of each version's switcher, which stays open with
 // every key up: Task View on 10 and 11; Alt+Tab's window on 8 and 8.1 (their
@@ -69,6 +74,11 @@ public:
         input.ki.wScan = kKeys[bit].scan;
         input.ki.dwFlags = (kKeys[bit].extended ? KEYEVENTF_EXTENDEDKEY : 0) | (down ? 0 : KEYEVENTF_KEYUP);
         m_bits[m_count++] = bit;
+    }
+    void Tap(int bit)
+    {
+        Add(bit, true);
+        Add(bit, false);
     }
     void AddEach(LONG bits, bool down)
     {
@@ -92,8 +102,9 @@ public:
     }
 
 private:
-    INPUT m_inputs[2 * kModifiers + 2 * 3] = {};
-    int m_bits[2 * kModifiers + 2 * 3] = {};
+    static constexpr int kMost = 2 * kModifiers + 2 * 3 + 2 * 2;
+    INPUT m_inputs[kMost] = {};
+    int m_bits[kMost] = {};
     UINT m_count = 0;
 };
 
@@ -116,13 +127,18 @@ template <size_t N>
 void SendShortcut(const KeyBit (&keys)[N])
 {
     const LONG held = HeldModifiers();
+    const bool masked = (held & kMaskedModifiers) != 0;
     KeyEvents events;
+    if (masked)
+        events.Tap(MaskKey);
     events.AddEach(held, false);
     for (size_t i = 0; i < N; ++i)
         events.Add(keys[i], true);
     for (size_t i = N; i-- > 0;)
         events.Add(keys[i], false);
     events.AddEach(held, true);
+    if (masked)
+        events.Tap(MaskKey);
     if (const LONG owed = events.Send(held) & ~held)
         InterlockedOr(&g_flipState.OwedKeyUps, owed);
 }
