@@ -28,6 +28,7 @@ ensure_packages() {
     [ -f /usr/include/wine/wine/windows/windows.h ] || missing+=(libwine-dev)
     command -v zip >/dev/null || missing+=(zip)
     command -v makensis >/dev/null || missing+=(nsis)
+    command -v xdotool >/dev/null || missing+=(xdotool)
     if [ ${#missing[@]} -gt 0 ]; then
         log "installing: ${missing[*]}"
         export DEBIAN_FRONTEND=noninteractive

@@ -9,8 +9,11 @@
 
 #include <wtsapi32.h>
 
+#include <atomic>
+#include <chrono>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "host_process.h"
@@ -181,6 +184,142 @@ TEST(HostTray, ExcludedApplicationInFront_TheButtonReachesIt_NoFlip)
                                  std::chrono::milliseconds(kGenerous)));
     EXPECT_EQ(Occurrences(tray.Output(), " pressed: "), 1) << "the press in notepad.exe ran the macro";
     EXPECT_EQ(observer.xbutton1.load(), 1) << "outside the excluded application the button was not swallowed";
+    EXPECT_EQ(RunHost(L"--quit").exitCode, 0);
+    EXPECT_EQ(tray.WaitForExit(kGenerous), 0);
+}
+
+// Task View belongs to explorer.exe, which users exclude for File Explorer's
+// Back: the button must still close it.
+TEST(HostTray, ExcludedApplicationWithTheSwitcherInFront_TheButtonFlipsAllTheSame)
+{
+    const CleanRegistry registry;
+    ForegroundSwitcher apps;
+    ForegroundWindowProcess& explorer = apps.StartSwitcher(L"explorer.exe", L"MultitaskingViewFrame");
+    ASSERT_TRUE(explorer.Started());
+    HostProcess tray;
+    HWND window = StartTray(tray, "xbutton1");
+    ASSERT_NE(window, nullptr) << tray.Output() << tray.Errors();
+    SendMessageW(window, WM_COMMAND, TrayCommandExclude, 0);  // "Off in explorer.exe"
+    ASSERT_TRUE(tray.WaitForOutput("the button is left to explorer.exe\n", kGenerous)) << tray.Output();
+    EXPECT_EQ(Tooltip(window), L"Tarvel: first side button, let through to explorer.exe (excluded)");
+
+    ASSERT_TRUE(explorer.ShowSwitcher());
+    EXPECT_TRUE(tray.WaitForOutput("the button flips windows again\n", kGenerous)) << tray.Output();
+    EXPECT_EQ(Tooltip(window), L"Tarvel: first side button, on");
+    ClickSideButton(XBUTTON1);
+    EXPECT_TRUE(tray.WaitForOutput("xbutton1 pressed: ", kGenerous)) << "the switcher did not get the press";
+    EXPECT_TRUE(CloseAppSwitcher(WaitForAppSwitcher(std::chrono::milliseconds(kGenerous)),
+                                 std::chrono::milliseconds(kGenerous)));
+    EXPECT_EQ(RunHost(L"--quit").exitCode, 0);
+    EXPECT_EQ(tray.WaitForExit(kGenerous), 0);
+}
+
+// A frameless, topmost window of this process at a known place, in front,
+// that counts the first side button's downs and ups it receives.
+class ButtonTarget {
+public:
+    static constexpr POINT kCenter{700, 475};
+
+    ButtonTarget()
+    {
+        HANDLE created = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        m_thread = std::thread([this, created] { Run(created); });
+        WaitForSingleObject(created, INFINITE);
+        CloseHandle(created);
+    }
+    ~ButtonTarget()
+    {
+        PostThreadMessageW(m_threadId, WM_QUIT, 0, 0);
+        m_thread.join();
+    }
+    bool InFront() const { return m_inFront; }
+
+    static inline std::atomic<int> downs{0};
+    static inline std::atomic<int> ups{0};
+
+private:
+    static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+    {
+        if ((message == WM_XBUTTONDOWN || message == WM_XBUTTONUP) && GET_XBUTTON_WPARAM(wParam) == XBUTTON1) {
+            ++(message == WM_XBUTTONDOWN ? downs : ups);
+            return TRUE;
+        }
+        return DefWindowProcW(window, message, wParam, lParam);
+    }
+
+    void Run(HANDLE created)
+    {
+        MSG message;
+        PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE);
+        m_threadId = GetCurrentThreadId();
+        WNDCLASSW windowClass{};
+        windowClass.lpfnWndProc = &Procedure;
+        windowClass.hInstance = GetModuleHandleW(nullptr);
+        windowClass.lpszClassName = L"TarvelTestButtonTarget";
+        RegisterClassW(&windowClass);
+        HWND window = CreateWindowExW(WS_EX_TOPMOST, windowClass.lpszClassName, L"Tarvel test: button target",
+                                      WS_POPUP | WS_VISIBLE, kCenter.x - 100, kCenter.y - 75, 200, 150, nullptr,
+                                      nullptr, windowClass.hInstance, nullptr);
+        SetForegroundWindow(window);
+        m_inFront = window != nullptr && WaitUntil([&] {
+            while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
+                DispatchMessageW(&message);
+            return GetForegroundWindow() == window;
+        }, std::chrono::milliseconds(kGenerous));
+        SetEvent(created);
+        while (GetMessageW(&message, nullptr, 0, 0) > 0)
+            DispatchMessageW(&message);
+        DestroyWindow(window);
+    }
+
+    DWORD m_threadId = 0;   // written by the thread before it signals
+    bool m_inFront = false;  // likewise
+    std::thread m_thread;
+};
+
+// xdotool through the X server, as a user's mouse: Wine starts a Unix
+// program given by its path, but hands back no process to wait for (the
+// caller waits for what it does).  False when it could not be started.
+bool Xdotool(const std::wstring& arguments)
+{
+    std::wstring commandLine = L"xdotool " + arguments;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(L"Z:\\usr\\bin\\xdotool", commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process))
+        return false;
+    for (HANDLE handle : {process.hThread, process.hProcess}) {
+        if (handle != nullptr)
+            CloseHandle(handle);
+    }
+    return true;
+}
+
+// A real side button (through the X server) over an excluded window: another
+// application comes to the front between its down and its up, and the window
+// still gets both halves.
+TEST(HostTray, RealSideButtonOverAnExcludedWindow_ItGetsTheDownAndTheUp_ThoughTheFrontChangesBetween)
+{
+    const CleanRegistry registry;
+    const wchar_t excluded[] = L"host_tray_test.exe\0";
+    RegSetKeyValueW(HKEY_CURRENT_USER, kSettingsKey, L"Excluded", REG_MULTI_SZ, excluded, sizeof(excluded));
+    const ButtonTarget target;
+    ASSERT_TRUE(target.InFront());
+    HostProcess tray;
+    ASSERT_NE(StartTray(tray, "xbutton1"), nullptr) << tray.Output() << tray.Errors();
+    ASSERT_TRUE(tray.WaitForOutput("the button is left to host_tray_test.exe\n", kGenerous)) << tray.Output();
+
+    const std::wstring at = std::to_wstring(ButtonTarget::kCenter.x) + L" " + std::to_wstring(ButtonTarget::kCenter.y);
+    ASSERT_TRUE(Xdotool(L"mousemove " + at + L" mousedown 8"));
+    ASSERT_TRUE(WaitForCount(ButtonTarget::downs, 1)) << "the down did not reach the excluded window";
+    ForegroundSwitcher apps;
+    ASSERT_TRUE(apps.SwitchTo(L"notepad.exe"));
+    ASSERT_TRUE(tray.WaitForOutput("the button flips windows again\n", kGenerous)) << tray.Output();
+    ASSERT_TRUE(Xdotool(L"mousemove " + at + L" mouseup 8"));
+    EXPECT_TRUE(WaitForCount(ButtonTarget::ups, 1)) << "the up was swallowed: the window waits for it";
+    EXPECT_EQ(ButtonTarget::downs.load(), 1);
+    EXPECT_EQ(tray.Output().find(" pressed: "), std::string::npos) << "the press ran the macro";
     EXPECT_EQ(RunHost(L"--quit").exitCode, 0);
     EXPECT_EQ(tray.WaitForExit(kGenerous), 0);
 }
