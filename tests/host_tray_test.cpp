@@ -369,9 +369,9 @@ TEST(HostTray, SessionUnlocked_TheHookIsInstalledAgainAheadOfLaterHooks)
     EXPECT_EQ(tray.WaitForExit(kGenerous), 0);
 }
 
-// The text of the message box the process `processId` shows (its static
-// controls' texts), once it shows one; the box is then closed with OK.
-std::wstring TakeMessageBox(DWORD processId)
+// The message box the process `processId` shows, once it shows one; null
+// after a generous wait.
+HWND FindMessageBox(DWORD processId)
 {
     struct Search {
         DWORD processId;
@@ -389,7 +389,15 @@ std::wstring TakeMessageBox(DWORD processId)
     };
     WaitUntil([&] { return !EnumWindows(find, reinterpret_cast<LPARAM>(&search)) || search.box != nullptr; },
               std::chrono::milliseconds(kGenerous));
-    if (search.box == nullptr)
+    return search.box;
+}
+
+// The text of the message box the process `processId` shows (its static
+// controls' texts), once it shows one; the box is then closed with OK.
+std::wstring TakeMessageBox(DWORD processId)
+{
+    HWND box = FindMessageBox(processId);
+    if (box == nullptr)
         return {};
     std::wstring text;
     const auto collect = [](HWND child, LPARAM data) -> BOOL {
@@ -398,8 +406,8 @@ std::wstring TakeMessageBox(DWORD processId)
         *reinterpret_cast<std::wstring*>(data) += part;
         return TRUE;
     };
-    EnumChildWindows(search.box, collect, reinterpret_cast<LPARAM>(&text));
-    PostMessageW(search.box, WM_COMMAND, IDOK, 0);
+    EnumChildWindows(box, collect, reinterpret_cast<LPARAM>(&text));
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
     return text;
 }
 
@@ -431,6 +439,123 @@ TEST(HostTray, StartedWithoutItsDlls_AMessageBoxSaysWhatToDo_ExitCodeTwo)
             DeleteFileW((folder + L"\\" + file).c_str());
         RemoveDirectoryW(folder.c_str());
     }
+}
+
+// Reads one `Value` at `address` of `process`.
+template <typename Value>
+bool ReadRemote(HANDLE process, ULONG_PTR address, Value& value)
+{
+    SIZE_T read = 0;
+    return ReadProcessMemory(process, reinterpret_cast<void*>(address), &value, sizeof(value), &read) &&
+           read == sizeof(value);
+}
+
+std::string ReadRemoteName(HANDLE process, ULONG_PTR address)
+{
+    char name[64]{};
+    SIZE_T read = 0;
+    ReadProcessMemory(process, reinterpret_cast<void*>(address), name, sizeof(name) - 1, &read);
+    return name;
+}
+
+// Points the import `function` of user32.dll in the image at `image` of
+// `process` to `replacement`.
+bool PatchRemoteImport(HANDLE process, ULONG_PTR image, const char* function, ULONG_PTR replacement)
+{
+    IMAGE_DOS_HEADER dos{};
+    IMAGE_NT_HEADERS64 nt{};
+    if (!ReadRemote(process, image, dos) || !ReadRemote(process, image + dos.e_lfanew, nt))
+        return false;
+    const IMAGE_DATA_DIRECTORY imports = nt.OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    IMAGE_IMPORT_DESCRIPTOR descriptor{};
+    for (ULONG_PTR at = image + imports.VirtualAddress; ReadRemote(process, at, descriptor) && descriptor.Name != 0;
+         at += sizeof(descriptor)) {
+        if (_stricmp(ReadRemoteName(process, image + descriptor.Name).c_str(), "user32.dll") != 0)
+            continue;
+        ULONGLONG entry = 0;
+        for (ULONG_PTR i = 0; ReadRemote(process, image + descriptor.OriginalFirstThunk + i * 8, entry) && entry != 0;
+             ++i) {
+            if (IMAGE_SNAP_BY_ORDINAL64(entry) || ReadRemoteName(process, image + entry + 2) != function)
+                continue;
+            void* slot = reinterpret_cast<void*>(image + descriptor.FirstThunk + i * 8);
+            DWORD old = 0;
+            SIZE_T written = 0;
+            return VirtualProtectEx(process, slot, 8, PAGE_READWRITE, &old) &&
+                   WriteProcessMemory(process, slot, &replacement, 8, &written) && written == 8;
+        }
+    }
+    return false;
+}
+
+bool IsUser32(HANDLE file)
+{
+    wchar_t path[MAX_PATH]{};
+    const DWORD length = GetFinalPathNameByHandleW(file, path, MAX_PATH, 0);
+    return length >= 10 && length < MAX_PATH && lstrcmpiW(path + length - 10, L"user32.dll") == 0;
+}
+
+// Wine cannot be made to refuse a low-level hook: the host starts with this
+// thread as its debugger, and at the loader's first breakpoint (its imports
+// bound) its SetWindowsHookExW is pointed at user32's GetOpenClipboardWindow,
+// which answers null (no clipboard is open); then the debugger lets go.
+bool StartWithTheHookRefused(HostProcess& host)
+{
+    if (!host.Start(L"", DEBUG_ONLY_THIS_PROCESS))
+        return false;
+    HMODULE ownUser32 = GetModuleHandleW(L"user32.dll");
+    const ULONG_PTR offset = reinterpret_cast<ULONG_PTR>(GetProcAddress(ownUser32, "GetOpenClipboardWindow")) -
+                             reinterpret_cast<ULONG_PTR>(ownUser32);
+    HANDLE process = nullptr;
+    ULONG_PTR image = 0;
+    ULONG_PTR user32 = 0;
+    DEBUG_EVENT event{};
+    while (WaitForDebugEvent(&event, kGenerous)) {
+        DWORD status = DBG_CONTINUE;
+        if (event.dwDebugEventCode == CREATE_PROCESS_DEBUG_EVENT) {
+            process = event.u.CreateProcessInfo.hProcess;
+            image = reinterpret_cast<ULONG_PTR>(event.u.CreateProcessInfo.lpBaseOfImage);
+            CloseHandle(event.u.CreateProcessInfo.hFile);
+        } else if (event.dwDebugEventCode == LOAD_DLL_DEBUG_EVENT) {
+            if (IsUser32(event.u.LoadDll.hFile))
+                user32 = reinterpret_cast<ULONG_PTR>(event.u.LoadDll.lpBaseOfDll);
+            CloseHandle(event.u.LoadDll.hFile);
+        } else if (event.dwDebugEventCode == EXCEPTION_DEBUG_EVENT) {
+            if (event.u.Exception.ExceptionRecord.ExceptionCode == EXCEPTION_BREAKPOINT) {
+                const bool patched = user32 != 0 &&
+                                     PatchRemoteImport(process, image, "SetWindowsHookExW", user32 + offset);
+                ContinueDebugEvent(event.dwProcessId, event.dwThreadId, DBG_CONTINUE);
+                return DebugActiveProcessStop(event.dwProcessId) && patched;
+            }
+            status = DBG_EXCEPTION_NOT_HANDLED;
+        }
+        ContinueDebugEvent(event.dwProcessId, event.dwThreadId, status);
+    }
+    return false;
+}
+
+// The failed start's message box pumps the window before any icon exists:
+// the taskbar's return, a DPI change and a second start come meanwhile.
+TEST(HostTray, HookRefused_MessagesWhileItsBoxIsUnansweredNeedNoIcon_AClearMessageAndExitCodeOne)
+{
+    const CleanRegistry registry;
+    HostProcess tray;
+    ASSERT_TRUE(StartWithTheHookRefused(tray));
+    HWND box = FindMessageBox(tray.ProcessId());
+    ASSERT_NE(box, nullptr) << tray.Output() << tray.Errors();
+    HWND window = FindWindowW(kTrayWindowClass, nullptr);
+    ASSERT_NE(window, nullptr);
+    DWORD_PTR answer = 0;
+    RECT suggested{0, 0, 640, 480};
+    EXPECT_TRUE(SendMessageTimeoutW(window, RegisterWindowMessageW(L"TaskbarCreated"), 0, 0, SMTO_NORMAL, kGenerous,
+                                    &answer));
+    EXPECT_TRUE(SendMessageTimeoutW(window, WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested),
+                                    SMTO_NORMAL, kGenerous, &answer));
+    EXPECT_EQ(RunHost(L"").exitCode, 0);
+    EXPECT_TRUE(SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, kGenerous, &answer))
+        << "the second start's message ended it";
+    EXPECT_NE(TakeMessageBox(tray.ProcessId()).find(L"mouse hook could not be installed"), std::wstring::npos);
+    EXPECT_EQ(tray.WaitForExit(kGenerous), 1) << tray.Output() << tray.Errors();
+    EXPECT_NE(tray.Errors().find("Windows did not let it watch the mouse"), std::string::npos) << tray.Errors();
 }
 
 // The background mode during a flip (composition on, an application in
