@@ -19,6 +19,7 @@
 #include "host_process.h"
 #include "support/app_switcher_window.h"
 #include "support/foreground_switcher.h"
+#include "support/import_patch.h"
 #include "support/key_recorder.h"
 #include "tray_mode.h"
 
@@ -219,61 +220,42 @@ TEST(HostTray, ExcludedApplicationWithTheSwitcherInFront_TheButtonFlipsAllTheSam
 class ButtonTarget {
 public:
     static constexpr POINT kCenter{700, 475};
-
-    ButtonTarget()
-    {
-        HANDLE created = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-        m_thread = std::thread([this, created] { Run(created); });
-        WaitForSingleObject(created, INFINITE);
-        CloseHandle(created);
-    }
-    ~ButtonTarget()
-    {
-        PostThreadMessageW(m_threadId, WM_QUIT, 0, 0);
-        m_thread.join();
-    }
-    bool InFront() const { return m_inFront; }
-
     static inline std::atomic<int> downs{0};
     static inline std::atomic<int> ups{0};
 
-private:
-    static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+    ButtonTarget()
     {
-        if ((message == WM_XBUTTONDOWN || message == WM_XBUTTONUP) && GET_XBUTTON_WPARAM(wParam) == XBUTTON1) {
-            ++(message == WM_XBUTTONDOWN ? downs : ups);
-            return TRUE;
-        }
-        return DefWindowProcW(window, message, wParam, lParam);
-    }
-
-    void Run(HANDLE created)
-    {
-        MSG message;
-        PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE);
-        m_threadId = GetCurrentThreadId();
         WNDCLASSW windowClass{};
-        windowClass.lpfnWndProc = &Procedure;
-        windowClass.hInstance = GetModuleHandleW(nullptr);
+        windowClass.lpfnWndProc = [](HWND window, UINT message, WPARAM wParam, LPARAM lParam) -> LRESULT {
+            if ((message == WM_XBUTTONDOWN || message == WM_XBUTTONUP) && GET_XBUTTON_WPARAM(wParam) == XBUTTON1)
+                ++(message == WM_XBUTTONDOWN ? downs : ups);
+            return DefWindowProcW(window, message, wParam, lParam);
+        };
         windowClass.lpszClassName = L"TarvelTestButtonTarget";
         RegisterClassW(&windowClass);
-        HWND window = CreateWindowExW(WS_EX_TOPMOST, windowClass.lpszClassName, L"Tarvel test: button target",
-                                      WS_POPUP | WS_VISIBLE, kCenter.x - 100, kCenter.y - 75, 200, 150, nullptr,
-                                      nullptr, windowClass.hInstance, nullptr);
-        SetForegroundWindow(window);
-        m_inFront = window != nullptr && WaitUntil([&] {
-            while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
+        m_thread = std::thread([this] {
+            MSG message;
+            m_window = CreateWindowExW(WS_EX_TOPMOST, L"TarvelTestButtonTarget", L"", WS_POPUP | WS_VISIBLE,
+                                       kCenter.x - 100, kCenter.y - 75, 200, 150, nullptr, nullptr, nullptr, nullptr);
+            SetForegroundWindow(m_window);
+            while (GetMessageW(&message, nullptr, 0, 0) > 0)
                 DispatchMessageW(&message);
-            return GetForegroundWindow() == window;
-        }, std::chrono::milliseconds(kGenerous));
-        SetEvent(created);
-        while (GetMessageW(&message, nullptr, 0, 0) > 0)
-            DispatchMessageW(&message);
-        DestroyWindow(window);
+            DestroyWindow(m_window);
+        });
+    }
+    ~ButtonTarget()
+    {
+        PostMessageW(m_window, WM_QUIT, 0, 0);
+        m_thread.join();
+    }
+    bool InFront() const
+    {
+        return WaitUntil([&] { return m_window != nullptr && GetForegroundWindow() == m_window; },
+                         std::chrono::milliseconds(kGenerous));
     }
 
-    DWORD m_threadId = 0;   // written by the thread before it signals
-    bool m_inFront = false;  // likewise
+private:
+    std::atomic<HWND> m_window{nullptr};
     std::thread m_thread;
 };
 
@@ -441,94 +423,38 @@ TEST(HostTray, StartedWithoutItsDlls_AMessageBoxSaysWhatToDo_ExitCodeTwo)
     }
 }
 
-// Reads one `Value` at `address` of `process`.
-template <typename Value>
-bool ReadRemote(HANDLE process, ULONG_PTR address, Value& value)
-{
-    SIZE_T read = 0;
-    return ReadProcessMemory(process, reinterpret_cast<void*>(address), &value, sizeof(value), &read) &&
-           read == sizeof(value);
-}
-
-std::string ReadRemoteName(HANDLE process, ULONG_PTR address)
-{
-    char name[64]{};
-    SIZE_T read = 0;
-    ReadProcessMemory(process, reinterpret_cast<void*>(address), name, sizeof(name) - 1, &read);
-    return name;
-}
-
-// Points the import `function` of user32.dll in the image at `image` of
-// `process` to `replacement`.
-bool PatchRemoteImport(HANDLE process, ULONG_PTR image, const char* function, ULONG_PTR replacement)
-{
-    IMAGE_DOS_HEADER dos{};
-    IMAGE_NT_HEADERS64 nt{};
-    if (!ReadRemote(process, image, dos) || !ReadRemote(process, image + dos.e_lfanew, nt))
-        return false;
-    const IMAGE_DATA_DIRECTORY imports = nt.OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-    IMAGE_IMPORT_DESCRIPTOR descriptor{};
-    for (ULONG_PTR at = image + imports.VirtualAddress; ReadRemote(process, at, descriptor) && descriptor.Name != 0;
-         at += sizeof(descriptor)) {
-        if (_stricmp(ReadRemoteName(process, image + descriptor.Name).c_str(), "user32.dll") != 0)
-            continue;
-        ULONGLONG entry = 0;
-        for (ULONG_PTR i = 0; ReadRemote(process, image + descriptor.OriginalFirstThunk + i * 8, entry) && entry != 0;
-             ++i) {
-            if (IMAGE_SNAP_BY_ORDINAL64(entry) || ReadRemoteName(process, image + entry + 2) != function)
-                continue;
-            void* slot = reinterpret_cast<void*>(image + descriptor.FirstThunk + i * 8);
-            DWORD old = 0;
-            SIZE_T written = 0;
-            return VirtualProtectEx(process, slot, 8, PAGE_READWRITE, &old) &&
-                   WriteProcessMemory(process, slot, &replacement, 8, &written) && written == 8;
-        }
-    }
-    return false;
-}
-
-bool IsUser32(HANDLE file)
-{
-    wchar_t path[MAX_PATH]{};
-    const DWORD length = GetFinalPathNameByHandleW(file, path, MAX_PATH, 0);
-    return length >= 10 && length < MAX_PATH && lstrcmpiW(path + length - 10, L"user32.dll") == 0;
-}
-
 // Wine cannot be made to refuse a low-level hook: the host starts with this
 // thread as its debugger, and at the loader's first breakpoint (its imports
-// bound) its SetWindowsHookExW is pointed at user32's GetOpenClipboardWindow,
-// which answers null (no clipboard is open); then the debugger lets go.
+// bound) its import of SetWindowsHookExW is pointed at user32's
+// GetOpenClipboardWindow, which answers null (no clipboard is open; system
+// DLLs sit at one address in every process); then the debugger lets go.
 bool StartWithTheHookRefused(HostProcess& host)
 {
-    if (!host.Start(L"", DEBUG_ONLY_THIS_PROCESS))
+    HMODULE image = LoadLibraryExW(L"tarvel-host.exe", nullptr, DONT_RESOLVE_DLL_REFERENCES);
+    const ImportPatch probe(image, "user32.dll", "SetWindowsHookExW", nullptr);  // finds the entry
+    const ULONG_PTR entry = reinterpret_cast<ULONG_PTR>(probe.Slot()) - reinterpret_cast<ULONG_PTR>(image);
+    const auto refuse =
+        reinterpret_cast<ULONG_PTR>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetOpenClipboardWindow"));
+    if (!probe.Applied() || !host.Start(L"", DEBUG_ONLY_THIS_PROCESS))
         return false;
-    HMODULE ownUser32 = GetModuleHandleW(L"user32.dll");
-    const ULONG_PTR offset = reinterpret_cast<ULONG_PTR>(GetProcAddress(ownUser32, "GetOpenClipboardWindow")) -
-                             reinterpret_cast<ULONG_PTR>(ownUser32);
     HANDLE process = nullptr;
-    ULONG_PTR image = 0;
-    ULONG_PTR user32 = 0;
-    DEBUG_EVENT event{};
-    while (WaitForDebugEvent(&event, kGenerous)) {
-        DWORD status = DBG_CONTINUE;
+    ULONG_PTR base = 0;
+    for (DEBUG_EVENT event{}; WaitForDebugEvent(&event, kGenerous);) {
         if (event.dwDebugEventCode == CREATE_PROCESS_DEBUG_EVENT) {
             process = event.u.CreateProcessInfo.hProcess;
-            image = reinterpret_cast<ULONG_PTR>(event.u.CreateProcessInfo.lpBaseOfImage);
+            base = reinterpret_cast<ULONG_PTR>(event.u.CreateProcessInfo.lpBaseOfImage);
             CloseHandle(event.u.CreateProcessInfo.hFile);
         } else if (event.dwDebugEventCode == LOAD_DLL_DEBUG_EVENT) {
-            if (IsUser32(event.u.LoadDll.hFile))
-                user32 = reinterpret_cast<ULONG_PTR>(event.u.LoadDll.lpBaseOfDll);
             CloseHandle(event.u.LoadDll.hFile);
         } else if (event.dwDebugEventCode == EXCEPTION_DEBUG_EVENT) {
-            if (event.u.Exception.ExceptionRecord.ExceptionCode == EXCEPTION_BREAKPOINT) {
-                const bool patched = user32 != 0 &&
-                                     PatchRemoteImport(process, image, "SetWindowsHookExW", user32 + offset);
-                ContinueDebugEvent(event.dwProcessId, event.dwThreadId, DBG_CONTINUE);
-                return DebugActiveProcessStop(event.dwProcessId) && patched;
-            }
-            status = DBG_EXCEPTION_NOT_HANDLED;
+            void* slot = reinterpret_cast<void*>(base + entry);
+            DWORD old = 0;
+            const bool patched = VirtualProtectEx(process, slot, 8, PAGE_READWRITE, &old) &&
+                                 WriteProcessMemory(process, slot, &refuse, 8, nullptr);
+            ContinueDebugEvent(event.dwProcessId, event.dwThreadId, DBG_CONTINUE);
+            return DebugActiveProcessStop(event.dwProcessId) && patched;
         }
-        ContinueDebugEvent(event.dwProcessId, event.dwThreadId, status);
+        ContinueDebugEvent(event.dwProcessId, event.dwThreadId, DBG_CONTINUE);
     }
     return false;
 }
