@@ -371,7 +371,7 @@ std::wstring TrayInstance::Tooltip() const
     else if (m_letThrough == LetThrough::Presentation)
         state = L", let through to the presentation";
     else if (m_letThrough == LetThrough::Excluded)
-        state = L", let through to " + m_filter->FrontApplication() + L" (excluded)";
+        state = L", let through to " + m_letThroughTo + L" (excluded)";
     else if (m_letThrough == LetThrough::FullScreenWindow)
         state = L", let through to the full-screen window";
     return std::wstring(L"Tarvel: ") + MouseButtonDescription(m_settings.button) + state;
@@ -384,9 +384,11 @@ void TrayInstance::RefreshFilter()
     m_filter->Update(m_settings.excluded, m_settings.letThroughFullScreen);
     const LetThrough reason = m_filter->Reason();
     m_hook->SetPassThrough(reason != LetThrough::No);
-    if (reason == m_letThrough)
+    const std::wstring excluded = reason == LetThrough::Excluded ? m_filter->FrontApplication() : L"";
+    if (reason == m_letThrough && excluded == m_letThroughTo)
         return;
     m_letThrough = reason;
+    m_letThroughTo = excluded;
     ShowIcon();  // the tooltip says why
     if (reason == LetThrough::No)
         Say("tarvel-host: %s\n", "the button flips windows again");
@@ -421,10 +423,13 @@ void TrayInstance::OnRawInput(HRAWINPUT input)
 
 void TrayInstance::ReinstallHook(const char* reason)
 {
+    if (!m_filter)
+        return;  // a start that failed: its message box may pump a resume or an unlock
     m_lastInstallTick = GetTickCount();
     m_hook.reset();
     m_hook = std::make_unique<ButtonHook>(m_window, 0, WM_BUTTON_PRESSED, m_settings.button, m_settings.paused);
     m_letThrough = LetThrough::No;  // the new hook starts with the button on
+    m_letThroughTo.clear();
     RefreshFilter();
     ShowIcon();
     Say("tarvel-host: installed the mouse hook again (%s)\n", reason);

@@ -79,6 +79,7 @@ private:
     bool m_pressing = false;     // inside the plug-in's Execute
     bool m_endDeferred = false;  // End was asked for meanwhile
     LetThrough m_letThrough = LetThrough::No;  // what the hook and the tooltip were last told
+    std::wstring m_letThroughTo;  // the excluded application it names
     bool m_rawInputRegistered = false;
     HookWatchdog m_watchdog;
     DWORD m_lastInstallTick = 0;  // when ReinstallHook last ran
