@@ -30,6 +30,7 @@ ensure_packages() {
     command -v makensis >/dev/null || missing+=(nsis)
     command -v osslsigncode >/dev/null || missing+=(osslsigncode)
     command -v openssl >/dev/null || missing+=(openssl)
+    command -v xdotool >/dev/null || missing+=(xdotool)
     if [ ${#missing[@]} -gt 0 ]; then
         log "installing: ${missing[*]}"
         export DEBIAN_FRONTEND=noninteractive

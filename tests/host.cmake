@@ -41,13 +41,16 @@ tarvel_test(host_tray_test
   PROPERTIES FIXTURES_REQUIRED flip_dwmapi
   SERIAL)
 target_include_directories(host_tray_test PRIVATE ${TARVEL_HOST_INCLUDE_DIRS})
-# The background mode's icon bookkeeping, Start with Windows and the hook
-# watchdog, compiled in with the host's resources (the icons).
+# The background mode's icon bookkeeping, Start with Windows, the hook
+# watchdog and the hook's own decision per press, compiled in with the
+# host's resources (the icons).
 tarvel_test(host_tray_parts_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/host_tray_parts_test.cpp
           ${TARVEL_HOST_DIR}/tray/tray_icon.cpp ${TARVEL_HOST_DIR}/tray/autostart.cpp
-          ${TARVEL_HOST_DIR}/tray/hook_watchdog.cpp ${TARVEL_HOST_DIR}/tarvel-host.rc
-  LIBS comctl32 shell32
+          ${TARVEL_HOST_DIR}/tray/hook_watchdog.cpp ${TARVEL_HOST_DIR}/input/button_hook.cpp
+          ${TARVEL_HOST_DIR}/input/hook_thread.cpp ${TARVEL_HOST_DIR}/input/press_decision.cpp
+          ${TARVEL_HOST_DIR}/tarvel-host.rc
+  LIBS host_process comctl32 shell32
   DEPENDS tarvel-host
   SERIAL)
 target_include_directories(host_tray_parts_test PRIVATE ${TARVEL_HOST_INCLUDE_DIRS})

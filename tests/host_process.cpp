@@ -232,6 +232,9 @@ LRESULT CALLBACK ButtonObserver::Observe(int code, WPARAM message, LPARAM data) 
             ++(button == XBUTTON1 ? s_instance->xbutton1 : s_instance->xbutton2);
         } else if (message == WM_MBUTTONDOWN) {
             ++s_instance->middle;
+        } else if (message == WM_XBUTTONUP &&
+                   HIWORD(reinterpret_cast<const MSLLHOOKSTRUCT*>(data)->mouseData) == XBUTTON1) {
+            ++s_instance->xbutton1Up;
         }
     }
     return CallNextHookEx(nullptr, code, message, data);

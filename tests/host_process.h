@@ -105,7 +105,8 @@ private:
     unsigned m_old;
 };
 
-// Counts, on a hook thread of its own, the button presses that reach the
+// Counts, on a hook thread of its own, the button presses (and the first
+// side button's ups) that reach the
 // low-level mouse hooks installed before it (tarvel-host's comes later, so it
 // is asked first and a press it swallows never gets here).  One at a time.
 class ButtonObserver {
@@ -115,9 +116,10 @@ public:
     ButtonObserver(const ButtonObserver&) = delete;
     ButtonObserver& operator=(const ButtonObserver&) = delete;
 
-    std::atomic<int> xbutton1{0};
+    std::atomic<int> xbutton1{0};  // downs
     std::atomic<int> xbutton2{0};
     std::atomic<int> middle{0};
+    std::atomic<int> xbutton1Up{0};
     bool Installed() const { return m_installed; }
 
 private:

@@ -95,7 +95,8 @@ TEST(HostCommandLine, Help_ExplainsModesOptionsAndExitCodes)
         EXPECT_EQ(run.exitCode, 0);
         for (const char* part : {"--demo", "--button", "xbutton1", "first side button", "xbutton2", "middle",
                                  "--macro", "Ctrl+C", "Exit codes", "notification area", "--console", "--quit",
-                                 "--autostart on|off", "HKEY_CURRENT_USER\\Software\\Tarvel", "message box"})
+                                 "--autostart on|off", "HKEY_CURRENT_USER\\Software\\Tarvel", "message box",
+                                 "--logon", "--replace   Ends the copy that runs and takes its place"})
             EXPECT_TRUE(Contains(run.output, part)) << part;
         // In plain words, with the version: none of the developer's words.
         EXPECT_TRUE(Contains(run.output, std::string("Tarvel ") + TARVEL_PROJECT_VERSION + ": ")) << run.output;

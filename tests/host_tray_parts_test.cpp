@@ -1,8 +1,9 @@
 // The background mode's parts that the shell and the registry drive, on
 // their own: the icon's bookkeeping against a notification area that answers
 // as the shell does (Wine's cannot refuse an icon that exists), Start with
-// Windows against Windows' record of the user turning it off, and the hook
-// watchdog's decision.
+// Windows against Windows' record of the user turning it off, the hook
+// watchdog's decision, and the hook's one decision per press with real
+// injected input through the real hook.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -11,7 +12,10 @@
 #include <string>
 
 #include "autostart.h"
+#include "button_hook.h"
 #include "hook_watchdog.h"
+#include "host_process.h"
+#include "support/foreground_switcher.h"
 #include "tray_icon.h"
 #include "tray_icons.h"
 
@@ -140,18 +144,63 @@ TEST_F(AutostartTest, TickedOnlyWhileWindowsRecordAllowsIt_TurningOnClearsARecor
     EXPECT_EQ(RunValue(), L"");
 }
 
-TEST(HookWatchdog, InputTheHookDidNotSee_CountsOnlyOnceALiveHookWouldHaveSeenIt)
+TEST(HookWatchdog, MouseInputTheHookDidNotSee_CountsOnceAGraceHasPassed_OnceUntilTheNewHookSeesInput)
 {
-    using hook_watchdog::MissedInput;
-    EXPECT_FALSE(MissedInput(10000, 10000, 60000)) << "the hook saw the last input";
-    EXPECT_FALSE(MissedInput(10000, 10400, 60000)) << "the hook saw input after it";
-    EXPECT_FALSE(MissedInput(60000, 10000, 60200)) << "too recent for the hook to have seen it yet";
-    EXPECT_TRUE(MissedInput(60000, 10000, 61000));
-    // Ticks wrap after 49.7 days.
-    EXPECT_TRUE(MissedInput(500, 0xFFFFF000u, 2000));
-    EXPECT_FALSE(MissedInput(0xFFFFF000u, 500, 2000));
-    // No input since the system started (Wine answers 0): nothing missed.
-    EXPECT_FALSE(MissedInput(0, 123456, 200000));
+    HookWatchdog watchdog;
+    EXPECT_FALSE(watchdog.OnMouseInput(20000, 19900)) << "the hook saw input just before";
+    EXPECT_FALSE(watchdog.OnMouseInput(40000, 20000)) << "the hook may not have seen this one yet";
+    EXPECT_FALSE(watchdog.OnMouseInput(40500, 20000)) << "within the grace";
+    EXPECT_TRUE(watchdog.OnMouseInput(41000, 20000)) << "input at 40000 that no hook saw";
+    watchdog.Reinstalled(41000);
+    EXPECT_FALSE(watchdog.OnMouseInput(50000, 41000));
+    EXPECT_FALSE(watchdog.OnMouseInput(60000, 41000)) << "the new hook has seen nothing since: not again";
+    EXPECT_FALSE(watchdog.OnMouseInput(70000, 69990)) << "the new hook sees input";
+    EXPECT_FALSE(watchdog.OnMouseInput(80000, 70050));
+    EXPECT_TRUE(watchdog.OnMouseInput(81500, 70050)) << "missed once more";
+    HookWatchdog wrapping;  // ticks wrap after 49.7 days
+    EXPECT_FALSE(wrapping.OnMouseInput(500, 0xFFFFFE00u));
+    EXPECT_TRUE(wrapping.OnMouseInput(1500, 0xFFFFFE00u));
+}
+
+// The real hook, with injected input: each press keeps what its down
+// decided, although the filter changes before its up (the flip itself
+// changes the foreground).  The observer, installed first, is asked after
+// the hook and sees only what the hook lets through, in input order.
+TEST(ButtonHookPress, FilterChangesBetweenDownAndUp_TheDownsDecisionHolds)
+{
+    constexpr UINT kPressed = WM_APP + 7;
+    ButtonObserver observer;
+    ASSERT_TRUE(observer.Installed());
+    ButtonHook hook(nullptr, GetCurrentThreadId(), kPressed, MouseButton::XButton1, false);
+    ASSERT_TRUE(hook.Installed());
+    const auto send = [](DWORD flag, DWORD data) {
+        INPUT input{};
+        input.type = INPUT_MOUSE;
+        input.mi.dwFlags = flag;
+        input.mi.mouseData = data;
+        SendInput(1, &input, sizeof(input));
+    };
+
+    // Let through at the down, to be swallowed by the up: the up follows its down.
+    hook.SetPassThrough(true);
+    send(MOUSEEVENTF_XDOWN, XBUTTON1);
+    ASSERT_TRUE(WaitForCount(observer.xbutton1, 1));
+    hook.SetPassThrough(false);
+    send(MOUSEEVENTF_XUP, XBUTTON1);
+    EXPECT_TRUE(WaitForCount(observer.xbutton1Up, 1)) << "the up of a delivered down was swallowed";
+
+    // Swallowed at the down (a press), let through by the up: the up is swallowed too.
+    send(MOUSEEVENTF_XDOWN, XBUTTON1);
+    MSG message{};
+    EXPECT_TRUE(WaitUntil([&] { return PeekMessageW(&message, nullptr, kPressed, kPressed, PM_REMOVE) != FALSE; },
+                          std::chrono::seconds(10)));
+    hook.SetPassThrough(true);
+    send(MOUSEEVENTF_XUP, XBUTTON1);
+    send(MOUSEEVENTF_MIDDLEDOWN, 0);  // let through: once seen, the up has been decided
+    send(MOUSEEVENTF_MIDDLEUP, 0);
+    ASSERT_TRUE(WaitForCount(observer.middle, 1));
+    EXPECT_EQ(observer.xbutton1.load(), 1);
+    EXPECT_EQ(observer.xbutton1Up.load(), 1) << "the up of a swallowed down went through";
 }
 
 // The program as shipped: a manifest that makes it sharp at every scale, and

@@ -9,13 +9,17 @@
 
 #include <wtsapi32.h>
 
+#include <atomic>
+#include <chrono>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "host_process.h"
 #include "support/app_switcher_window.h"
 #include "support/foreground_switcher.h"
+#include "support/import_patch.h"
 #include "support/key_recorder.h"
 #include "tray_mode.h"
 
@@ -185,6 +189,123 @@ TEST(HostTray, ExcludedApplicationInFront_TheButtonReachesIt_NoFlip)
     EXPECT_EQ(tray.WaitForExit(kGenerous), 0);
 }
 
+// Task View belongs to explorer.exe, which users exclude for File Explorer's
+// Back: the button must still close it.
+TEST(HostTray, ExcludedApplicationWithTheSwitcherInFront_TheButtonFlipsAllTheSame)
+{
+    const CleanRegistry registry;
+    ForegroundSwitcher apps;
+    ForegroundWindowProcess& explorer = apps.StartSwitcher(L"explorer.exe", L"MultitaskingViewFrame");
+    ASSERT_TRUE(explorer.Started());
+    HostProcess tray;
+    HWND window = StartTray(tray, "xbutton1");
+    ASSERT_NE(window, nullptr) << tray.Output() << tray.Errors();
+    SendMessageW(window, WM_COMMAND, TrayCommandExclude, 0);  // "Off in explorer.exe"
+    ASSERT_TRUE(tray.WaitForOutput("the button is left to explorer.exe\n", kGenerous)) << tray.Output();
+    EXPECT_EQ(Tooltip(window), L"Tarvel: first side button, let through to explorer.exe (excluded)");
+
+    ASSERT_TRUE(explorer.ShowSwitcher());
+    EXPECT_TRUE(tray.WaitForOutput("the button flips windows again\n", kGenerous)) << tray.Output();
+    EXPECT_EQ(Tooltip(window), L"Tarvel: first side button, on");
+    ClickSideButton(XBUTTON1);
+    EXPECT_TRUE(tray.WaitForOutput("xbutton1 pressed: ", kGenerous)) << "the switcher did not get the press";
+    EXPECT_TRUE(CloseAppSwitcher(WaitForAppSwitcher(std::chrono::milliseconds(kGenerous)),
+                                 std::chrono::milliseconds(kGenerous)));
+    EXPECT_EQ(RunHost(L"--quit").exitCode, 0);
+    EXPECT_EQ(tray.WaitForExit(kGenerous), 0);
+}
+
+// A frameless, topmost window of this process at a known place, in front,
+// that counts the first side button's downs and ups it receives.
+class ButtonTarget {
+public:
+    static constexpr POINT kCenter{700, 475};
+    static inline std::atomic<int> downs{0};
+    static inline std::atomic<int> ups{0};
+
+    ButtonTarget()
+    {
+        WNDCLASSW windowClass{};
+        windowClass.lpfnWndProc = [](HWND window, UINT message, WPARAM wParam, LPARAM lParam) -> LRESULT {
+            if ((message == WM_XBUTTONDOWN || message == WM_XBUTTONUP) && GET_XBUTTON_WPARAM(wParam) == XBUTTON1)
+                ++(message == WM_XBUTTONDOWN ? downs : ups);
+            return DefWindowProcW(window, message, wParam, lParam);
+        };
+        windowClass.lpszClassName = L"TarvelTestButtonTarget";
+        RegisterClassW(&windowClass);
+        m_thread = std::thread([this] {
+            MSG message;
+            m_window = CreateWindowExW(WS_EX_TOPMOST, L"TarvelTestButtonTarget", L"", WS_POPUP | WS_VISIBLE,
+                                       kCenter.x - 100, kCenter.y - 75, 200, 150, nullptr, nullptr, nullptr, nullptr);
+            SetForegroundWindow(m_window);
+            while (GetMessageW(&message, nullptr, 0, 0) > 0)
+                DispatchMessageW(&message);
+            DestroyWindow(m_window);
+        });
+    }
+    ~ButtonTarget()
+    {
+        PostMessageW(m_window, WM_QUIT, 0, 0);
+        m_thread.join();
+    }
+    bool InFront() const
+    {
+        return WaitUntil([&] { return m_window != nullptr && GetForegroundWindow() == m_window; },
+                         std::chrono::milliseconds(kGenerous));
+    }
+
+private:
+    std::atomic<HWND> m_window{nullptr};
+    std::thread m_thread;
+};
+
+// xdotool through the X server, as a user's mouse: Wine starts a Unix
+// program given by its path, but hands back no process to wait for (the
+// caller waits for what it does).  False when it could not be started.
+bool Xdotool(const std::wstring& arguments)
+{
+    std::wstring commandLine = L"xdotool " + arguments;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(L"Z:\\usr\\bin\\xdotool", commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process))
+        return false;
+    for (HANDLE handle : {process.hThread, process.hProcess}) {
+        if (handle != nullptr)
+            CloseHandle(handle);
+    }
+    return true;
+}
+
+// A real side button (through the X server) over an excluded window: another
+// application comes to the front between its down and its up, and the window
+// still gets both halves.
+TEST(HostTray, RealSideButtonOverAnExcludedWindow_ItGetsTheDownAndTheUp_ThoughTheFrontChangesBetween)
+{
+    const CleanRegistry registry;
+    const wchar_t excluded[] = L"host_tray_test.exe\0";
+    RegSetKeyValueW(HKEY_CURRENT_USER, kSettingsKey, L"Excluded", REG_MULTI_SZ, excluded, sizeof(excluded));
+    const ButtonTarget target;
+    ASSERT_TRUE(target.InFront());
+    HostProcess tray;
+    ASSERT_NE(StartTray(tray, "xbutton1"), nullptr) << tray.Output() << tray.Errors();
+    ASSERT_TRUE(tray.WaitForOutput("the button is left to host_tray_test.exe\n", kGenerous)) << tray.Output();
+
+    const std::wstring at = std::to_wstring(ButtonTarget::kCenter.x) + L" " + std::to_wstring(ButtonTarget::kCenter.y);
+    ASSERT_TRUE(Xdotool(L"mousemove " + at + L" mousedown 8"));
+    ASSERT_TRUE(WaitForCount(ButtonTarget::downs, 1)) << "the down did not reach the excluded window";
+    ForegroundSwitcher apps;
+    ASSERT_TRUE(apps.SwitchTo(L"notepad.exe"));
+    ASSERT_TRUE(tray.WaitForOutput("the button flips windows again\n", kGenerous)) << tray.Output();
+    ASSERT_TRUE(Xdotool(L"mousemove " + at + L" mouseup 8"));
+    EXPECT_TRUE(WaitForCount(ButtonTarget::ups, 1)) << "the up was swallowed: the window waits for it";
+    EXPECT_EQ(ButtonTarget::downs.load(), 1);
+    EXPECT_EQ(tray.Output().find(" pressed: "), std::string::npos) << "the press ran the macro";
+    EXPECT_EQ(RunHost(L"--quit").exitCode, 0);
+    EXPECT_EQ(tray.WaitForExit(kGenerous), 0);
+}
+
 // What "Restart as administrator" starts: the new copy ends the running one
 // and takes its place (here without the elevation, which Wine lacks).
 TEST(HostTray, ReplaceStart_EndsTheRunningCopyAndTakesItsPlace)
@@ -230,9 +351,9 @@ TEST(HostTray, SessionUnlocked_TheHookIsInstalledAgainAheadOfLaterHooks)
     EXPECT_EQ(tray.WaitForExit(kGenerous), 0);
 }
 
-// The text of the message box the process `processId` shows (its static
-// controls' texts), once it shows one; the box is then closed with OK.
-std::wstring TakeMessageBox(DWORD processId)
+// The message box the process `processId` shows, once it shows one; null
+// after a generous wait.
+HWND FindMessageBox(DWORD processId)
 {
     struct Search {
         DWORD processId;
@@ -250,7 +371,15 @@ std::wstring TakeMessageBox(DWORD processId)
     };
     WaitUntil([&] { return !EnumWindows(find, reinterpret_cast<LPARAM>(&search)) || search.box != nullptr; },
               std::chrono::milliseconds(kGenerous));
-    if (search.box == nullptr)
+    return search.box;
+}
+
+// The text of the message box the process `processId` shows (its static
+// controls' texts), once it shows one; the box is then closed with OK.
+std::wstring TakeMessageBox(DWORD processId)
+{
+    HWND box = FindMessageBox(processId);
+    if (box == nullptr)
         return {};
     std::wstring text;
     const auto collect = [](HWND child, LPARAM data) -> BOOL {
@@ -259,8 +388,8 @@ std::wstring TakeMessageBox(DWORD processId)
         *reinterpret_cast<std::wstring*>(data) += part;
         return TRUE;
     };
-    EnumChildWindows(search.box, collect, reinterpret_cast<LPARAM>(&text));
-    PostMessageW(search.box, WM_COMMAND, IDOK, 0);
+    EnumChildWindows(box, collect, reinterpret_cast<LPARAM>(&text));
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
     return text;
 }
 
@@ -292,6 +421,67 @@ TEST(HostTray, StartedWithoutItsDlls_AMessageBoxSaysWhatToDo_ExitCodeTwo)
             DeleteFileW((folder + L"\\" + file).c_str());
         RemoveDirectoryW(folder.c_str());
     }
+}
+
+// Wine cannot be made to refuse a low-level hook: the host starts with this
+// thread as its debugger, and at the loader's first breakpoint (its imports
+// bound) its import of SetWindowsHookExW is pointed at user32's
+// GetOpenClipboardWindow, which answers null (no clipboard is open; system
+// DLLs sit at one address in every process); then the debugger lets go.
+bool StartWithTheHookRefused(HostProcess& host)
+{
+    HMODULE image = LoadLibraryExW(L"tarvel-host.exe", nullptr, DONT_RESOLVE_DLL_REFERENCES);
+    const ImportPatch probe(image, "user32.dll", "SetWindowsHookExW", nullptr);  // finds the entry
+    const ULONG_PTR entry = reinterpret_cast<ULONG_PTR>(probe.Slot()) - reinterpret_cast<ULONG_PTR>(image);
+    const auto refuse =
+        reinterpret_cast<ULONG_PTR>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetOpenClipboardWindow"));
+    if (!probe.Applied() || !host.Start(L"", DEBUG_ONLY_THIS_PROCESS))
+        return false;
+    HANDLE process = nullptr;
+    ULONG_PTR base = 0;
+    for (DEBUG_EVENT event{}; WaitForDebugEvent(&event, kGenerous);) {
+        if (event.dwDebugEventCode == CREATE_PROCESS_DEBUG_EVENT) {
+            process = event.u.CreateProcessInfo.hProcess;
+            base = reinterpret_cast<ULONG_PTR>(event.u.CreateProcessInfo.lpBaseOfImage);
+            CloseHandle(event.u.CreateProcessInfo.hFile);
+        } else if (event.dwDebugEventCode == LOAD_DLL_DEBUG_EVENT) {
+            CloseHandle(event.u.LoadDll.hFile);
+        } else if (event.dwDebugEventCode == EXCEPTION_DEBUG_EVENT) {
+            void* slot = reinterpret_cast<void*>(base + entry);
+            DWORD old = 0;
+            const bool patched = VirtualProtectEx(process, slot, 8, PAGE_READWRITE, &old) &&
+                                 WriteProcessMemory(process, slot, &refuse, 8, nullptr);
+            ContinueDebugEvent(event.dwProcessId, event.dwThreadId, DBG_CONTINUE);
+            return DebugActiveProcessStop(event.dwProcessId) && patched;
+        }
+        ContinueDebugEvent(event.dwProcessId, event.dwThreadId, DBG_CONTINUE);
+    }
+    return false;
+}
+
+// The failed start's message box pumps the window before any icon exists:
+// the taskbar's return, a DPI change and a second start come meanwhile.
+TEST(HostTray, HookRefused_MessagesWhileItsBoxIsUnansweredNeedNoIcon_AClearMessageAndExitCodeOne)
+{
+    const CleanRegistry registry;
+    HostProcess tray;
+    ASSERT_TRUE(StartWithTheHookRefused(tray));
+    HWND box = FindMessageBox(tray.ProcessId());
+    ASSERT_NE(box, nullptr) << tray.Output() << tray.Errors();
+    HWND window = FindWindowW(kTrayWindowClass, nullptr);
+    ASSERT_NE(window, nullptr);
+    DWORD_PTR answer = 0;
+    RECT suggested{0, 0, 640, 480};
+    EXPECT_TRUE(SendMessageTimeoutW(window, RegisterWindowMessageW(L"TaskbarCreated"), 0, 0, SMTO_NORMAL, kGenerous,
+                                    &answer));
+    EXPECT_TRUE(SendMessageTimeoutW(window, WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested),
+                                    SMTO_NORMAL, kGenerous, &answer));
+    EXPECT_EQ(RunHost(L"").exitCode, 0);
+    EXPECT_TRUE(SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, kGenerous, &answer))
+        << "the second start's message ended it";
+    EXPECT_NE(TakeMessageBox(tray.ProcessId()).find(L"mouse hook could not be installed"), std::wstring::npos);
+    EXPECT_EQ(tray.WaitForExit(kGenerous), 1) << tray.Output() << tray.Errors();
+    EXPECT_NE(tray.Errors().find("Windows did not let it watch the mouse"), std::string::npos) << tray.Errors();
 }
 
 // The background mode during a flip (composition on, an application in

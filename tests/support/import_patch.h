@@ -18,6 +18,8 @@ public:
 
     // False when the module does not import that function by name.
     bool Applied() const { return m_slot != nullptr; }
+    // The import address table entry, for the same image in another process.
+    void** Slot() const { return m_slot; }
 
     // The function the entry held before, for a replacement that forwards.
     template <typename Function>

@@ -52,11 +52,11 @@ void ShowExclusion(Transcript& transcript)
     if (!transcript.Step(hook.Installed(), "the mouse hook watches the first side button"))
         return;
     ForegroundFilter filter([] {});
-    filter.Update({kEditor});
+    filter.Update({kEditor}, true);
     hook.SetPassThrough(filter.PassThrough());
     transcript.Step(filter.PassThrough(), "excluded from the menu (\"Off in tarvel-demo-editor.exe\")");
     transcript.Step(!HookTakesAPress(), "first side button pressed: it went through to the application, no flip");
-    filter.Update({});
+    filter.Update({}, true);
     hook.SetPassThrough(filter.PassThrough());
     transcript.Step(HookTakesAPress(), "admitted again: the same press is taken for the flip and swallowed");
 }

@@ -15,24 +15,13 @@ struct HookState {
     std::atomic<MouseButton> button{MouseButton::XButton1};
     std::atomic<bool> paused{false};
     std::atomic<bool> passThrough{false};
-    std::atomic<DWORD> lastEvent{0};  // written by the hook procedures, read by the watchdog
+    std::atomic<DWORD> lastEvent{0};  // written by the hook procedure, read by the watchdog
 } g_state;
 
-bool IsChosenButton(WPARAM message, const MSLLHOOKSTRUCT& data, bool& down)
-{
-    switch (g_state.button.load()) {
-    case MouseButton::Middle:
-        down = message == WM_MBUTTONDOWN;
-        return message == WM_MBUTTONDOWN || message == WM_MBUTTONUP;
-    case MouseButton::XButton1:
-    case MouseButton::XButton2: {
-        const WORD wanted = g_state.button.load() == MouseButton::XButton1 ? XBUTTON1 : XBUTTON2;
-        down = message == WM_XBUTTONDOWN;
-        return (message == WM_XBUTTONDOWN || message == WM_XBUTTONUP) && HIWORD(data.mouseData) == wanted;
-    }
-    }
-    return false;
-}
+// Written and read by the hook procedure alone (see press_decision.h); it
+// outlives a hook that is installed again, so that a press under way keeps
+// its decision.
+PressDecisions g_decisions;
 
 void PostPress()
 {
@@ -42,26 +31,24 @@ void PostPress()
         PostThreadMessageW(g_state.threadId.load(), g_state.message.load(), 0, 0);
 }
 
+bool TakesThePress(MouseButton button)
+{
+    return button == g_state.button.load() && !g_state.paused.load() && !g_state.passThrough.load();
+}
+
 // Swallows both halves of the chosen button's click and reports the press.
 LRESULT CALLBACK MouseHookProc(int code, WPARAM message, LPARAM data) noexcept
 {
-    if (code == HC_ACTION)
-        g_state.lastEvent.store(GetTickCount(), std::memory_order_relaxed);
-    bool down = false;
-    if (code == HC_ACTION && !g_state.paused.load() && !g_state.passThrough.load() &&
-        IsChosenButton(message, *reinterpret_cast<const MSLLHOOKSTRUCT*>(data), down)) {
-        if (down)
+    if (code != HC_ACTION)
+        return CallNextHookEx(nullptr, code, message, data);
+    g_state.lastEvent.store(GetTickCount(), std::memory_order_relaxed);
+    ButtonEvent event{};
+    if (ReadButtonEvent(message, reinterpret_cast<const MSLLHOOKSTRUCT*>(data)->mouseData, event) &&
+        g_decisions.Decide(event, event.down && TakesThePress(event.button))) {
+        if (event.down)
             PostPress();
         return 1;
     }
-    return CallNextHookEx(nullptr, code, message, data);
-}
-
-// Only notes the time: the watchdog compares it with the system's last input.
-LRESULT CALLBACK KeyboardStampProc(int code, WPARAM message, LPARAM data) noexcept
-{
-    if (code == HC_ACTION)
-        g_state.lastEvent.store(GetTickCount(), std::memory_order_relaxed);
     return CallNextHookEx(nullptr, code, message, data);
 }
 
@@ -111,8 +98,7 @@ const wchar_t* MouseButtonDescription(MouseButton button)
     return L"?";
 }
 
-ButtonHook::ButtonHook(HWND window, DWORD threadId, UINT message, MouseButton button, bool paused,
-                       bool watchKeyboard)
+ButtonHook::ButtonHook(HWND window, DWORD threadId, UINT message, MouseButton button, bool paused)
 {
     g_state.window = window;
     g_state.threadId = threadId;
@@ -121,11 +107,7 @@ ButtonHook::ButtonHook(HWND window, DWORD threadId, UINT message, MouseButton bu
     g_state.paused = paused;
     g_state.passThrough = false;
     g_state.lastEvent = GetTickCount();
-    if (watchKeyboard)
-        m_thread = std::make_unique<HookThread>(std::initializer_list<HookThread::Hook>{
-            {WH_MOUSE_LL, MouseHookProc}, {WH_KEYBOARD_LL, KeyboardStampProc}});
-    else
-        m_thread = std::make_unique<HookThread>(WH_MOUSE_LL, MouseHookProc);
+    m_thread = std::make_unique<HookThread>(WH_MOUSE_LL, MouseHookProc);
 }
 
 ButtonHook::~ButtonHook()

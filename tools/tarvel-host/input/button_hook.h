@@ -14,8 +14,7 @@
 #include <string>
 
 #include "hook_thread.h"
-
-enum class MouseButton { XButton1, XButton2, Middle };
+#include "press_decision.h"
 
 // "xbutton1", "xbutton2" or "middle" (any case); false for anything else.
 bool ParseMouseButton(const std::wstring& text, MouseButton& button);
@@ -32,11 +31,8 @@ const wchar_t* MouseButtonDescription(MouseButton button);
 class ButtonHook {
 public:
     // Posts `message` to `window`, or to the thread `threadId` when `window`
-    // is null, for each press of `button`.  With `watchKeyboard`, a keyboard
-    // hook that does nothing but note the time joins it, so that typing does
-    // not look like input the mouse hook missed.
-    ButtonHook(HWND window, DWORD threadId, UINT message, MouseButton button, bool paused,
-               bool watchKeyboard = false);
+    // is null, for each press of `button`.
+    ButtonHook(HWND window, DWORD threadId, UINT message, MouseButton button, bool paused);
     // Removes the hook and forgets the target.
     ~ButtonHook();
     ButtonHook(const ButtonHook&) = delete;
@@ -45,9 +41,10 @@ public:
     bool Installed() const { return m_thread->Installed(); }
     void SetButton(MouseButton button);
     void SetPaused(bool paused);
-    // True while the button is to reach the application in front untouched.
+    // True while the button is to reach the application in front untouched
+    // (from the next down on: a press under way keeps its decision).
     void SetPassThrough(bool passThrough);
-    // GetTickCount() when the hooks last saw an event (or were installed).
+    // GetTickCount() when the hook last saw an event (or was installed).
     DWORD LastEventTick() const;
 
 private:

@@ -19,10 +19,12 @@ bool WritePointerSpeed(int speed)
     // Windows takes the speed in the pointer argument itself, Wine 8 in the
     // integer one (and stores 0 otherwise); each ignores the other, so pass it
     // in both.  No SPIF_UPDATEINIFILE: a host that dies mid-flip must not
-    // leave a slow pointer in the user's profile.
+    // leave a slow pointer in the user's profile.  No SPIF_SENDCHANGE either:
+    // it sends WM_SETTINGCHANGE to every top-level window and waits for each,
+    // so one hung window would stall the press; programs read the speed
+    // when they need it, none has to be told.
     return SystemParametersInfoW(SPI_SETMOUSESPEED, static_cast<UINT>(speed),
-                                 reinterpret_cast<void*>(static_cast<intptr_t>(speed)),
-                                 SPIF_SENDCHANGE) != FALSE;
+                                 reinterpret_cast<void*>(static_cast<intptr_t>(speed)), 0) != FALSE;
 }
 
 bool ReleaseHeldWindowsKey()
@@ -57,9 +59,16 @@ bool ReadWheelLines(unsigned& value)
     return true;
 }
 
+// Programs that cache the lines (many read them once) are told, but without
+// waiting for them: SPIF_SENDCHANGE would wait on every top-level window in
+// turn, and a window that no longer answers would stall the press, the menu
+// and the end with it.
 bool WriteWheelLines(unsigned value)
 {
-    return SystemParametersInfoW(SPI_SETWHEELSCROLLLINES, value, nullptr, SPIF_SENDCHANGE) != FALSE;
+    if (!SystemParametersInfoW(SPI_SETWHEELSCROLLLINES, value, nullptr, 0))
+        return false;
+    SendNotifyMessageW(HWND_BROADCAST, WM_SETTINGCHANGE, SPI_SETWHEELSCROLLLINES, 0);
+    return true;
 }
 
 // WHEEL_PAGESCROLL (a page a notch) is the largest value of all.

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cwctype>
 
+#include "foreground/switcher_windows.h"
+
 namespace {
 
 ForegroundFilter* g_instance = nullptr;  // the WinEvent callback gets no context; main thread only
@@ -22,20 +24,69 @@ bool IsTaskbar(HWND window)
     return false;
 }
 
-bool FullScreenRuns()
+QUERY_USER_NOTIFICATION_STATE ShellState()
 {
     QUERY_USER_NOTIFICATION_STATE state{};
     if (FAILED(SHQueryUserNotificationState(&state)))
+        return QUNS_ACCEPTS_NOTIFICATIONS;
+    return state;
+}
+
+// The window covers the whole monitor it is on (the desktop's own windows,
+// which always do, aside).
+bool CoversMonitor(HWND window)
+{
+    wchar_t name[16]{};
+    GetClassNameW(window, name, ARRAYSIZE(name));
+    if (window == nullptr || lstrcmpW(name, L"Progman") == 0 || lstrcmpW(name, L"WorkerW") == 0)
         return false;
-    return state == QUNS_BUSY || state == QUNS_RUNNING_D3D_FULL_SCREEN || state == QUNS_PRESENTATION_MODE;
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof(monitor);
+    RECT bounds{};
+    if (!GetMonitorInfoW(MonitorFromWindow(window, MONITOR_DEFAULTTONULL), &monitor) ||
+        !GetWindowRect(window, &bounds))
+        return false;
+    return bounds.left <= monitor.rcMonitor.left && bounds.top <= monitor.rcMonitor.top &&
+           bounds.right >= monitor.rcMonitor.right && bounds.bottom >= monitor.rcMonitor.bottom;
+}
+
+std::wstring Lowered(std::wstring text)
+{
+    for (wchar_t& c : text)
+        c = static_cast<wchar_t>(std::towlower(c));
+    return text;
+}
+
+DWORD ProcessOf(HWND window)
+{
+    DWORD processId = 0;
+    if (window != nullptr)
+        GetWindowThreadProcessId(window, &processId);
+    return processId;
 }
 
 }  // namespace
 
+LetThrough DecideLetThrough(QUERY_USER_NOTIFICATION_STATE shell, bool switcherInFront, bool excluded,
+                            bool coversMonitor, bool letThroughFullScreen)
+{
+    if (switcherInFront)
+        return LetThrough::No;
+    if (shell == QUNS_RUNNING_D3D_FULL_SCREEN)
+        return LetThrough::Game;
+    if (shell == QUNS_PRESENTATION_MODE)
+        return LetThrough::Presentation;
+    if (excluded)
+        return LetThrough::Excluded;
+    if (shell == QUNS_BUSY && coversMonitor && letThroughFullScreen)
+        return LetThrough::FullScreenWindow;
+    return LetThrough::No;
+}
+
 std::wstring ExecutableNameOf(HWND window)
 {
-    DWORD processId = 0;
-    if (window == nullptr || GetWindowThreadProcessId(window, &processId) == 0)
+    const DWORD processId = ProcessOf(window);
+    if (processId == 0)
         return {};
     UniqueHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId));
     if (!process)
@@ -46,8 +97,34 @@ std::wstring ExecutableNameOf(HWND window)
         return {};
     std::wstring name(path, size);
     name.erase(0, name.find_last_of(L"\\/") + 1);
-    for (wchar_t& c : name)
-        c = static_cast<wchar_t>(std::towlower(c));
+    return Lowered(name);
+}
+
+std::wstring ApplicationNameOf(HWND window)
+{
+    std::wstring name = ExecutableNameOf(window);
+    if (name != L"applicationframehost.exe")
+        return name;
+    // The app's own window is a child of the frame owned by another process
+    // (none while the app is suspended: the frame's name stands then).
+    struct Search {
+        DWORD frameProcess;
+        HWND app;
+    } search{ProcessOf(window), nullptr};
+    EnumChildWindows(
+        window,
+        [](HWND child, LPARAM data) -> BOOL {
+            auto* search = reinterpret_cast<Search*>(data);
+            if (ProcessOf(child) != search->frameProcess)
+                search->app = child;
+            return search->app == nullptr;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    if (search.app != nullptr) {
+        std::wstring app = ExecutableNameOf(search.app);
+        if (!app.empty())
+            name = app;
+    }
     return name;
 }
 
@@ -55,39 +132,58 @@ ForegroundFilter::ForegroundFilter(std::function<void()> changed) : m_changed(st
 {
     g_instance = this;
     // Out of context: the callback runs on this thread while it pumps.
-    m_hook.reset(SetWinEventHook(EVENT_SYSTEM_FOREGROUND, EVENT_SYSTEM_FOREGROUND, nullptr, &OnForeground, 0, 0,
-                                 WINEVENT_OUTOFCONTEXT | WINEVENT_SKIPOWNPROCESS));
+    m_foregroundHook.reset(SetWinEventHook(EVENT_SYSTEM_FOREGROUND, EVENT_SYSTEM_FOREGROUND, nullptr, &OnEvent, 0,
+                                           0, WINEVENT_OUTOFCONTEXT | WINEVENT_SKIPOWNPROCESS));
 }
 
 ForegroundFilter::~ForegroundFilter()
 {
-    m_hook.reset();
+    m_locationHook.reset();
+    m_foregroundHook.reset();
     g_instance = nullptr;
 }
 
-void ForegroundFilter::Update(const std::vector<std::wstring>& excluded)
+void ForegroundFilter::Update(const std::vector<std::wstring>& excluded, bool letThroughFullScreen)
 {
     HWND front = GetForegroundWindow();
     if (front != m_front) {
         m_front = front;
-        m_frontName = ExecutableNameOf(front);
-        DWORD processId = 0;
-        GetWindowThreadProcessId(front, &processId);
-        if (!m_frontName.empty() && processId != GetCurrentProcessId() && !IsTaskbar(front))
+        m_switcherInFront = ClassifyFlipWindow(front) != FlipWindow::Ordinary;
+        m_frontName = ApplicationNameOf(front);
+        const DWORD processId = ProcessOf(front);
+        if (!m_frontName.empty() && processId != GetCurrentProcessId() && !IsTaskbar(front) && !m_switcherInFront)
             m_lastApplication = m_frontName;
+        WatchFrontProcess(processId == GetCurrentProcessId() ? 0 : processId);
     }
-    const std::wstring& name = m_frontName;
-    m_excluded = !name.empty() && std::find(excluded.begin(), excluded.end(), name) != excluded.end();
-    m_fullScreen = FullScreenRuns();
+    const bool isExcluded =
+        !m_frontName.empty() && std::find(excluded.begin(), excluded.end(), m_frontName) != excluded.end();
+    const QUERY_USER_NOTIFICATION_STATE shell = ShellState();
+    m_letThrough = DecideLetThrough(shell, m_switcherInFront, isExcluded, shell == QUNS_BUSY && CoversMonitor(front),
+                                    letThroughFullScreen);
 }
 
-void CALLBACK ForegroundFilter::OnForeground(HWINEVENTHOOK, DWORD, HWND, LONG, LONG, DWORD, DWORD) noexcept
+void ForegroundFilter::WatchFrontProcess(DWORD processId)
+{
+    if (processId == m_locationProcess && (m_locationHook || processId == 0))
+        return;
+    m_locationProcess = processId;
+    m_locationHook.reset();
+    if (processId != 0)
+        m_locationHook.reset(SetWinEventHook(EVENT_OBJECT_LOCATIONCHANGE, EVENT_OBJECT_LOCATIONCHANGE, nullptr,
+                                             &OnEvent, processId, 0, WINEVENT_OUTOFCONTEXT));
+}
+
+void CALLBACK ForegroundFilter::OnEvent(HWINEVENTHOOK, DWORD event, HWND window, LONG object, LONG, DWORD,
+                                        DWORD) noexcept
 {
     if (g_instance == nullptr)
+        return;
+    // Of the moves, only the window in front's own (not its caret, nor the pointer's).
+    if (event == EVENT_OBJECT_LOCATIONCHANGE && (window != g_instance->m_front || object != OBJID_WINDOW))
         return;
     try {
         g_instance->m_changed();
     } catch (...) {
-        // Nothing may leave a WinEvent callback; the watchdog's tick updates it again.
+        // Nothing may leave a WinEvent callback; the next change updates it again.
     }
 }

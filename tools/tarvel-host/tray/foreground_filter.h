@@ -1,9 +1,13 @@
-// Whether the button is to reach the application in front untouched: while a
-// full-screen game or presentation runs (side buttons are bound in many
-// games, and Windows+Tab would throw the player out), and in the applications
-// the user excluded.  The tray keeps this one answer current on each
-// foreground change and on the watchdog's tick (a game can go full screen
-// without a change); the mouse hook only reads a flag, never looks up a
+// Whether the button is to reach the application in front untouched, and
+// why: while a full-screen game or presentation runs (side buttons are bound
+// in many games, and Windows+Tab would throw the player out), in a window
+// that covers its monitor while the shell reports it busy (a borderless game,
+// but also a video or a browser's full screen: the user's choice), and in
+// the applications the user excluded.  Never while the system's switcher is
+// in front: the button is how the user closes it, whatever was excluded.
+// The tray keeps this one answer current on each foreground change and on
+// each move or resize of the window in front (a game goes full screen without
+// a change of window); the mouse hook only reads a flag, never looks up a
 // process itself.
 #pragma once
 
@@ -17,10 +21,22 @@
 
 using UniqueWinEventHook = UniqueAny<HWINEVENTHOOK, &::UnhookWinEvent>;
 
+// Why the button is let through, if it is.
+enum class LetThrough { No, Game, Presentation, Excluded, FullScreenWindow };
+
+// The shell's report and the window in front, to the answer: a D3D game in
+// full screen and a presentation always; an excluded application; the
+// shell's "busy" only for a window that covers its monitor, and only when
+// the user lets the button through in full-screen windows.  The switcher in
+// front overrides all of them.
+LetThrough DecideLetThrough(QUERY_USER_NOTIFICATION_STATE shell, bool switcherInFront, bool excluded,
+                            bool coversMonitor, bool letThroughFullScreen);
+
 class ForegroundFilter {
 public:
     // `changed` runs on the calling thread, which must pump messages, after
-    // each foreground change.  One per process.
+    // each foreground change and each move of the window in front.  One per
+    // process.
     explicit ForegroundFilter(std::function<void()> changed);
     ~ForegroundFilter();
     ForegroundFilter(const ForegroundFilter&) = delete;
@@ -28,29 +44,39 @@ public:
 
     // Looks at the foreground and the shell's state again, with `excluded`
     // the file names (lower case) that keep the button.
-    void Update(const std::vector<std::wstring>& excluded);
-    bool PassThrough() const { return m_fullScreen || m_excluded; }
-    bool FullScreen() const { return m_fullScreen; }
-    // The application in front now, lower case; "" if unknown.
+    void Update(const std::vector<std::wstring>& excluded, bool letThroughFullScreen);
+    bool PassThrough() const { return m_letThrough != LetThrough::No; }
+    LetThrough Reason() const { return m_letThrough; }
+    // The application in front now, lower case; "" if unknown.  A Store app
+    // is named by its own process, not by the frame host they all share.
     const std::wstring& FrontApplication() const { return m_frontName; }
-    // The last application in front other than this program and the taskbar,
-    // which a click on the icon brings to the front: lower case, "" if none.
+    // The last application in front other than this program, the taskbar
+    // and the switcher, which a click on the icon brings to the front: lower
+    // case, "" if none.
     const std::wstring& LastApplication() const { return m_lastApplication; }
 
 private:
-    static void CALLBACK OnForeground(HWINEVENTHOOK hook, DWORD event, HWND window, LONG object, LONG child,
-                                      DWORD thread, DWORD time) noexcept;
+    static void CALLBACK OnEvent(HWINEVENTHOOK hook, DWORD event, HWND window, LONG object, LONG child,
+                                 DWORD thread, DWORD time) noexcept;
+    // Moves of the window in front are watched in its own process only.
+    void WatchFrontProcess(DWORD processId);
 
     std::function<void()> m_changed;
-    UniqueWinEventHook m_hook;
+    UniqueWinEventHook m_foregroundHook;
+    UniqueWinEventHook m_locationHook;  // EVENT_OBJECT_LOCATIONCHANGE of m_locationProcess
+    DWORD m_locationProcess = 0;
     std::wstring m_lastApplication;
     HWND m_front = nullptr;  // the window of m_frontName: looked up again only when it changes
     std::wstring m_frontName;
-    bool m_fullScreen = false;
-    bool m_excluded = false;
+    bool m_switcherInFront = false;
+    LetThrough m_letThrough = LetThrough::No;
 };
 
 // The executable file name of the process that owns `window`, lower case;
 // "" when it cannot be read (an elevated process is readable with the
 // limited right this asks for).
 std::wstring ExecutableNameOf(HWND window);
+// The same for the application a user sees in `window`: for a Store app's
+// frame (ApplicationFrameHost.exe, shared by all of them), the process of
+// the app window inside it.
+std::wstring ApplicationNameOf(HWND window);

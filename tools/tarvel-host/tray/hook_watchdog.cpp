@@ -1,19 +1,39 @@
 #include "hook_watchdog.h"
 
-namespace hook_watchdog {
+namespace {
 
-bool MissedInput(DWORD lastInputTick, DWORD lastHookEventTick, DWORD nowTick)
+// `later` is not before `earlier`, modulo 2^32.
+bool NotBefore(DWORD later, DWORD earlier) { return static_cast<LONG>(later - earlier) >= 0; }
+
+}  // namespace
+
+bool HookWatchdog::OnMouseInput(DWORD now, DWORD lastHookEvent)
 {
-    const auto after = static_cast<LONG>(lastInputTick - lastHookEventTick);
-    const DWORD age = nowTick - lastInputTick;
-    return after > 0 && age >= kGraceMs && age < 0x80000000u;
+    if (m_waitingForHook) {
+        if (lastHookEvent == m_hookEventAtReinstall)
+            return false;
+        m_waitingForHook = false;
+    }
+    // Input and hook event arrive by different paths, in either order: a
+    // hook that saw anything within the grace is alive.
+    if (now - lastHookEvent < kGraceMs) {
+        m_pending = false;
+        return false;
+    }
+    if (!m_pending || NotBefore(lastHookEvent, m_pendingSince)) {
+        m_pending = true;
+        m_pendingSince = now;
+        return false;
+    }
+    if (now - m_pendingSince < kGraceMs)
+        return false;
+    m_pending = false;
+    return true;
 }
 
-DWORD LastInputTick(DWORD fallback)
+void HookWatchdog::Reinstalled(DWORD lastHookEvent)
 {
-    LASTINPUTINFO info{};
-    info.cbSize = sizeof(info);
-    return GetLastInputInfo(&info) ? info.dwTime : fallback;
+    m_pending = false;
+    m_waitingForHook = true;
+    m_hookEventAtReinstall = lastHookEvent;
 }
-
-}  // namespace hook_watchdog

@@ -1,29 +1,36 @@
 // Windows removes a low-level hook that was slow even once, without telling
 // its program (LowLevelHooksTimeout, Windows 7 and later), and users of such
 // tools find hooks dead after sleep, a locked session or heavy load.  The
-// watchdog notices: every few seconds it compares the system's last input
-// (GetLastInputInfo) with the last event the hooks saw; input they never saw
-// means the hook is gone, and the tray installs it again (as it does after
-// resume and unlock anyway).  While nobody touches the machine the check is
-// one timer tick every few seconds and two reads.
+// watchdog notices from the mouse alone: the tray registers for Raw Input of
+// the mouse (RIDEV_INPUTSINK, so also while other windows are in front) and
+// hands each real mouse event to OnMouseInput with the last event the hook
+// saw.  Raw Input of the mouse carries no touch or pen (GetLastInputInfo
+// counts those, and mouse hooks may never see them), and needs no clock:
+// while nobody moves the mouse nothing runs at all.
 #pragma once
 
 #include <windows.h>
 
-namespace hook_watchdog {
+class HookWatchdog {
+public:
+    // How long a live hook may take to see an event: the system gives up on
+    // a hook after at most a second.
+    static constexpr DWORD kGraceMs = 1000;
 
-constexpr UINT_PTR kTimer = 2;  // a timer of the tray's window
-constexpr UINT kPeriodMs = 3000;
-// How long a live hook may take to see an event: the system gives up on a
-// hook after at most a second.
-constexpr DWORD kGraceMs = 1000;
+    // Real mouse input arrived at `now` (GetTickCount() time); the hook last
+    // saw an event at `lastHookEvent`.  True when the hook has missed input:
+    // mouse input came at least kGraceMs ago and the hook has seen nothing
+    // since.  Ticks wrap after 49.7 days; differences are taken modulo 2^32.
+    bool OnMouseInput(DWORD now, DWORD lastHookEvent);
+    // The hook was installed again, its event tick then `lastHookEvent`: no
+    // second time until it has seen an event since, so that input no hook can
+    // see (an elevated window in front, the secure desktop) does not rebuild
+    // it on every move.
+    void Reinstalled(DWORD lastHookEvent);
 
-// Whether the hooks missed input: the system's last input came after the
-// hooks' last event and long enough ago that a live hook would have seen it.
-// Ticks wrap after 49.7 days; the differences are taken modulo 2^32.
-bool MissedInput(DWORD lastInputTick, DWORD lastHookEventTick, DWORD nowTick);
-
-// The system's last input, GetTickCount() time; `fallback` when unknown.
-DWORD LastInputTick(DWORD fallback);
-
-}  // namespace hook_watchdog
+private:
+    bool m_pending = false;  // input came at m_pendingSince that the hook has not matched yet
+    DWORD m_pendingSince = 0;
+    bool m_waitingForHook = false;  // reinstalled, and the hook has seen nothing since
+    DWORD m_hookEventAtReinstall = 0;
+};

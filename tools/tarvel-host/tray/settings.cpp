@@ -11,6 +11,7 @@ const wchar_t kButtonValue[] = L"Button";
 const wchar_t kPausedValue[] = L"Paused";
 const wchar_t kDeviceValue[] = L"Slows";
 const wchar_t kExcludedValue[] = L"Excluded";
+const wchar_t kFullScreenValue[] = L"FullScreenKeepsButton";
 
 // A value of HKEY_CURRENT_USER\Software\Tarvel of type `type` (REG_SZ or
 // REG_MULTI_SZ) as its characters; false when missing or of another type.
@@ -49,6 +50,17 @@ LSTATUS Write(const wchar_t* name, DWORD type, const void* data, size_t size)
     return RegSetKeyValueW(HKEY_CURRENT_USER, kSettingsKey, name, type, data, static_cast<DWORD>(size));
 }
 
+// A DWORD 0 or 1 into `flag`; left alone when missing or anything else.
+void ReadFlag(const wchar_t* name, bool& flag)
+{
+    DWORD value = 0;
+    DWORD size = sizeof(value);
+    if (RegGetValueW(HKEY_CURRENT_USER, kSettingsKey, name, RRF_RT_REG_DWORD, nullptr, &value, &size) ==
+            ERROR_SUCCESS &&
+        value <= 1)
+        flag = value == 1;
+}
+
 }  // namespace
 
 TraySettings LoadSettings()
@@ -57,12 +69,8 @@ TraySettings LoadSettings()
     std::wstring text;
     if (ReadText(kButtonValue, REG_SZ, text))
         ParseMouseButton(text.c_str(), settings.button);  // leaves the default on nonsense
-    DWORD paused = 0;
-    DWORD size = sizeof(paused);
-    if (RegGetValueW(HKEY_CURRENT_USER, kSettingsKey, kPausedValue, RRF_RT_REG_DWORD, nullptr, &paused, &size) ==
-            ERROR_SUCCESS &&
-        paused <= 1)
-        settings.paused = paused == 1;
+    ReadFlag(kPausedValue, settings.paused);
+    ReadFlag(kFullScreenValue, settings.letThroughFullScreen);
     if (ReadText(kDeviceValue, REG_SZ, text) && std::wstring(text.c_str()) == L"pointer")
         settings.device = FlipDevice::Pointer;
     if (ReadText(kExcludedValue, REG_MULTI_SZ, text))
@@ -74,6 +82,7 @@ bool SaveSettings(const TraySettings& settings, std::string& error)
 {
     const std::wstring button = MouseButtonKeyword(settings.button);
     const DWORD paused = settings.paused ? 1 : 0;
+    const DWORD fullScreen = settings.letThroughFullScreen ? 1 : 0;
     const std::wstring device = settings.device == FlipDevice::Pointer ? L"pointer" : L"wheel";
     std::wstring excluded;
     for (const std::wstring& name : settings.excluded)
@@ -84,6 +93,8 @@ bool SaveSettings(const TraySettings& settings, std::string& error)
         status = Write(kPausedValue, REG_DWORD, &paused, sizeof(paused));
     if (status == ERROR_SUCCESS)
         status = Write(kDeviceValue, REG_SZ, device.c_str(), (device.size() + 1) * sizeof(wchar_t));
+    if (status == ERROR_SUCCESS)
+        status = Write(kFullScreenValue, REG_DWORD, &fullScreen, sizeof(fullScreen));
     if (status == ERROR_SUCCESS)
         status = Write(kExcludedValue, REG_MULTI_SZ, excluded.c_str(), excluded.size() * sizeof(wchar_t));
     if (status != ERROR_SUCCESS)

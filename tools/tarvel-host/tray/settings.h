@@ -1,7 +1,7 @@
 // What the notification-area mode keeps for the user under
 // HKEY_CURRENT_USER\Software\Tarvel: the button, whether the flip is paused,
-// what the flip slows while it shows, and the applications that keep the
-// button for themselves.  Starting with Windows is autostart.h's.
+// what the flip slows while it shows, the applications that keep the button
+// for themselves, and whether full-screen windows keep it too.  Starting with Windows is autostart.h's.
 #pragma once
 
 #include <string>
@@ -20,10 +20,14 @@ struct TraySettings {
     // Executable file names, lower case ("notepad.exe"), where the button
     // reaches the application untouched.
     std::vector<std::wstring> excluded;
+    // A window that covers its monitor while the shell reports it busy (a
+    // borderless game, a video, a browser's full screen) keeps the button.
+    bool letThroughFullScreen = true;
 };
 
 // The saved settings; a value that is missing or not understood gives its
-// default (the first side button, not paused, the wheel, none excluded).
+// default (the first side button, not paused, the wheel, none excluded,
+// full-screen windows keep the button).
 TraySettings LoadSettings();
 // False (with the system's reason in `error`) when the registry refused.
 bool SaveSettings(const TraySettings& settings, std::string& error);

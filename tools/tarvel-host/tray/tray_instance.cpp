@@ -8,7 +8,6 @@
 
 #include "autostart.h"
 #include "common/unique_handle.h"
-#include "hook_watchdog.h"
 #include "plugin_library.h"
 #include "tray_menu.h"
 #include "tray_mode.h"
@@ -80,14 +79,20 @@ bool TrayInstance::Start(bool showBalloon, std::string& error)
         ChangeWindowMessageFilterEx(m_window, message, MSGFLT_ALLOW, nullptr);
     m_session->SetDevice(m_settings.device == FlipDevice::Wheel ? HostApplication::WheelId
                                                                  : HostApplication::MouseId);
-    m_hook = std::make_unique<ButtonHook>(m_window, 0, WM_BUTTON_PRESSED, m_settings.button, m_settings.paused, true);
+    m_hook = std::make_unique<ButtonHook>(m_window, 0, WM_BUTTON_PRESSED, m_settings.button, m_settings.paused);
     if (!m_hook->Installed()) {
-        error = "cannot install the mouse hook (" + DescribeError(GetLastError()) + ")";
+        error = "Tarvel cannot start: Windows did not let it watch the mouse (its mouse hook could not be "
+                "installed: " +
+                DescribeError(GetLastError()) + "). Start Tarvel again; if this keeps happening, restart Windows.";
+        m_hook.reset();
         return false;
     }
     m_filter = std::make_unique<ForegroundFilter>([this] { RefreshFilter(); });
     RefreshFilter();
-    SetTimer(m_window, hook_watchdog::kTimer, hook_watchdog::kPeriodMs, nullptr);
+    // The watchdog's only input: real mouse events, also while other
+    // programs are in front; WM_INPUT comes only when the mouse is used.
+    const RAWINPUTDEVICE mouse{0x01, 0x02, RIDEV_INPUTSINK, m_window};  // generic desktop, mouse
+    m_rawInputRegistered = RegisterRawInputDevices(&mouse, 1, sizeof(mouse)) != FALSE;
     WTSRegisterSessionNotification(m_window, NOTIFY_FOR_THIS_SESSION);
     // Without a notification area yet (early at logon) the icon comes with
     // the taskbar's "TaskbarCreated", or with a retry.
@@ -111,8 +116,12 @@ void TrayInstance::End()
     m_icon.reset();
     if (m_session)
         m_session->End();
+    if (m_rawInputRegistered) {
+        const RAWINPUTDEVICE mouse{0x01, 0x02, RIDEV_REMOVE, nullptr};
+        RegisterRawInputDevices(&mouse, 1, sizeof(mouse));
+        m_rawInputRegistered = false;
+    }
     if (m_window != nullptr) {
-        KillTimer(m_window, hook_watchdog::kTimer);
         WTSUnRegisterSessionNotification(m_window);
         HWND window = m_window;
         m_window = nullptr;  // WM_DESTROY comes back here
@@ -148,6 +157,9 @@ LRESULT TrayInstance::Handle(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_BUTTON_PRESSED:
         RunMacro();
         return 0;
+    case WM_INPUT:
+        OnRawInput(reinterpret_cast<HRAWINPUT>(lParam));
+        return DefWindowProcW(m_window, message, wParam, lParam);  // which frees the input
     case WM_TRAY_ICON:
         if (LOWORD(lParam) == WM_RBUTTONUP || LOWORD(lParam) == WM_LBUTTONUP || LOWORD(lParam) == WM_CONTEXTMENU)
             ShowMenu();
@@ -173,12 +185,13 @@ LRESULT TrayInstance::Handle(UINT message, WPARAM wParam, LPARAM lParam)
 }
 
 // What the system and the shell tell the instance; false for anything else.
+// The icon may not exist yet (a start that failed shows its message box
+// with this window alive): every message does without it.
 bool TrayInstance::HandleShellMessage(UINT message, WPARAM wParam, LPARAM)
 {
     if (message == WM_TIMER && wParam == TrayIcon::kRetryTimer) {
-        m_icon->OnRetryTimer();
-    } else if (message == WM_TIMER && wParam == hook_watchdog::kTimer) {
-        CheckHook();
+        if (m_icon)
+            m_icon->OnRetryTimer();
     } else if (message == WM_POWERBROADCAST) {
         if (wParam == PBT_APMRESUMEAUTOMATIC || wParam == PBT_APMRESUMESUSPEND)
             ReinstallHook("after resume");
@@ -186,11 +199,13 @@ bool TrayInstance::HandleShellMessage(UINT message, WPARAM wParam, LPARAM)
         if (wParam == WTS_SESSION_UNLOCK || wParam == WTS_CONSOLE_CONNECT || wParam == WTS_REMOTE_CONNECT)
             ReinstallHook("after unlock");
     } else if (message == WM_DPICHANGED) {
-        m_icon->OnDpiChanged();
+        if (m_icon)
+            m_icon->OnDpiChanged();
     } else if (message == m_taskbarCreated && message != 0) {
-        m_icon->OnTaskbarCreated();
+        if (m_icon)
+            m_icon->OnTaskbarCreated();
     } else if (message == m_showMessage && message != 0) {
-        ShowBalloon();  // a second start
+        ShowYourself();  // a second start
     } else if (message == m_quitMessage && message != 0) {
         End();  // "--quit"
     } else {
@@ -222,6 +237,7 @@ void TrayInstance::OnCommand(UINT command)
     case TrayCommandSlowWheel: SetDevice(FlipDevice::Wheel); break;
     case TrayCommandSlowPointer: SetDevice(FlipDevice::Pointer); break;
     case TrayCommandExclude: ToggleExclusion(); break;
+    case TrayCommandFullScreen: ToggleFullScreen(); break;
     case TrayCommandPause: TogglePause(); break;
     case TrayCommandAutostart: ToggleAutostart(); break;
     case TrayCommandRestartElevated: RestartElevated(m_window); break;
@@ -239,6 +255,8 @@ void TrayInstance::OnCommand(UINT command)
 
 void TrayInstance::ShowMenu()
 {
+    if (!m_filter)
+        return;  // not started
     RefreshFilter();
     const TrayMenuState state{m_settings, AutostartEnabled(ThisProgram()), m_filter->LastApplication(),
                               CanRestartElevated()};
@@ -247,23 +265,40 @@ void TrayInstance::ShowMenu()
 
 void TrayInstance::ShowBalloon()
 {
+    if (!m_icon)
+        return;
     m_icon->ShowBalloon(L"Tarvel runs", std::wstring(L"The ") + MouseButtonDescription(m_settings.button) +
                                             L" flips between your windows. Click this icon for the menu.");
     if (!m_icon->BalloonWaiting())
         Say("tarvel-host: %s\n", "balloon shown: Tarvel runs");
 }
 
+void TrayInstance::ShowYourself()
+{
+    QUERY_USER_NOTIFICATION_STATE shell{};
+    const bool balloonsShow =
+        SUCCEEDED(SHQueryUserNotificationState(&shell)) && shell == QUNS_ACCEPTS_NOTIFICATIONS;
+    if (m_icon && m_icon->Shown() && balloonsShow) {
+        ShowBalloon();
+        return;
+    }
+    Say("tarvel-host: %s\n", "no balloon can show: the menu instead");
+    ShowMenu();
+}
+
 void TrayInstance::SetButton(MouseButton button)
 {
     m_settings.button = button;
-    m_hook->SetButton(button);
+    if (m_hook)
+        m_hook->SetButton(button);
     Save();
 }
 
 void TrayInstance::TogglePause()
 {
     m_settings.paused = !m_settings.paused;
-    m_hook->SetPaused(m_settings.paused);
+    if (m_hook)
+        m_hook->SetPaused(m_settings.paused);
     Save();
 }
 
@@ -276,6 +311,8 @@ void TrayInstance::SetDevice(FlipDevice device)
 
 void TrayInstance::ToggleExclusion()
 {
+    if (!m_filter)
+        return;
     RefreshFilter();
     const std::wstring application = m_filter->LastApplication();
     if (application.empty())
@@ -286,6 +323,13 @@ void TrayInstance::ToggleExclusion()
         excluded.erase(found);
     else
         excluded.push_back(application);
+    Save();
+    RefreshFilter();
+}
+
+void TrayInstance::ToggleFullScreen()
+{
+    m_settings.letThroughFullScreen = !m_settings.letThroughFullScreen;
     Save();
     RefreshFilter();
 }
@@ -317,12 +361,24 @@ void TrayInstance::ShowIcon()
     // The window's title says the same, for tools that list windows (and the
     // tests, which cannot read a tooltip back from the notification area).
     SetWindowTextW(m_window, tooltip.c_str());
-    m_icon->Show(m_settings.paused, tooltip);
+    if (m_icon)
+        m_icon->Show(m_settings.paused, tooltip);
 }
 
+// The button, and whether it flips: on, paused, or let through and why.
 std::wstring TrayInstance::Tooltip() const
 {
-    const wchar_t* state = m_settings.paused ? L", paused" : L", on";
+    std::wstring state = L", on";
+    if (m_settings.paused)
+        state = L", paused";
+    else if (m_letThrough == LetThrough::Game)
+        state = L", let through to the full-screen game";
+    else if (m_letThrough == LetThrough::Presentation)
+        state = L", let through to the presentation";
+    else if (m_letThrough == LetThrough::Excluded)
+        state = L", let through to " + m_letThroughTo + L" (excluded)";
+    else if (m_letThrough == LetThrough::FullScreenWindow)
+        state = L", let through to the full-screen window";
     return std::wstring(L"Tarvel: ") + MouseButtonDescription(m_settings.button) + state;
 }
 
@@ -330,42 +386,56 @@ void TrayInstance::RefreshFilter()
 {
     if (!m_filter || !m_hook)
         return;
-    m_filter->Update(m_settings.excluded);
-    const bool passThrough = m_filter->PassThrough();
-    m_hook->SetPassThrough(passThrough);
-    if (passThrough == m_passingThrough)
+    m_filter->Update(m_settings.excluded, m_settings.letThroughFullScreen);
+    const LetThrough reason = m_filter->Reason();
+    m_hook->SetPassThrough(reason != LetThrough::No);
+    const std::wstring excluded = reason == LetThrough::Excluded ? m_filter->FrontApplication() : L"";
+    if (reason == m_letThrough && excluded == m_letThroughTo)
         return;
-    m_passingThrough = passThrough;
-    if (!passThrough)
+    m_letThrough = reason;
+    m_letThroughTo = excluded;
+    ShowIcon();  // the tooltip says why
+    if (reason == LetThrough::No)
         Say("tarvel-host: %s\n", "the button flips windows again");
-    else if (m_filter->FullScreen())
-        Say("tarvel-host: %s\n", "the button is left to the full-screen application");
-    else
+    else if (reason == LetThrough::Excluded)
         Say("tarvel-host: the button is left to %s\n", Narrow(m_filter->FrontApplication()));
+    else
+        Say("tarvel-host: %s\n", "the button is left to the full-screen application");
 }
 
-void TrayInstance::CheckHook()
+void TrayInstance::OnRawInput(HRAWINPUT input)
 {
+    RAWINPUTHEADER header{};
+    UINT size = sizeof(header);
+    if (!m_hook || GetRawInputData(input, RID_HEADER, &header, &size, sizeof(header)) != sizeof(header))
+        return;
+    // Input that SendInput made, or that the system made up (from touch or
+    // a pen, say), has no device: only a real mouse counts.
+    if (header.dwType != RIM_TYPEMOUSE || header.hDevice == nullptr)
+        return;
     const DWORD now = GetTickCount();
-    const DWORD lastEvent = m_hook->LastEventTick();
-    if (lastEvent != m_eventTickAtReinstall)
-        m_reinstalledForMissedInput = false;
     if (!m_hook->Installed()) {
-        ReinstallHook("it was not in place");
-    } else if (!m_reinstalledForMissedInput &&
-               hook_watchdog::MissedInput(hook_watchdog::LastInputTick(now), lastEvent, now)) {
-        ReinstallHook("it missed input");
-        m_reinstalledForMissedInput = true;
-        m_eventTickAtReinstall = m_hook->LastEventTick();
+        // Asked again as the mouse moves, at most once within the grace.
+        if (now - m_lastInstallTick >= HookWatchdog::kGraceMs)
+            ReinstallHook("it was not in place");
+        return;
     }
-    RefreshFilter();  // a game may have gone full screen meanwhile
+    if (m_watchdog.OnMouseInput(now, m_hook->LastEventTick())) {
+        ReinstallHook("it missed input");
+        m_watchdog.Reinstalled(m_hook->LastEventTick());
+    }
 }
 
 void TrayInstance::ReinstallHook(const char* reason)
 {
+    if (!m_filter)
+        return;  // a start that failed: its message box may pump a resume or an unlock
+    m_lastInstallTick = GetTickCount();
     m_hook.reset();
-    m_hook = std::make_unique<ButtonHook>(m_window, 0, WM_BUTTON_PRESSED, m_settings.button, m_settings.paused, true);
-    m_passingThrough = false;  // the new hook starts with the button on
+    m_hook = std::make_unique<ButtonHook>(m_window, 0, WM_BUTTON_PRESSED, m_settings.button, m_settings.paused);
+    m_letThrough = LetThrough::No;  // the new hook starts with the button on
+    m_letThroughTo.clear();
     RefreshFilter();
+    ShowIcon();
     Say("tarvel-host: installed the mouse hook again (%s)\n", reason);
 }

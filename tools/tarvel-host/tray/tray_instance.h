@@ -1,7 +1,8 @@
 // One running instance of the background mode: its hidden window and what
 // hangs off it (the icon, the menu's commands, the mouse hook with its
 // watchdog, the foreground filter and the plug-in's session), all on the main
-// thread.  Quit, "--quit", WM_CLOSE (taskkill) and the end of the session all
+// thread.  Nothing on the way of a press, the menu or the end waits on
+// another program's window; idle, nothing wakes it (no timer).  Quit, "--quit", WM_CLOSE (taskkill) and the end of the session all
 // end it the same way: the hook removed, the icon deleted, the handler
 // destroyed, the plug-in unloaded, the Windows key up and the device back.
 #pragma once
@@ -13,12 +14,14 @@
 
 #include "button_hook.h"
 #include "foreground_filter.h"
+#include "hook_watchdog.h"
 #include "macro_session.h"
 #include "settings.h"
 #include "tray_icon.h"
 
 // What the running instance answers to another tarvel-host: a second start
-// ("show yourself": the balloon again) and "--quit".  Registered messages,
+// ("show yourself": the balloon again, or the menu where no balloon can show)
+// and "--quit".  Registered messages,
 // let through the message filter, so that they also reach an instance that
 // runs as administrator.
 inline constexpr wchar_t kShowMessageName[] = L"TarvelHost.ShowYourself";
@@ -49,17 +52,21 @@ private:
     void OnCommand(UINT command);
     void ShowMenu();
     void ShowBalloon();
+    // A second start: the balloon, or the menu when the shell would not show
+    // the balloon (Focus Assist, quiet hours, a full-screen window, no icon).
+    void ShowYourself();
     void SetButton(MouseButton button);
     void TogglePause();
     void SetDevice(FlipDevice device);
     void ToggleExclusion();
+    void ToggleFullScreen();
     void ToggleAutostart();
     void Save();
     void ShowIcon();
     // The foreground filter asked again, its answer given to the hook.
     void RefreshFilter();
-    // The watchdog's tick: the hook again if it missed input.
-    void CheckHook();
+    // Raw Input of the mouse: the hook again if it missed that input.
+    void OnRawInput(HRAWINPUT input);
     void ReinstallHook(const char* reason);
     std::wstring Tooltip() const;
 
@@ -71,13 +78,11 @@ private:
     HWND m_window = nullptr;  // destroyed last in End
     bool m_pressing = false;     // inside the plug-in's Execute
     bool m_endDeferred = false;  // End was asked for meanwhile
-    bool m_passingThrough = false;  // what the hook was last told
-    // After the hooks were installed again for missed input, their first
-    // event tick; no second time until they have seen an event since, so
-    // that input no hook can see (an elevated window in front, the secure
-    // desktop) does not rebuild them on every tick.
-    bool m_reinstalledForMissedInput = false;
-    DWORD m_eventTickAtReinstall = 0;
+    LetThrough m_letThrough = LetThrough::No;  // what the hook and the tooltip were last told
+    std::wstring m_letThroughTo;  // the excluded application it names
+    bool m_rawInputRegistered = false;
+    HookWatchdog m_watchdog;
+    DWORD m_lastInstallTick = 0;  // when ReinstallHook last ran
     std::unique_ptr<TrayIcon> m_icon;
     std::unique_ptr<ButtonHook> m_hook;
     std::unique_ptr<ForegroundFilter> m_filter;

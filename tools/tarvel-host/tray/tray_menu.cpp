@@ -44,6 +44,8 @@ void ShowTrayMenu(HWND window, const TrayMenuState& state)
                               settings.excluded.end();
         Add(menu.get(), TrayCommandExclude, L"Off in " + state.application, excluded);
     }
+    Add(menu.get(), TrayCommandFullScreen, L"Let the button through in full-screen windows",
+        settings.letThroughFullScreen);
     Add(menu.get(), TrayCommandPause, L"Pause", settings.paused);
     Add(menu.get(), TrayCommandAutostart, L"Start with Windows", state.autostart);
     if (state.canRestartElevated)

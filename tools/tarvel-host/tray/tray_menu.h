@@ -1,5 +1,5 @@
 // The icon's menu: the button, what the flip slows, the application that
-// keeps the button, Pause, Start with Windows, Restart as administrator,
+// keeps the button, whether full-screen windows keep it, Pause, Start with Windows, Restart as administrator,
 // About, the README and Quit.  Each item sends its command to the tray's
 // window as WM_COMMAND.
 #pragma once
@@ -19,6 +19,7 @@ enum TrayCommand : unsigned {
     TrayCommandQuit = 112,
     // Excludes, or admits again, the application in front before the menu.
     TrayCommandExclude = 113,
+    TrayCommandFullScreen = 114,
     TrayCommandSlowWheel = 120,
     TrayCommandSlowPointer = 121,
     TrayCommandRestartElevated = 130,

@@ -71,10 +71,16 @@ void AskToQuit(HWND window)
         PostMessageW(window, WM_CLOSE, 0, 0);
 }
 
-// A second start: the running copy shows its balloon again.
+// A second start: the running copy shows its balloon again, or its menu,
+// which needs the foreground that this process, just started by the user,
+// may hand on.
 int ShowRunningInstance()
 {
-    PostRegistered(FindRunningWindow(nullptr), kShowMessageName);
+    HWND window = FindRunningWindow(nullptr);
+    DWORD processId = 0;
+    if (window != nullptr && GetWindowThreadProcessId(window, &processId) != 0)
+        AllowSetForegroundWindow(processId);
+    PostRegistered(window, kShowMessageName);
     return 0;
 }
 
