@@ -2,7 +2,7 @@
 #
 # Everything a fresh Debian 12 machine lacks is installed with apt-get (clang,
 # lld and llvm 19 with Wine's headers for the MSVC-ABI half, mingw-w64 for the
-# rest, nsis for the setup program); the build goes to $BUILD_DIR; Wine runs in a prefix of its own under the build
+# rest, nsis for the setup program, xdotool for real input); the build goes to $BUILD_DIR; Wine runs in a prefix of its own under the build
 # folder, on a private Xvfb display, with one persistent wineserver.  Both are
 # stopped on every exit path by the trap that start_wine_session sets.
 
@@ -28,6 +28,8 @@ ensure_packages() {
     [ -f /usr/include/wine/wine/windows/windows.h ] || missing+=(libwine-dev)
     command -v zip >/dev/null || missing+=(zip)
     command -v makensis >/dev/null || missing+=(nsis)
+    # Real mouse and keyboard input under Xvfb for the tray's tests.
+    command -v xdotool >/dev/null || missing+=(xdotool)
     if [ ${#missing[@]} -gt 0 ]; then
         log "installing: ${missing[*]}"
         export DEBIAN_FRONTEND=noninteractive

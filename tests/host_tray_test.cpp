@@ -101,12 +101,12 @@ TEST(HostTray, MenuChangesButtonAndPause_KeptAcrossARestart_OneInstanceOnly)
 
     // Started by the user, it says so in a balloon; started again, the
     // running copy says so again and the second one ends at once.
-    EXPECT_TRUE(tray.WaitForOutput("balloon shown: Tarvel runs\n", kGenerous)) << tray.Output();
+    EXPECT_TRUE(tray.WaitForOutput("balloon shown: Tarvel is running\n", kGenerous)) << tray.Output();
     const HostRun second = RunHost(L"");
     EXPECT_EQ(second.exitCode, 0);
     EXPECT_EQ(second.output, "") << "a second instance started";
     EXPECT_EQ(FindWindowW(kTrayWindowClass, nullptr), window);
-    EXPECT_TRUE(WaitUntil([&] { return Occurrences(tray.Output(), "balloon shown: Tarvel runs\n") == 2; },
+    EXPECT_TRUE(WaitUntil([&] { return Occurrences(tray.Output(), "balloon shown: Tarvel is running\n") == 2; },
                           std::chrono::milliseconds(kGenerous)))
         << "the second start did not make the running copy show itself: " << tray.Output();
 
@@ -181,6 +181,92 @@ TEST(HostTray, ExcludedApplicationInFront_TheButtonReachesIt_NoFlip)
                                  std::chrono::milliseconds(kGenerous)));
     EXPECT_EQ(Occurrences(tray.Output(), " pressed: "), 1) << "the press in notepad.exe ran the macro";
     EXPECT_EQ(observer.xbutton1.load(), 1) << "outside the excluded application the button was not swallowed";
+    EXPECT_EQ(RunHost(L"--quit").exitCode, 0);
+    EXPECT_EQ(tray.WaitForExit(kGenerous), 0);
+}
+
+// Runs xdotool, a Linux program (Wine starts it as it is, with no handle to
+// wait on): input that reaches Wine through the X server, as a user's mouse
+// and keyboard do.  The caller waits for what the input does.
+bool RunXdotool(const std::wstring& arguments)
+{
+    std::wstring command = L"xdotool " + arguments;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION started{};
+    if (!CreateProcessW(L"Z:\\usr\\bin\\xdotool", command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &started))
+        return false;
+    UniqueHandle process(started.hProcess);
+    UniqueHandle thread(started.hThread);
+    return true;
+}
+
+// The visible menu window (class #32768) of the process `processId`; null if none.
+HWND OpenMenuOf(DWORD processId)
+{
+    struct Search {
+        DWORD processId;
+        HWND menu;
+    } search{processId, nullptr};
+    EnumWindows(
+        [](HWND window, LPARAM data) -> BOOL {
+            auto* search = reinterpret_cast<Search*>(data);
+            DWORD owner = 0;
+            wchar_t name[16]{};
+            GetWindowThreadProcessId(window, &owner);
+            GetClassNameW(window, name, ARRAYSIZE(name));
+            if (owner == search->processId && lstrcmpW(name, L"#32768") == 0 && IsWindowVisible(window))
+                search->menu = window;
+            return search->menu == nullptr;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.menu;
+}
+
+std::wstring PointAt(const RECT& area)
+{
+    return std::to_wstring((area.left + area.right) / 2) + L" " + std::to_wstring((area.top + area.bottom) / 2);
+}
+
+// The icon's menu takes the foreground for Tarvel's own window, which stays
+// in front after the menu has closed until the user clicks elsewhere.  The
+// application picked in the menu keeps the very next press all the same:
+// a real one, from the X server, over that application's window.
+TEST(HostTray, ApplicationExcludedFromTheMenu_KeepsTheNextPressWithoutAClick)
+{
+    const CleanRegistry registry;
+    ButtonObserver observer;  // before the host's hook, so asked after it
+    ASSERT_TRUE(observer.Installed());
+    ForegroundSwitcher apps;
+    ASSERT_TRUE(apps.SwitchTo(L"notepad.exe"));
+    RECT notepad{};
+    GetWindowRect(GetForegroundWindow(), &notepad);
+    HostProcess tray;
+    HWND window = StartTray(tray, "xbutton1");
+    ASSERT_NE(window, nullptr) << tray.Output() << tray.Errors();
+
+    // A click on the icon, as the shell reports it; Escape, typed over the
+    // menu, closes it; the pick sends its command to the window afterwards.
+    PostMessageW(window, kTrayIconMessage, 1, WM_RBUTTONUP);
+    HWND menu = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (menu = OpenMenuOf(tray.ProcessId())) != nullptr; },
+                          std::chrono::milliseconds(kGenerous)))
+        << "the icon's menu did not open";
+    RECT menuArea{};
+    GetWindowRect(menu, &menuArea);
+    ASSERT_TRUE(RunXdotool(L"mousemove " + PointAt(menuArea) + L" key Escape"));
+    ASSERT_TRUE(WaitUntil([&] { return OpenMenuOf(tray.ProcessId()) == nullptr; },
+                          std::chrono::milliseconds(kGenerous)))
+        << "the menu did not close";
+    SendMessageW(window, WM_COMMAND, TrayCommandExclude, 0);
+    ASSERT_EQ(ForegroundProcessId(), tray.ProcessId()) << "Tarvel's own window is not in front after its menu";
+
+    ASSERT_TRUE(RunXdotool(L"mousemove " + PointAt(notepad) + L" click 8"));
+    EXPECT_TRUE(WaitForCount(observer.xbutton1, 1)) << "the application excluded in the menu did not get the press";
+    EXPECT_EQ(Occurrences(tray.Output(), " pressed: "), 0) << "the press ran the macro: " << tray.Output();
+    if (HWND list = WaitForAppSwitcher(std::chrono::milliseconds(0)))  // a press that was taken after all
+        CloseAppSwitcher(list, std::chrono::milliseconds(kGenerous));
     EXPECT_EQ(RunHost(L"--quit").exitCode, 0);
     EXPECT_EQ(tray.WaitForExit(kGenerous), 0);
 }

@@ -31,11 +31,18 @@ public:
     void Update(const std::vector<std::wstring>& excluded);
     bool PassThrough() const { return m_fullScreen || m_excluded; }
     bool FullScreen() const { return m_fullScreen; }
-    // The application in front now, lower case; "" if unknown.
-    const std::wstring& FrontApplication() const { return m_frontName; }
-    // The last application in front other than this program and the taskbar,
-    // which a click on the icon brings to the front: lower case, "" if none.
+    // The application a press goes to, lower case, "" if unknown: the one in
+    // front, or the last one while this program's own window or the taskbar
+    // is in front (after the icon's menu has closed, until the user clicks
+    // an application), so that a choice in the menu applies at once.
+    const std::wstring& FrontApplication() const { return m_pressName; }
+    // The last application in front that the user can exclude: neither this
+    // program, the taskbar, the app switcher nor the system's switcher, which
+    // a click on the icon or a press puts in front.  "" if none.
     const std::wstring& LastApplication() const { return m_lastApplication; }
+    // Its name for people: the description in its version record, else its
+    // file name.
+    const std::wstring& LastApplicationTitle() const { return m_lastTitle; }
 
 private:
     static void CALLBACK OnForeground(HWINEVENTHOOK hook, DWORD event, HWND window, LONG object, LONG child,
@@ -44,8 +51,11 @@ private:
     std::function<void()> m_changed;
     UniqueWinEventHook m_hook;
     std::wstring m_lastApplication;
+    std::wstring m_lastTitle;
     HWND m_front = nullptr;  // the window of m_frontName: looked up again only when it changes
     std::wstring m_frontName;
+    bool m_frontOurs = false;  // m_front is this program's window or the taskbar
+    std::wstring m_pressName;
     bool m_fullScreen = false;
     bool m_excluded = false;
 };
@@ -54,3 +64,8 @@ private:
 // "" when it cannot be read (an elevated process is readable with the
 // limited right this asks for).
 std::wstring ExecutableNameOf(HWND window);
+// The full path of the program that owns `window`; "" when it cannot be read.
+std::wstring ExecutablePathOf(HWND window);
+// The description in the version record of the program at `path` (what
+// Task Manager shows, "Notepad"), else its file name.
+std::wstring ApplicationTitle(const std::wstring& path);
