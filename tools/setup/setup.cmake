@@ -13,7 +13,8 @@ add_custom_target(tarvel_setup ALL
           -P ${CMAKE_CURRENT_LIST_DIR}/setup_files.cmake
   COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/package
   COMMAND ${TARVEL_MAKENSIS} -V2 -WX -DVERSION=${PROJECT_VERSION} -DFILES=${TARVEL_SETUP_DIR}/files.nsh
-          -DICON=${CMAKE_SOURCE_DIR}/tools/tarvel-host/res/tarvel.ico -DOUTFILE=${TARVEL_SETUP_EXE}
+          -DICON=${CMAKE_SOURCE_DIR}/tools/tarvel-host/res/tarvel.ico
+          -DPICTURE=${CMAKE_SOURCE_DIR}/tools/tarvel-host/res/tarvel-setup.bmp -DOUTFILE=${TARVEL_SETUP_EXE}
           ${CMAKE_CURRENT_LIST_DIR}/tarvel.nsi
   WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
   COMMENT "Building the setup program ${TARVEL_SETUP_EXE}"

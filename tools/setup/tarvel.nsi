@@ -6,6 +6,7 @@
 ;   VERSION  the project version, the one in tarvel.dll's version record
 ;   FILES    the .nsh that setup_files.cmake writes from the staged component
 ;   ICON     tarvel-host's icon
+;   PICTURE  the picture of the welcome and finish pages (164 x 314 BMP)
 ;   OUTFILE  the setup program to write
 ;
 ; Command line: /S installs without a window, /D=<folder> (last, unquoted)
@@ -44,15 +45,29 @@ BrandingText "Tarvel ${VERSION}"
 ShowInstDetails nevershow
 ShowUninstDetails nevershow
 
+Var ButtonName  ; the button that shows the windows, in words (the finish page)
+
 !define MUI_ICON "${ICON}"
 !define MUI_UNICON "${ICON}"
+!define MUI_WELCOMEFINISHPAGE_BITMAP "${PICTURE}"
+!define MUI_UNWELCOMEFINISHPAGE_BITMAP "${PICTURE}"
 !define MUI_COMPONENTSPAGE_NODESC
-!define MUI_FINISHPAGE_TITLE "Tarvel is running"
-!define MUI_FINISHPAGE_TEXT "Tarvel runs in the notification area.  A mouse button flips between your windows: the first side button unless you chose another.$\r$\n$\r$\nClick its icon to choose the button, to pause it or to quit.  The Start menu starts it again; Settings > Apps removes it."
+!define MUI_WELCOMEPAGE_TITLE "Welcome to Tarvel ${VERSION}"
+!define MUI_WELCOMEPAGE_TEXT "Tarvel lets you switch windows with a mouse button: press it, and Windows shows your open windows to pick from.$\r$\n$\r$\nTarvel installs for you alone and needs no administrator rights. If it is installed already, this updates it and keeps your settings.$\r$\n$\r$\nClick Next to continue."
+!insertmacro MUI_PAGE_WELCOME
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_COMPONENTS
 !insertmacro MUI_PAGE_INSTFILES
+!define MUI_FINISHPAGE_TITLE "Tarvel is running"
+; $ButtonName: the button the user chose before, the first side button on a
+; first install (set in .onInit).
+!define MUI_FINISHPAGE_TEXT "Press $ButtonName of your mouse: Windows shows your open windows; pick one.$\r$\n$\r$\nTarvel's icon is in the notification area at the right end of the taskbar. On Windows 10 and 11 it may be hidden: click the small arrow (^) beside the clock. Click the icon for the menu: the button, applications that keep the button, Pause, Quit.$\r$\n$\r$\nSettings > Apps removes Tarvel."
+!define MUI_FINISHPAGE_SHOWREADME "$INSTDIR\README.txt"
+!define MUI_FINISHPAGE_SHOWREADME_TEXT "Show the guide (README.txt)"
+!define MUI_FINISHPAGE_SHOWREADME_NOTCHECKED
 !insertmacro MUI_PAGE_FINISH
+!define MUI_COMPONENTSPAGE_TEXT_TOP "Tarvel's files, its Start menu entry, starting with Windows and its entry in Settings > Apps are removed. Tick the box to remove your settings too: the button, whether the wheel or the pointer slows, the applications that keep the button, Pause and every other choice made in Tarvel's menu (HKEY_CURRENT_USER\Software\Tarvel)."
+!define MUI_PAGE_CUSTOMFUNCTION_SHOW un.HideSpaceRequired
 !insertmacro MUI_UNPAGE_COMPONENTS
 !insertmacro MUI_UNPAGE_INSTFILES
 !insertmacro MUI_LANGUAGE "English"
@@ -65,7 +80,7 @@ VIAddVersionKey /LANG=${LANG_ENGLISH} "FileDescription" "Tarvel Setup"
 VIAddVersionKey /LANG=${LANG_ENGLISH} "FileVersion" "${VERSION}.0"
 VIAddVersionKey /LANG=${LANG_ENGLISH} "ProductVersion" "${VERSION}"
 VIAddVersionKey /LANG=${LANG_ENGLISH} "OriginalFilename" "tarvel-${VERSION}-setup.exe"
-VIAddVersionKey /LANG=${LANG_ENGLISH} "LegalCopyright" "Tarvel"
+VIAddVersionKey /LANG=${LANG_ENGLISH} "LegalCopyright" "Copyright (c) 2026 the Tarvel authors. MIT License."
 
 Var OldFolder  ; where an installed Tarvel is, or empty
 
@@ -74,11 +89,13 @@ Var OldFolder  ; where an installed Tarvel is, or empty
 ; has cleaned up; its process may hold the program's file a moment longer.
 ; Windows lets no one write to a program that runs, so the file is tried
 ; until it can be written to (10 seconds at most).  The error flag is set
-; when it cannot.
-!macro EndRunningCopy folder
+; when it cannot.  `quitter` is the tarvel-host.exe that asks: the installer
+; runs this version's own from its temporary folder, which knows --silent
+; (no message box) where an installed earlier version would refuse it.
+!macro EndRunningCopy folder quitter
   ClearErrors
   ${If} ${FileExists} "${folder}\tarvel-host.exe"
-    ExecWait '"${folder}\tarvel-host.exe" --quit'
+    ExecWait '"${quitter}" --quit --silent'
     StrCpy $R0 0
     ${Do}
       ClearErrors
@@ -99,12 +116,14 @@ Var OldFolder  ; where an installed Tarvel is, or empty
 
 Section "Tarvel" SecTarvel
   SectionIn RO
-  !insertmacro EndRunningCopy "$INSTDIR"
+  InitPluginsDir
+  File "/oname=$PLUGINSDIR\tarvel-host.exe" "${TARVEL_HOST_STAGED}"
+  !insertmacro EndRunningCopy "$INSTDIR" "$PLUGINSDIR\tarvel-host.exe"
   ; Moved elsewhere: the old copy's own uninstaller removes it, run in place
   ; (_?=) so that it is done when ExecWait returns; it cannot delete itself.
   ${If} $OldFolder != ""
   ${AndIf} $OldFolder != $INSTDIR
-    !insertmacro EndRunningCopy "$OldFolder"
+    !insertmacro EndRunningCopy "$OldFolder" "$PLUGINSDIR\tarvel-host.exe"
     ${If} ${FileExists} "$OldFolder\uninstall.exe"
       ExecWait '"$OldFolder\uninstall.exe" /S _?=$OldFolder'
       Delete "$OldFolder\uninstall.exe"
@@ -144,12 +163,20 @@ Section "-Start Tarvel"
   ${EndIf}
   ; One runs per session: a copy from elsewhere (a portable one) gives way
   ; to this one.  Not --logon: started by hand, it says where its icon is.
-  ExecWait '"$INSTDIR\tarvel-host.exe" --quit'
+  ExecWait '"$INSTDIR\tarvel-host.exe" --quit --silent'
   Exec '"$INSTDIR\tarvel-host.exe"'
 SectionEnd
 
 Function .onInit
   ReadRegStr $OldFolder HKCU "${UNINSTALL_KEY}" "InstallLocation"
+  ReadRegStr $0 HKCU "${SETTINGS_KEY}" "Button"
+  ${If} $0 == "xbutton2"
+    StrCpy $ButtonName "the second side button"
+  ${ElseIf} $0 == "middle"
+    StrCpy $ButtonName "the middle button"
+  ${Else}
+    StrCpy $ButtonName "the first side button"
+  ${EndIf}
   ; An update keeps the user's choice about starting with Windows.
   ${If} $OldFolder != ""
     ReadRegStr $0 HKCU "${RUN_KEY}" "${RUN_VALUE}"
@@ -161,7 +188,7 @@ FunctionEnd
 
 Section "un.Tarvel" SecUnTarvel
   SectionIn RO
-  !insertmacro EndRunningCopy "$INSTDIR"
+  !insertmacro EndRunningCopy "$INSTDIR" "$INSTDIR\tarvel-host.exe"
   ; A copy that did not end stops the uninstall before anything is removed
   ; (exit code 2), so that it can be tried again.
   ${If} ${Errors}
@@ -177,7 +204,7 @@ Section "un.Tarvel" SecUnTarvel
   DeleteRegValue HKCU "${STARTUP_APPROVED_KEY}" "${RUN_VALUE}"
 SectionEnd
 
-Section /o "un.Remove my settings (the button and Pause)" SecUnSettings
+Section /o "un.Remove my settings" SecUnSettings
   DeleteRegKey HKCU "${SETTINGS_KEY}"
 SectionEnd
 
@@ -186,6 +213,16 @@ SectionEnd
 Section "-un.Unregister"
   DeleteRegKey HKCU "${UNINSTALL_KEY}"
 SectionEnd
+
+; The uninstaller's sections hold no files, so the page would say "Space
+; required: 0.0 KB": its two space texts (controls 1023 and 1024) are hidden.
+Function un.HideSpaceRequired
+  FindWindow $0 "#32770" "" $HWNDPARENT
+  GetDlgItem $1 $0 1023
+  ShowWindow $1 ${SW_HIDE}
+  GetDlgItem $1 $0 1024
+  ShowWindow $1 ${SW_HIDE}
+FunctionEnd
 
 Function un.onInit
   ${un.GetParameters} $0
