@@ -61,12 +61,13 @@ Var ButtonName  ; the button that shows the windows, in words (the finish page)
 !define MUI_FINISHPAGE_TITLE "Tarvel is running"
 ; $ButtonName: the button the user chose before, the first side button on a
 ; first install (set in .onInit).
-!define MUI_FINISHPAGE_TEXT "Press $ButtonName of your mouse: Windows shows your open windows; pick one.$\r$\n$\r$\nTarvel's icon is in the notification area at the right end of the taskbar. On Windows 10 and 11 it may be hidden: click the small arrow (^) beside the clock. Click the icon for the menu: the button, applications that keep the button, Pause, Quit.$\r$\n$\r$\nSettings > Apps removes Tarvel."
+!define MUI_FINISHPAGE_TEXT_LARGE
+!define MUI_FINISHPAGE_TEXT "Press $ButtonName of your mouse: your open windows appear; click one.$\r$\n$\r$\nTarvel's icon is beside the clock. On Windows 10 and 11 it may be hidden: click the small arrow (^) beside the clock. Click the icon for Tarvel's menu."
 !define MUI_FINISHPAGE_SHOWREADME "$INSTDIR\README.txt"
 !define MUI_FINISHPAGE_SHOWREADME_TEXT "Show the guide (README.txt)"
 !define MUI_FINISHPAGE_SHOWREADME_NOTCHECKED
 !insertmacro MUI_PAGE_FINISH
-!define MUI_COMPONENTSPAGE_TEXT_TOP "Tarvel's files, its Start menu entry, starting with Windows and its entry in Settings > Apps are removed. Tick the box to remove your settings too: the button, whether the wheel or the pointer slows, the applications that keep the button, Pause and every other choice made in Tarvel's menu (HKEY_CURRENT_USER\Software\Tarvel)."
+!define MUI_COMPONENTSPAGE_TEXT_TOP "Removes Tarvel's files, its Start menu entry, starting with Windows and its entry in Settings > Apps. Tick the box to forget your settings too: the button, the wheel or pointer, excluded applications, Pause and every other menu choice."
 !define MUI_PAGE_CUSTOMFUNCTION_SHOW un.HideSpaceRequired
 !insertmacro MUI_UNPAGE_COMPONENTS
 !insertmacro MUI_UNPAGE_INSTFILES
@@ -114,10 +115,16 @@ Var OldFolder  ; where an installed Tarvel is, or empty
   ${EndIf}
 !macroend
 
-Section "Tarvel" SecTarvel
-  SectionIn RO
+; Called, not inlined: a File in a section counts towards the size the
+; components page states, and this copy is not installed.
+Function ExtractQuitter
   InitPluginsDir
   File "/oname=$PLUGINSDIR\tarvel-host.exe" "${TARVEL_HOST_STAGED}"
+FunctionEnd
+
+Section "Tarvel" SecTarvel
+  SectionIn RO
+  Call ExtractQuitter
   !insertmacro EndRunningCopy "$INSTDIR" "$PLUGINSDIR\tarvel-host.exe"
   ; Moved elsewhere: the old copy's own uninstaller removes it, run in place
   ; (_?=) so that it is done when ExecWait returns; it cannot delete itself.

@@ -11,12 +11,13 @@ namespace {
 ForegroundFilter* g_instance = nullptr;  // the WinEvent callback gets no context; main thread only
 
 // The taskbar and its overflow: in front while the user opens the icon's menu.
+// Wine without a desktop shows the icons in a window of its own instead.
 bool IsTaskbar(HWND window)
 {
     wchar_t name[64]{};
     GetClassNameW(window, name, ARRAYSIZE(name));
     for (const wchar_t* taskbar : {L"Shell_TrayWnd", L"Shell_SecondaryTrayWnd", L"NotifyIconOverflowWindow",
-                                   L"TopLevelWindowForOverflowXamlIsland"}) {
+                                   L"TopLevelWindowForOverflowXamlIsland", L"__winex11_standalone_tray"}) {
         if (lstrcmpW(name, taskbar) == 0)
             return true;
     }
