@@ -81,6 +81,20 @@ const char kHelp[] =
     "     (tarvel.dll) or tarvel-bridge.dll that is missing or cannot be used;\n"
     "     in the background, a message box says what to do.\n";
 
+// What --help says in a message box, where the whole text would not fit
+// on the screen.
+const char kHelpInABox[] =
+    "Tarvel " TARVEL_VERSION_TEXT ": flip between your windows with a mouse button.\n"
+    "\n"
+    "tarvel-host.exe\truns in the background (its icon is beside the clock)\n"
+    "--quit\tends the copy that runs\n"
+    "--autostart on|off\tstarts Tarvel with Windows, or no longer\n"
+    "--silent\twith --quit or --autostart: no message box\n"
+    "\n"
+    "The console mode (--console, --button, --macro, a plug-in's path) and the\n"
+    "demonstration (--demo) print to a console. For the whole text and the exit\n"
+    "codes, run tarvel-host.exe --help in a Command Prompt.";
+
 struct Options {
     bool help = false;
     bool demo = false;
@@ -259,7 +273,7 @@ int main()
         return Fail(error + " (see --help)");
     if (options.help) {
         std::fputs(kHelp, stdout);
-        AnswerInMessageBox(kHelp, MB_ICONINFORMATION);
+        AnswerInMessageBox(kHelpInABox, MB_ICONINFORMATION);
         return 0;
     }
     if (options.quit)
