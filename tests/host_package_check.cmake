@@ -42,69 +42,51 @@ if(guideLength GREATER_EQUAL 120)
   message(FATAL_ERROR "README.txt has ${guideLength} lines: the user guide must stay under 120")
 endif()
 # The MIT License in the repository, beside the program (and so in the setup
-# program's folder, which installs the staged runtime component) and in the SDK.
+# program's folder, which installs the staged runtime component) and in the
+# SDK.  A missing file stops file(STRINGS) itself.
 get_filename_component(sourceRoot "${CMAKE_CURRENT_LIST_DIR}/.." ABSOLUTE)
 foreach(licence "${sourceRoot}/LICENSE" "${prefix}/LICENSE.txt" "${prefix}/sdk/LICENSE.txt"
                 "${BUILD}/setup/stage/LICENSE.txt")
-  if(NOT EXISTS "${licence}")
-    message(FATAL_ERROR "no licence at ${licence}")
-  endif()
   file(STRINGS "${licence}" mit REGEX "^MIT License")
   if(NOT mit)
     message(FATAL_ERROR "${licence} is not the MIT License")
   endif()
 endforeach()
 # The SDK's README is for the package's reader: every file or folder it names
-# in backticks (a path, a header or a source) is in the package.  Compiler
-# options (/MD), commands (with spaces), the user's own folders
-# (%LOCALAPPDATA%, C:\...) and registry keys (HKCU\..., ...\Run) are not
-# names of the package's.
+# in backticks (a path, a header or a source) is in the package, a whole
+# path or the end of one.  Compiler options (/MD), commands (with spaces),
+# the user's own folders (%LOCALAPPDATA%, C:\...) and registry keys
+# (HKCU\..., ...\Run) are not names of the package's.
 file(GLOB_RECURSE packaged LIST_DIRECTORIES true RELATIVE "${prefix}" "${prefix}/*")
 file(READ "${prefix}/sdk/README.md" sdkReadme)
 string(REGEX MATCHALL "`[^`\n]+`" quoted "${sdkReadme}")
 foreach(name IN LISTS quoted)
-  string(REGEX REPLACE "^`|`$" "" name "${name}")
-  if(name MATCHES "^/| |%|^[A-Za-z]:|^HK|\\.\\.\\." OR NOT name MATCHES "[/\\]|\\.(h|cpp)$")
+  string(REGEX REPLACE "^`|[/\\]?`$" "" name "${name}")
+  string(REPLACE "\\" "/" name "${name}")
+  if(name MATCHES "^/| |%|^[A-Za-z]:|^HK|\\.\\.\\." OR NOT name MATCHES "/|\\.(h|cpp)$")
     continue()
   endif()
-  string(REPLACE "\\" "/" name "${name}")
-  string(REGEX REPLACE "/$" "" name "${name}")
-  set(found FALSE)
-  foreach(path IN LISTS packaged)
-    if(path STREQUAL name OR path MATCHES "/${name}$" OR path STREQUAL "sdk/${name}" OR path STREQUAL "sdk/include/${name}")
-      set(found TRUE)
-      break()
-    endif()
-  endforeach()
-  if(NOT found)
+  string(REGEX REPLACE "([.+*?^$()|])" "\\\\\\1" pattern "${name}")
+  if(NOT packaged MATCHES "(^|;|/)${pattern}(;|$)")
     message(FATAL_ERROR "sdk/README.md names ${name}, which is not in the package")
   endif()
 endforeach()
-# The ZIP as cpack makes it: everything under one folder, Tarvel/, without the
-# version in its name, so that a newer ZIP extracted where the older one was
-# replaces its files (and Start with Windows keeps its program).
-# cpack writes it where the release's goes (build/package), its scratch
-# files to a folder of the check's own.
-set(zipFolder "${BUILD}/package-check-zip")
+# The ZIP as cpack makes it (into build/package, as the release's): all in
+# one folder, Tarvel/, without the version, so that a newer ZIP extracted
+# where the older one was replaces its files and Start with Windows keeps its
+# program.
 set(zip "${BUILD}/package/tarvel-${VERSION}-win64.zip")
-file(REMOVE_RECURSE "${zipFolder}" "${zip}")
-execute_process(COMMAND cpack -G ZIP --config "${BUILD}/CPackConfig.cmake" -B "${zipFolder}"
-                WORKING_DIRECTORY "${BUILD}" RESULT_VARIABLE zipped OUTPUT_VARIABLE output ERROR_VARIABLE errors)
-if(NOT zipped EQUAL 0 OR NOT EXISTS "${zip}")
-  message(FATAL_ERROR "cpack made no ${zip}:\n${output}${errors}")
-endif()
-execute_process(COMMAND ${CMAKE_COMMAND} -E tar tf "${zip}" OUTPUT_VARIABLE entries RESULT_VARIABLE listed)
+file(REMOVE_RECURSE "${BUILD}/package-check-zip" "${zip}")
+execute_process(COMMAND cpack -G ZIP --config "${BUILD}/CPackConfig.cmake" -B "${BUILD}/package-check-zip"
+                WORKING_DIRECTORY "${BUILD}" OUTPUT_QUIET ERROR_QUIET)
+execute_process(COMMAND ${CMAKE_COMMAND} -E tar tf "${zip}" OUTPUT_VARIABLE entries ERROR_VARIABLE errors)
+string(REGEX REPLACE "\n$" "" entries "${entries}")
 string(REPLACE "\n" ";" entries "${entries}")
-list(FILTER entries EXCLUDE REGEX "^$")
-foreach(entry IN LISTS entries)
-  if(NOT entry MATCHES "^Tarvel/" OR entry MATCHES "${VERSION}")
-    message(FATAL_ERROR "the ZIP holds ${entry}: everything belongs in a plain Tarvel/ folder")
-  endif()
-endforeach()
-if(NOT "Tarvel/tarvel-host.exe" IN_LIST entries OR NOT "Tarvel/LICENSE.txt" IN_LIST entries)
-  message(FATAL_ERROR "the ZIP lacks Tarvel/tarvel-host.exe or Tarvel/LICENSE.txt: ${entries}")
+list(FILTER entries EXCLUDE REGEX "^Tarvel/")
+if(errors OR entries)
+  message(FATAL_ERROR "the ZIP ${zip} holds ${entries}${errors}: everything belongs in a plain Tarvel/ folder")
 endif()
-file(REMOVE_RECURSE "${zipFolder}")
+file(REMOVE_RECURSE "${BUILD}/package-check-zip")
 
 # Stripped: the mingw-w64 programs are built with DWARF sections.
 file(STRINGS "${prefix}/tarvel-host.exe" debugSections REGEX "^\\.debug_(info|line|abbrev)$")

@@ -191,41 +191,25 @@ TEST(HostTray, ExcludedApplicationInFront_TheButtonReachesIt_NoFlip)
 bool RunXdotool(const std::wstring& arguments)
 {
     std::wstring command = L"xdotool " + arguments;
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
+    STARTUPINFOW startup{sizeof(startup)};
     PROCESS_INFORMATION started{};
-    if (!CreateProcessW(L"Z:\\usr\\bin\\xdotool", command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &started))
-        return false;
-    UniqueHandle process(started.hProcess);
-    UniqueHandle thread(started.hThread);
-    return true;
+    const bool ran = CreateProcessW(L"Z:\\usr\\bin\\xdotool", command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                    nullptr, &startup, &started);
+    UniqueHandle process(started.hProcess), thread(started.hThread);
+    return ran;
 }
 
-// The visible menu window (class #32768) of the process `processId`; null if none.
-HWND OpenMenuOf(DWORD processId)
+// The pop-up menu shown now (one at a time on a desktop), or null.
+HWND ShownMenu()
 {
-    struct Search {
-        DWORD processId;
-        HWND menu;
-    } search{processId, nullptr};
-    EnumWindows(
-        [](HWND window, LPARAM data) -> BOOL {
-            auto* search = reinterpret_cast<Search*>(data);
-            DWORD owner = 0;
-            wchar_t name[16]{};
-            GetWindowThreadProcessId(window, &owner);
-            GetClassNameW(window, name, ARRAYSIZE(name));
-            if (owner == search->processId && lstrcmpW(name, L"#32768") == 0 && IsWindowVisible(window))
-                search->menu = window;
-            return search->menu == nullptr;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.menu;
+    HWND menu = FindWindowW(L"#32768", nullptr);
+    return menu != nullptr && IsWindowVisible(menu) ? menu : nullptr;
 }
 
-std::wstring PointAt(const RECT& area)
+std::wstring CentreOf(HWND window)
 {
+    RECT area{};
+    GetWindowRect(window, &area);
     return std::to_wstring((area.left + area.right) / 2) + L" " + std::to_wstring((area.top + area.bottom) / 2);
 }
 
@@ -240,8 +224,7 @@ TEST(HostTray, ApplicationExcludedFromTheMenu_KeepsTheNextPressWithoutAClick)
     ASSERT_TRUE(observer.Installed());
     ForegroundSwitcher apps;
     ASSERT_TRUE(apps.SwitchTo(L"notepad.exe"));
-    RECT notepad{};
-    GetWindowRect(GetForegroundWindow(), &notepad);
+    const std::wstring notepad = CentreOf(GetForegroundWindow());
     HostProcess tray;
     HWND window = StartTray(tray, "xbutton1");
     ASSERT_NE(window, nullptr) << tray.Output() << tray.Errors();
@@ -249,20 +232,13 @@ TEST(HostTray, ApplicationExcludedFromTheMenu_KeepsTheNextPressWithoutAClick)
     // A click on the icon, as the shell reports it; Escape, typed over the
     // menu, closes it; the pick sends its command to the window afterwards.
     PostMessageW(window, kTrayIconMessage, 1, WM_RBUTTONUP);
-    HWND menu = nullptr;
-    ASSERT_TRUE(WaitUntil([&] { return (menu = OpenMenuOf(tray.ProcessId())) != nullptr; },
-                          std::chrono::milliseconds(kGenerous)))
-        << "the icon's menu did not open";
-    RECT menuArea{};
-    GetWindowRect(menu, &menuArea);
-    ASSERT_TRUE(RunXdotool(L"mousemove " + PointAt(menuArea) + L" key Escape"));
-    ASSERT_TRUE(WaitUntil([&] { return OpenMenuOf(tray.ProcessId()) == nullptr; },
-                          std::chrono::milliseconds(kGenerous)))
-        << "the menu did not close";
+    ASSERT_TRUE(WaitUntil([] { return ShownMenu() != nullptr; }, std::chrono::milliseconds(kGenerous)));
+    ASSERT_TRUE(RunXdotool(L"mousemove " + CentreOf(ShownMenu()) + L" key Escape"));
+    ASSERT_TRUE(WaitUntil([] { return ShownMenu() == nullptr; }, std::chrono::milliseconds(kGenerous)));
     SendMessageW(window, WM_COMMAND, TrayCommandExclude, 0);
     ASSERT_EQ(ForegroundProcessId(), tray.ProcessId()) << "Tarvel's own window is not in front after its menu";
 
-    ASSERT_TRUE(RunXdotool(L"mousemove " + PointAt(notepad) + L" click 8"));
+    ASSERT_TRUE(RunXdotool(L"mousemove " + notepad + L" click 8"));
     EXPECT_TRUE(WaitForCount(observer.xbutton1, 1)) << "the application excluded in the menu did not get the press";
     EXPECT_EQ(Occurrences(tray.Output(), " pressed: "), 0) << "the press ran the macro: " << tray.Output();
     if (HWND list = WaitForAppSwitcher(std::chrono::milliseconds(0)))  // a press that was taken after all
