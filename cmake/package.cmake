@@ -1,4 +1,5 @@
 # The release package.  `cmake --install <build> --prefix <folder>` lays out:
+#   <folder>/LICENSE.txt                the MIT License (LICENSE, CRLF line ends)
 #   <folder>/tarvel.dll                 the plug-in
 #   <folder>/tarvel-host.exe            the sample host (runs tarvel.dll beside it)
 #   <folder>/tarvel-bridge.dll          what the sample host drives the plug-in through
@@ -9,10 +10,14 @@
 #   <folder>/README.txt                 the user guide (docs/user-guide.txt)
 #   <folder>/sdk/include/...            the SDK headers a host builds against
 #   <folder>/sdk/example/...            a complete host's source, built against them
-#   <folder>/sdk/README.md              the project's README, with the contract
-# and `cpack` (in the build folder) zips that as tarvel-<version>-win64.zip,
-# <version> being the project version, which is also the one written into
-# tarvel.dll's version record (src/plugin/tarvel.rc.in).
+#   <folder>/sdk/README.md              the SDK's own README, for host authors (docs/sdk-readme.md)
+#   <folder>/sdk/LICENSE.txt            the licence again, for a host author who copies sdk/
+# and `cpack` (in the build folder) zips that under one plain folder Tarvel/
+# as tarvel-<version>-win64.zip, <version> being the project version, which
+# is also the one written into tarvel.dll's version record
+# (src/plugin/tarvel.rc.in).  No version in the folder's name: a newer ZIP
+# extracted where the older one was replaces its files, and the Run value
+# (Start with Windows) keeps pointing at the right program.
 
 # Stripping must understand PE images.  lld-link leaves no symbols in the
 # modules of this half (the debugging information is in the PDB beside them),
@@ -66,7 +71,12 @@ install(CODE "
 # The user guide, plain text with CRLF line ends, opens in Notepad; the
 # Markdown README, for authors of hosts, goes with the SDK.
 install(FILES ${CMAKE_SOURCE_DIR}/docs/user-guide.txt DESTINATION . RENAME README.txt COMPONENT runtime)
-install(FILES ${CMAKE_SOURCE_DIR}/README.md DESTINATION sdk COMPONENT sdk)
+install(FILES ${CMAKE_SOURCE_DIR}/docs/sdk-readme.md DESTINATION sdk RENAME README.md COMPONENT sdk)
+# The licence, in Notepad's line ends, beside the program (and so in the
+# setup program's folder) and in the SDK.
+configure_file(${CMAKE_SOURCE_DIR}/LICENSE ${CMAKE_BINARY_DIR}/LICENSE.txt @ONLY NEWLINE_STYLE CRLF)
+install(FILES ${CMAKE_BINARY_DIR}/LICENSE.txt DESTINATION . COMPONENT runtime)
+install(FILES ${CMAKE_BINARY_DIR}/LICENSE.txt DESTINATION sdk COMPONENT sdk)
 
 # The SDK: the host declarations, the handler tree, the string type with the
 # exception it raises, and the entry points' declarations, in the folders they
@@ -85,7 +95,9 @@ set(CPACK_PACKAGE_VENDOR Tarvel)
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Tarvel window-flip macro plug-in, its SDK headers and a sample host")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_FILE_NAME tarvel-${PROJECT_VERSION}-win64)
-set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
+set(CPACK_RESOURCE_FILE_LICENSE ${CMAKE_SOURCE_DIR}/LICENSE)
+set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
+set(CPACK_PACKAGING_INSTALL_PREFIX /Tarvel)
 set(CPACK_ARCHIVE_COMPONENT_INSTALL OFF)
 set(CPACK_OUTPUT_FILE_PREFIX ${CMAKE_BINARY_DIR}/package)
 include(CPack)

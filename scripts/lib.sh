@@ -2,7 +2,8 @@
 #
 # Everything a fresh Debian 12 machine lacks is installed with apt-get (clang,
 # lld and llvm 19 with Wine's headers for the MSVC-ABI half, mingw-w64 for the
-# rest, nsis for the setup program, osslsigncode to sign it); the build goes to $BUILD_DIR; Wine runs in a prefix of its own under the build
+# rest, nsis for the setup program, osslsigncode to sign it, xdotool for real
+# input); the build goes to $BUILD_DIR; Wine runs in a prefix of its own under the build
 # folder, on a private Xvfb display, with one persistent wineserver.  Both are
 # stopped on every exit path by the trap that start_wine_session sets.
 

@@ -8,6 +8,7 @@
 if(NOT CMAKE_SCRIPT_MODE_FILE)
   return()
 endif()
+cmake_policy(VERSION 3.16)  # IN_LIST and lists that keep empty elements
 set(prefix "${BUILD}/package-check")
 file(REMOVE_RECURSE "${prefix}")
 execute_process(COMMAND ${CMAKE_COMMAND} --install "${BUILD}" --prefix "${prefix}" --strip
@@ -16,7 +17,7 @@ if(NOT installed EQUAL 0)
   message(FATAL_ERROR "cmake --install --strip failed:\n${errors}")
 endif()
 
-foreach(file tarvel.dll tarvel-host.exe tarvel-bridge.dll
+foreach(file tarvel.dll tarvel-host.exe tarvel-bridge.dll LICENSE.txt sdk/LICENSE.txt sdk/README.md
              tarvel-host/Pluggins/ZeltoAppSwitcher.exe README.txt
              sdk/include/host/host.h sdk/include/macro/macro.h
              sdk/include/strings/res_string.h sdk/include/strings/atl_exception.h
@@ -33,6 +34,60 @@ string(REPLACE "0d,0a," "" bareLines "${guide}")
 if(bareLines MATCHES "(^|,)0a," OR NOT guide MATCHES "0d,0a,$")
   message(FATAL_ERROR "README.txt in the package has a line that does not end in CR LF")
 endif()
+# The user guide is one page or two: under 120 lines.
+file(READ "${prefix}/README.txt" guideText)
+string(REGEX MATCHALL "\n" guideLines "${guideText}")
+list(LENGTH guideLines guideLength)
+if(guideLength GREATER_EQUAL 120)
+  message(FATAL_ERROR "README.txt has ${guideLength} lines: the user guide must stay under 120")
+endif()
+# The MIT License in the repository, beside the program (and so in the setup
+# program's folder, which installs the staged runtime component) and in the
+# SDK.  A missing file stops file(STRINGS) itself.
+get_filename_component(sourceRoot "${CMAKE_CURRENT_LIST_DIR}/.." ABSOLUTE)
+foreach(licence "${sourceRoot}/LICENSE" "${prefix}/LICENSE.txt" "${prefix}/sdk/LICENSE.txt"
+                "${BUILD}/setup/stage/LICENSE.txt")
+  file(STRINGS "${licence}" mit REGEX "^MIT License")
+  if(NOT mit)
+    message(FATAL_ERROR "${licence} is not the MIT License")
+  endif()
+endforeach()
+# The SDK's README is for the package's reader: every file or folder it names
+# in backticks (a path, a header or a source) is in the package, a whole
+# path or the end of one.  Compiler options (/MD), commands (with spaces),
+# the user's own folders (%LOCALAPPDATA%, C:\...) and registry keys
+# (HKCU\..., ...\Run) are not names of the package's.
+file(GLOB_RECURSE packaged LIST_DIRECTORIES true RELATIVE "${prefix}" "${prefix}/*")
+file(READ "${prefix}/sdk/README.md" sdkReadme)
+string(REGEX MATCHALL "`[^`\n]+`" quoted "${sdkReadme}")
+foreach(name IN LISTS quoted)
+  string(REGEX REPLACE "^`|[/\\]?`$" "" name "${name}")
+  string(REPLACE "\\" "/" name "${name}")
+  if(name MATCHES "^/| |%|^[A-Za-z]:|^HK|\\.\\.\\." OR NOT name MATCHES "/|\\.(h|cpp)$")
+    continue()
+  endif()
+  string(REGEX REPLACE "([.+*?^$()|])" "\\\\\\1" pattern "${name}")
+  if(NOT packaged MATCHES "(^|;|/)${pattern}(;|$)")
+    message(FATAL_ERROR "sdk/README.md names ${name}, which is not in the package")
+  endif()
+endforeach()
+# The ZIP as cpack makes it (into build/package, as the release's): all in
+# one folder, Tarvel/, without the version, so that a newer ZIP extracted
+# where the older one was replaces its files and Start with Windows keeps its
+# program.
+set(zip "${BUILD}/package/tarvel-${VERSION}-win64.zip")
+file(REMOVE_RECURSE "${BUILD}/package-check-zip" "${zip}")
+execute_process(COMMAND cpack -G ZIP --config "${BUILD}/CPackConfig.cmake" -B "${BUILD}/package-check-zip"
+                WORKING_DIRECTORY "${BUILD}" OUTPUT_QUIET ERROR_QUIET)
+execute_process(COMMAND ${CMAKE_COMMAND} -E tar tf "${zip}" OUTPUT_VARIABLE entries ERROR_VARIABLE errors)
+string(REGEX REPLACE "\n$" "" entries "${entries}")
+string(REPLACE "\n" ";" entries "${entries}")
+list(FILTER entries EXCLUDE REGEX "^Tarvel/")
+if(errors OR entries)
+  message(FATAL_ERROR "the ZIP ${zip} holds ${entries}${errors}: everything belongs in a plain Tarvel/ folder")
+endif()
+file(REMOVE_RECURSE "${BUILD}/package-check-zip")
+
 # Stripped: the mingw-w64 programs are built with DWARF sections.
 file(STRINGS "${prefix}/tarvel-host.exe" debugSections REGEX "^\\.debug_(info|line|abbrev)$")
 if(debugSections)

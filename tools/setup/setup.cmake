@@ -9,7 +9,8 @@ set(TARVEL_SETUP_DIR ${CMAKE_BINARY_DIR}/setup)
 set(TARVEL_SETUP_STAGE ${TARVEL_SETUP_DIR}/stage)
 set(TARVEL_SETUP_EXE ${CMAKE_BINARY_DIR}/package/tarvel-${PROJECT_VERSION}-setup.exe)
 # What the setup program is made of, for the build and the signing test alike.
-set(TARVEL_SETUP_DEFINES -DVERSION=${PROJECT_VERSION} -DICON=${CMAKE_SOURCE_DIR}/tools/tarvel-host/res/tarvel.ico)
+set(TARVEL_SETUP_DEFINES -DVERSION=${PROJECT_VERSION} -DICON=${CMAKE_SOURCE_DIR}/tools/tarvel-host/res/tarvel.ico
+    -DPICTURE=${CMAKE_SOURCE_DIR}/tools/tarvel-host/res/tarvel-setup.bmp)
 add_custom_target(tarvel_setup ALL
   COMMAND ${CMAKE_COMMAND} -DBUILD=${CMAKE_BINARY_DIR} -DSTAGE=${TARVEL_SETUP_STAGE} -DOUTPUT=${TARVEL_SETUP_DIR}/files.nsh
           -P ${CMAKE_CURRENT_LIST_DIR}/setup_files.cmake

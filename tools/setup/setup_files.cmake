@@ -59,4 +59,8 @@ foreach(folder ${folders})
 endforeach()
 string(APPEND install "!macroend\n")
 string(APPEND remove "!macroend\n")
-file(WRITE "${OUTPUT}" "; Written by tools/setup/setup_files.cmake from ${STAGE}\n${install}${remove}")
+# The staged program itself, which the installer runs from its temporary
+# folder to end a running copy of any version.
+nsis_text(program "${STAGE}/tarvel-host.exe")
+file(WRITE "${OUTPUT}" "; Written by tools/setup/setup_files.cmake from ${STAGE}\n${install}${remove}"
+                       "!define TARVEL_HOST_STAGED \"${program}\"\n")

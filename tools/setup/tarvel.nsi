@@ -6,6 +6,7 @@
 ;   VERSION  the project version, the one in tarvel.dll's version record
 ;   FILES    the .nsh that setup_files.cmake writes from the staged component
 ;   ICON     tarvel-host's icon
+;   PICTURE  the picture of the welcome and finish pages (164 x 314 BMP)
 ;   OUTFILE  the setup program to write
 ;   SIGN     the command that signs a file in place (scripts/sign.sh), used
 ;            when the environment names a certificate in TARVEL_SIGN_PFX
@@ -55,18 +56,31 @@ BrandingText "Tarvel ${VERSION}"
 ShowInstDetails nevershow
 ShowUninstDetails nevershow
 
+Var ButtonName  ; the button that shows the windows, in words (the finish page)
+
 !define MUI_ICON "${ICON}"
 !define MUI_UNICON "${ICON}"
+!define MUI_WELCOMEFINISHPAGE_BITMAP "${PICTURE}"
+!define MUI_UNWELCOMEFINISHPAGE_BITMAP "${PICTURE}"
 !define MUI_COMPONENTSPAGE_NODESC
+!define MUI_WELCOMEPAGE_TITLE "Welcome to Tarvel ${VERSION}"
+!define MUI_WELCOMEPAGE_TEXT "Tarvel lets you switch windows with a mouse button: press it, and Windows shows your open windows to pick from.$\r$\n$\r$\nTarvel installs for you alone and needs no administrator rights. If it is installed already, this updates it and keeps your settings.$\r$\n$\r$\nClick Next to continue."
+!insertmacro MUI_PAGE_WELCOME
+!insertmacro MUI_PAGE_DIRECTORY
+!insertmacro MUI_PAGE_COMPONENTS
+!insertmacro MUI_PAGE_INSTFILES
 ; What the finish page says is what happened (SayWhatHappened).
 Var FinishTitle
 Var FinishText
 !define MUI_FINISHPAGE_TITLE "$FinishTitle"
+!define MUI_FINISHPAGE_TEXT_LARGE
 !define MUI_FINISHPAGE_TEXT "$FinishText"
-!insertmacro MUI_PAGE_DIRECTORY
-!insertmacro MUI_PAGE_COMPONENTS
-!insertmacro MUI_PAGE_INSTFILES
+!define MUI_FINISHPAGE_SHOWREADME "$INSTDIR\README.txt"
+!define MUI_FINISHPAGE_SHOWREADME_TEXT "Show the guide (README.txt)"
+!define MUI_FINISHPAGE_SHOWREADME_NOTCHECKED
 !insertmacro MUI_PAGE_FINISH
+!define MUI_COMPONENTSPAGE_TEXT_TOP "Removes Tarvel's files, its Start menu entry, starting with Windows and its entry in Settings > Apps. Tick the box to forget your settings too: the button, the wheel or pointer, excluded applications, Pause and every other menu choice."
+!define MUI_PAGE_CUSTOMFUNCTION_SHOW un.HideSpaceRequired
 !insertmacro MUI_UNPAGE_COMPONENTS
 !insertmacro MUI_UNPAGE_INSTFILES
 !insertmacro MUI_LANGUAGE "English"
@@ -79,7 +93,7 @@ VIAddVersionKey /LANG=${LANG_ENGLISH} "FileDescription" "Tarvel Setup"
 VIAddVersionKey /LANG=${LANG_ENGLISH} "FileVersion" "${VERSION}.0"
 VIAddVersionKey /LANG=${LANG_ENGLISH} "ProductVersion" "${VERSION}"
 VIAddVersionKey /LANG=${LANG_ENGLISH} "OriginalFilename" "tarvel-${VERSION}-setup.exe"
-VIAddVersionKey /LANG=${LANG_ENGLISH} "LegalCopyright" "Tarvel"
+VIAddVersionKey /LANG=${LANG_ENGLISH} "LegalCopyright" "Copyright (c) 2026 the Tarvel authors. MIT License."
 
 Var OldFolder  ; where an installed Tarvel is, or empty
 Var Elevated   ; 1 when this process runs as administrator
@@ -110,11 +124,13 @@ Var Started               ; 1 once tarvel-host's icon window is there
 ; has cleaned up; its process may hold the program's file a moment longer.
 ; Windows lets no one write to a program that runs, so the file is tried
 ; until it can be written to (10 seconds at most).  The error flag is set
-; when it cannot.
-!macro EndRunningCopy folder
+; when it cannot.  `quitter` is the tarvel-host.exe that asks: the installer
+; runs this version's own from its temporary folder, which knows --silent
+; (no message box) where an installed earlier version would refuse it.
+!macro EndRunningCopy folder quitter
   ClearErrors
   ${If} ${FileExists} "${folder}\tarvel-host.exe"
-    ExecWait '"${folder}\tarvel-host.exe" --quit'
+    ExecWait '"${quitter}" --quit --silent'
     StrCpy $R0 0
     ${Do}
       ClearErrors
@@ -133,14 +149,22 @@ Var Started               ; 1 once tarvel-host's icon window is there
   ${EndIf}
 !macroend
 
+; Called, not inlined: a File in a section counts towards the size the
+; components page states, and this copy is not installed.
+Function ExtractQuitter
+  InitPluginsDir
+  File "/oname=$PLUGINSDIR\tarvel-host.exe" "${TARVEL_HOST_STAGED}"
+FunctionEnd
+
 Section "Tarvel" SecTarvel
   SectionIn RO
-  !insertmacro EndRunningCopy "$INSTDIR"
+  Call ExtractQuitter
+  !insertmacro EndRunningCopy "$INSTDIR" "$PLUGINSDIR\tarvel-host.exe"
   ; Moved elsewhere: the old copy's own uninstaller removes it, run in place
   ; (_?=) so that it is done when ExecWait returns; it cannot delete itself.
   ${If} $OldFolder != ""
   ${AndIf} $OldFolder != $INSTDIR
-    !insertmacro EndRunningCopy "$OldFolder"
+    !insertmacro EndRunningCopy "$OldFolder" "$PLUGINSDIR\tarvel-host.exe"
     ${If} ${FileExists} "$OldFolder\uninstall.exe"
       ExecWait '"$OldFolder\uninstall.exe" /S _?=$OldFolder'
       Delete "$OldFolder\uninstall.exe"
@@ -189,7 +213,7 @@ Section "-Start Tarvel"
   ${EndIf}
   ; One runs per session: a copy from elsewhere (a portable one) gives way
   ; to this one.  Not --logon: started by hand, it says where its icon is.
-  ExecWait '"$INSTDIR\tarvel-host.exe" --quit'
+  ExecWait '"$INSTDIR\tarvel-host.exe" --quit --silent'
   Call StartTarvel
   Call SayWhatHappened
 SectionEnd
@@ -294,7 +318,9 @@ FunctionEnd
 Function SayWhatHappened
   ${If} $Started = 1
     StrCpy $FinishTitle "Tarvel is running"
-    StrCpy $FinishText "Tarvel runs in the notification area.  A mouse button flips between your windows: the first side button unless you chose another.$\r$\n$\r$\nClick its icon to choose the button, to pause it or to quit.  The Start menu starts it again; Settings > Apps removes it."
+    ; $ButtonName: the button the user chose before, the first side button
+    ; on a first install (set in .onInit).
+    StrCpy $FinishText "Press $ButtonName of your mouse: your open windows appear; click one.$\r$\n$\r$\nTarvel's icon is beside the clock. On Windows 10 and 11 it may be hidden: click the small arrow (^) beside the clock. Click the icon for Tarvel's menu."
   ${Else}
     StrCpy $FinishTitle "Tarvel is installed"
     StrCpy $FinishText "Tarvel is installed but did not start.  Start it from the Start menu (Tarvel); if it cannot start, it says why."
@@ -304,7 +330,7 @@ Function SayWhatHappened
   ${ElseIf} $StartupOffInWindows = 1
     StrCpy $FinishText "$FinishText$\r$\n$\r$\nIt does not start with Windows: it is turned off in Windows' list of startup apps, as you left it."
   ${Else}
-    StrCpy $FinishText "$FinishText$\r$\n$\r$\nIt does not start with Windows.  Its menu's Start with Windows turns that on."
+    StrCpy $FinishText "$FinishText$\r$\n$\r$\nIt does not start with Windows; its menu's Start with Windows turns that on."
   ${EndIf}
 FunctionEnd
 
@@ -341,6 +367,15 @@ FunctionEnd
 
 Function .onInit
   ReadRegStr $OldFolder HKCU "${UNINSTALL_KEY}" "InstallLocation"
+  ReadRegStr $0 HKCU "${SETTINGS_KEY}" "Button"
+  ${If} $0 == "xbutton2"
+    StrCpy $ButtonName "the second side button"
+  ${ElseIf} $0 == "middle"
+    StrCpy $ButtonName "the middle button"
+  ${Else}
+    StrCpy $ButtonName "the first side button"
+  ${EndIf}
+  ; An update keeps the user's choice about starting with Windows.
   ${If} $OldFolder != ""
     Call ReadStartupChoice
   ${EndIf}
@@ -359,7 +394,7 @@ FunctionEnd
 
 Section "un.Tarvel" SecUnTarvel
   SectionIn RO
-  !insertmacro EndRunningCopy "$INSTDIR"
+  !insertmacro EndRunningCopy "$INSTDIR" "$INSTDIR\tarvel-host.exe"
   ; A copy that did not end stops the uninstall before anything is removed
   ; (exit code 2), so that it can be tried again.
   ${If} ${Errors}
@@ -375,7 +410,7 @@ Section "un.Tarvel" SecUnTarvel
   DeleteRegValue HKCU "${STARTUP_APPROVED_KEY}" "${RUN_VALUE}"
 SectionEnd
 
-Section /o "un.Remove my settings (the button and Pause)" SecUnSettings
+Section /o "un.Remove my settings" SecUnSettings
   DeleteRegKey HKCU "${SETTINGS_KEY}"
 SectionEnd
 
@@ -384,6 +419,16 @@ SectionEnd
 Section "-un.Unregister"
   DeleteRegKey HKCU "${UNINSTALL_KEY}"
 SectionEnd
+
+; The uninstaller's sections hold no files, so the page would say "Space
+; required: 0.0 KB": its two space texts (controls 1023 and 1024) are hidden.
+Function un.HideSpaceRequired
+  FindWindow $0 "#32770" "" $HWNDPARENT
+  GetDlgItem $1 $0 1023
+  ShowWindow $1 ${SW_HIDE}
+  GetDlgItem $1 $0 1024
+  ShowWindow $1 ${SW_HIDE}
+FunctionEnd
 
 Function un.onInit
   ${un.GetParameters} $0

@@ -31,7 +31,7 @@ const char kHelp[] =
     "Tarvel " TARVEL_VERSION_TEXT ": flip between your windows with a mouse button.\n"
     "\n"
     "Usage: tarvel-host.exe [--logon | --replace] (runs in the background)\n"
-    "       tarvel-host.exe --quit | --autostart on|off\n"
+    "       tarvel-host.exe --quit | --autostart on|off  [--silent]\n"
     "       tarvel-host.exe [--console] [--button BUTTON] [--macro NAME] [PLUGIN.dll]\n"
     "       tarvel-host.exe --demo [PLUGIN.dll]\n"
     "\n"
@@ -59,6 +59,10 @@ const char kHelp[] =
     "--autostart on|off\n"
     "            Starts Tarvel (from where it is now) when you log on, or no\n"
     "            longer.\n"
+    "--silent    With --quit or --autostart: no message box when started\n"
+    "            without a console (for scripts and the setup program).  Without\n"
+    "            a console and without --silent, --help, --quit, --autostart and\n"
+    "            a wrong command line answer in a message box.\n"
     "--console   Runs in this console window instead, on the first side button;\n"
     "            each press prints a line.  Ctrl+C or closing the window ends it,\n"
     "            and the pointer speed is put back.  The console mode slows the\n"
@@ -82,11 +86,26 @@ const char kHelp[] =
     "     (tarvel.dll) or tarvel-bridge.dll that is missing or cannot be used;\n"
     "     in the background, a message box says what to do.\n";
 
+// What --help says in a message box, where the whole text would not fit
+// on the screen.
+const char kHelpInABox[] =
+    "Tarvel " TARVEL_VERSION_TEXT ": flip between your windows with a mouse button.\n"
+    "\n"
+    "tarvel-host.exe\truns in the background (its icon is beside the clock)\n"
+    "--quit\tends the copy that runs\n"
+    "--autostart on|off\tstarts Tarvel with Windows, or no longer\n"
+    "--silent\twith --quit or --autostart: no message box\n"
+    "\n"
+    "The console mode (--console, --button, --macro, a plug-in's path) and the\n"
+    "demonstration (--demo) print to a console. For the whole text and the exit\n"
+    "codes, run tarvel-host.exe --help in a Command Prompt.";
+
 struct Options {
     bool help = false;
     bool demo = false;
     bool console = false;  // --console, --button, --macro or a plug-in's path
     bool quit = false;
+    bool silent = false;  // no message box where no console reads the answer
     std::wstring autostart;  // "on", "off" or empty when not asked
     MouseButton button = MouseButton::XButton1;
     std::wstring macro = L"Tarvel";
@@ -118,7 +137,8 @@ bool ParseOptions(const std::vector<std::wstring>& arguments, Options& options, 
             options.console = true;
         } else if (argument == L"--quit") {
             options.quit = true;
-
+        } else if (argument == L"--silent") {
+            options.silent = true;
         } else if (argument == L"--autostart") {
             if (!hasValue || (arguments[i + 1] != L"on" && arguments[i + 1] != L"off")) {
                 error = "--autostart needs on or off";
@@ -149,6 +169,10 @@ bool ParseOptions(const std::vector<std::wstring>& arguments, Options& options, 
             options.console = true;
         }
     }
+    if (options.silent && !options.quit && options.autostart.empty()) {
+        error = "--silent goes with --quit or --autostart";
+        return false;
+    }
     return true;
 }
 
@@ -165,9 +189,21 @@ int RunDemoSurvivingExceptions(PluginLibrary& plugin)
     }
 }
 
+// Whether an answer goes to a message box: started without a console or a
+// redirected output (Win+R, a shortcut), and not asked for silence.  Set
+// once the caller's console is known.
+bool g_answerInMessageBox = false;
+
+void AnswerInMessageBox(const std::string& text, UINT icon)
+{
+    if (g_answerInMessageBox)
+        MessageBoxW(nullptr, Widen(text).c_str(), L"Tarvel", MB_OK | icon | MB_SETFOREGROUND);
+}
+
 int Fail(const std::string& error)
 {
     std::fprintf(stderr, "tarvel-host: %s\n", error.c_str());
+    AnswerInMessageBox("Tarvel: " + error + ".", MB_ICONERROR);
     return kExitUsage;
 }
 
@@ -175,7 +211,17 @@ int SetAutostartFromCommandLine(const std::wstring& value)
 {
     if (!SetAutostart(value == L"on", ThisProgram()))
         return Fail("cannot change the Run value under HKEY_CURRENT_USER");
+    AnswerInMessageBox(value == L"on" ? "Tarvel now starts with Windows." : "Tarvel no longer starts with Windows.",
+                       MB_ICONINFORMATION);
     return 0;
+}
+
+int QuitFromCommandLine()
+{
+    const int exitCode = QuitRunningInstance();
+    AnswerInMessageBox(exitCode == 0 ? "Tarvel has ended." : "Tarvel was not running, or did not end.",
+                       MB_ICONINFORMATION);
+    return exitCode;
 }
 
 // tarvel-bridge.dll is loaded on first use (delay-loaded), so that a program
@@ -208,9 +254,8 @@ int RunBackgroundMode(const std::vector<std::wstring>& arguments)
     }
     std::string error;
     if (!BridgeLoads(error)) {
-        ReportFailure("Tarvel cannot start: " + error +
-                      ".\n\nExtract the whole package first (right-click the ZIP file, \"Extract All\") and "
-                      "start tarvel-host.exe from the extracted folder, or install Tarvel again.");
+        ReportFailure(std::string(kExtractFirst) + "\n\nIf you did, install Tarvel again.\n\n(Tarvel cannot start: " +
+                      error + ".)");
         return kExitUsage;
     }
     return RunTrayMode(start);
@@ -228,14 +273,16 @@ int main()
     const bool parsed = ParseOptions(arguments, options, error);
     // Console mode needs a console of its own when its caller has none.
     ConnectToCallersConsole(parsed && options.console && !options.demo && !options.help);
+    g_answerInMessageBox = !OutputHasReader() && !options.silent;
     if (!parsed)
         return Fail(error + " (see --help)");
     if (options.help) {
         std::fputs(kHelp, stdout);
+        AnswerInMessageBox(kHelpInABox, MB_ICONINFORMATION);
         return 0;
     }
     if (options.quit)
-        return QuitRunningInstance();
+        return QuitFromCommandLine();
     if (!options.autostart.empty())
         return SetAutostartFromCommandLine(options.autostart);
     if (!BridgeLoads(error))

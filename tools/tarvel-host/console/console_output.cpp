@@ -56,3 +56,8 @@ void ConnectToCallersConsole(bool ownConsole)
     if (!errorsUsable)
         ReopenOnConsole(stderr, 2, STD_ERROR_HANDLE);
 }
+
+bool OutputHasReader()
+{
+    return Usable(GetStdHandle(STD_OUTPUT_HANDLE));
+}

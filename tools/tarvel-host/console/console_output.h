@@ -9,3 +9,8 @@
 // at it.  With `ownConsole`, a host started without a console gets one of its
 // own, so that Ctrl+C and closing the window reach it.
 void ConnectToCallersConsole(bool ownConsole);
+
+// Whether standard output reaches anyone (a console, a pipe or a file) once
+// ConnectToCallersConsole has run: started from Win+R, a shortcut or a
+// program without a console, it does not.
+bool OutputHasReader();

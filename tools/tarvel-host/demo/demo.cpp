@@ -195,7 +195,8 @@ bool PressStartsFlip(FlipStage& stage)
     ok &= stage.transcript.Step(keysSeen, "keys seen: %s; the flip is shown, every key up before Execute returned",
                                 seen.c_str());
     const int speed = ReadPointerSpeed();
-    ok &= stage.transcript.Step(speed == 2, "pointer slowed while the flip shows: speed %d (setting 1), was %d",
+    ok &= stage.transcript.Step(speed == 2, "pointer slowed while the flip shows: Windows' pointer speed %d of 20 "
+                                "(the plug-in's setting 1, its slowest), was %d",
                                 speed, stage.speedBefore);
     return ok;
 }
@@ -238,7 +239,9 @@ void ShowFlipAndSecondPress(FlipStage& stage, DemoWindow& editor, std::optional<
     stage.transcript.Section("A second press ends a flip");
     if (PressStartsFlip(stage)) {
         const int32_t result = stage.handler.Execute(stage.application.MakeContext().get());
-        stage.transcript.Step(result == 0, "button pressed again: Execute returned %d", static_cast<int>(result));
+        stage.transcript.Step(result == 0, "button pressed again: Execute returned %d (the plug-in's line above names no "
+                              "application: the press, not a switch, ended the flip)",
+                              static_cast<int>(result));
         ExpectFlipEnded(stage);
     }
 }
@@ -259,7 +262,8 @@ void ShowSwitcherFlip(FlipStage& stage)
                           "the switcher came to the front: a window of class XamlExplorerHostIslandWindow");
     Sleep(1000);  // a user looking at the switcher for a second
     const int speed = ReadPointerSpeed();
-    stage.transcript.Step(speed == 2, "the flip stays shown behind the switcher: speed %d (setting 1)", speed);
+    stage.transcript.Step(speed == 2, "the flip stays shown behind the switcher: pointer speed %d of 20 (setting 1)",
+                          speed);
     stage.transcript.Step(explorer.Raise(), "the user picked an Explorer window of the same explorer.exe");
     const DWORD picked = GetTickCount();
     const bool restored = WaitForPointerSpeed(stage.speedBefore, kFlipEndWait);

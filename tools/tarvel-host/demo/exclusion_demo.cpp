@@ -54,7 +54,7 @@ void ShowExclusion(Transcript& transcript)
     ForegroundFilter filter([] {});
     filter.Update({kEditor}, true);
     hook.SetPassThrough(filter.PassThrough());
-    transcript.Step(filter.PassThrough(), "excluded from the menu (\"Off in tarvel-demo-editor.exe\")");
+    transcript.Step(filter.PassThrough(), "excluded from the menu (\"Don't use the button in tarvel-demo-editor.exe\")");
     transcript.Step(!HookTakesAPress(), "first side button pressed: it went through to the application, no flip");
     filter.Update({}, true);
     hook.SetPassThrough(filter.PassThrough());

@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
 """Draws tarvel-host's icons (two windows, the front one raised) at every size
 the shell asks for and writes them as .ico files: tarvel.ico in colour and
-tarvel-paused.ico in grey.  Each size is drawn on its own pixel grid, so the
+tarvel-paused.ico in grey; and the setup program's picture, the same windows
+on a blue band, as tarvel-setup.bmp (164 x 314, what its welcome and finish
+pages show on the left).  Each size is drawn on its own pixel grid, so the
 edges stay sharp at 16 px as at 256.  Standard library only:
 
     python3 make_icons.py [output folder]
@@ -80,10 +82,30 @@ def ico(colours):
     return out + b"".join(images)
 
 
+def setup_picture(width=164, height=314):
+    """A 24-bit bottom-up BMP: a band from deep to light blue, the icon on it."""
+    rows = []
+    for y in range(height):
+        t = y / (height - 1)
+        rows.append([(round(0 + 60 * t), round(84 + 80 * t), round(160 + 70 * t))] * width)
+    size = 128
+    icon = draw(size, COLOURS["normal"])
+    left, top = (width - size) // 2, 64
+    for y, row in enumerate(icon):
+        for x, (r, g, b, a) in enumerate(row):
+            if a:
+                rows[top + y][left + x] = (r, g, b)
+    stride = (width * 3 + 3) // 4 * 4
+    data = b"".join(bytes(v for (r, g, b) in row for v in (b, g, r)).ljust(stride, b"\0") for row in reversed(rows))
+    info = struct.pack("<IiiHHIIiiII", 40, width, height, 1, 24, 0, len(data), 2835, 2835, 0, 0)
+    return b"BM" + struct.pack("<IHHI", 14 + len(info) + len(data), 0, 0, 14 + len(info)) + info + data
+
+
 def main():
     folder = Path(sys.argv[1] if len(sys.argv) > 1 else Path(__file__).parent)
     (folder / "tarvel.ico").write_bytes(ico(COLOURS["normal"]))
     (folder / "tarvel-paused.ico").write_bytes(ico(COLOURS["paused"]))
+    (folder / "tarvel-setup.bmp").write_bytes(setup_picture())
 
 
 if __name__ == "__main__":

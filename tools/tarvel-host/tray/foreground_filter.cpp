@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cwctype>
+#include <vector>
 
 #include "foreground/switcher_windows.h"
 
@@ -12,16 +13,28 @@ namespace {
 ForegroundFilter* g_instance = nullptr;  // the WinEvent callback gets no context; main thread only
 
 // The taskbar and its overflow: in front while the user opens the icon's menu.
+// Wine without a desktop shows the icons in a window of its own instead.
 bool IsTaskbar(HWND window)
 {
     wchar_t name[64]{};
     GetClassNameW(window, name, ARRAYSIZE(name));
     for (const wchar_t* taskbar : {L"Shell_TrayWnd", L"Shell_SecondaryTrayWnd", L"NotifyIconOverflowWindow",
-                                   L"TopLevelWindowForOverflowXamlIsland"}) {
+                                   L"TopLevelWindowForOverflowXamlIsland", L"__winex11_standalone_tray"}) {
         if (lstrcmpW(name, taskbar) == 0)
             return true;
     }
     return false;
+}
+
+// An app switcher (Tarvel's or a host's own), which a press puts in front
+// and which the user never means when excluding an application.
+bool IsAppSwitcher(HWND window, const std::wstring& name)
+{
+    if (name == L"zeltoappswitcher.exe")
+        return true;
+    wchar_t className[64]{};
+    GetClassNameW(window, className, ARRAYSIZE(className));
+    return lstrcmpW(className, L"TarvelAppSwitcher") == 0;
 }
 
 QUERY_USER_NOTIFICATION_STATE ShellState()
@@ -83,7 +96,7 @@ LetThrough DecideLetThrough(QUERY_USER_NOTIFICATION_STATE shell, bool switcherIn
     return LetThrough::No;
 }
 
-std::wstring ExecutableNameOf(HWND window)
+std::wstring ExecutablePathOf(HWND window)
 {
     const DWORD processId = ProcessOf(window);
     if (processId == 0)
@@ -95,18 +108,25 @@ std::wstring ExecutableNameOf(HWND window)
     DWORD size = ARRAYSIZE(path);
     if (!QueryFullProcessImageNameW(process.get(), 0, path, &size))
         return {};
-    std::wstring name(path, size);
+    return std::wstring(path, size);
+}
+
+std::wstring ExecutableNameOf(HWND window)
+{
+    std::wstring name = ExecutablePathOf(window);
     name.erase(0, name.find_last_of(L"\\/") + 1);
     return Lowered(name);
 }
 
-std::wstring ApplicationNameOf(HWND window)
+// The window whose process is the application a user sees in `window`: for
+// a Store app's frame (ApplicationFrameHost.exe, shared by all of them), the
+// app's own window inside it.
+static HWND ApplicationWindowOf(HWND window)
 {
-    std::wstring name = ExecutableNameOf(window);
-    if (name != L"applicationframehost.exe")
-        return name;
+    if (ExecutableNameOf(window) != L"applicationframehost.exe")
+        return window;
     // The app's own window is a child of the frame owned by another process
-    // (none while the app is suspended: the frame's name stands then).
+    // (none while the app is suspended: the frame stands for it then).
     struct Search {
         DWORD frameProcess;
         HWND app;
@@ -120,12 +140,40 @@ std::wstring ApplicationNameOf(HWND window)
             return search->app == nullptr;
         },
         reinterpret_cast<LPARAM>(&search));
-    if (search.app != nullptr) {
-        std::wstring app = ExecutableNameOf(search.app);
-        if (!app.empty())
-            name = app;
-    }
-    return name;
+    return search.app != nullptr && !ExecutableNameOf(search.app).empty() ? search.app : window;
+}
+
+std::wstring ApplicationTitle(const std::wstring& path)
+{
+    const std::wstring fileName = path.substr(path.find_last_of(L"\\/") + 1);
+    DWORD ignored = 0;
+    const DWORD size = GetFileVersionInfoSizeW(path.c_str(), &ignored);
+    if (size == 0)
+        return fileName;
+    std::vector<unsigned char> record(size);
+    if (!GetFileVersionInfoW(path.c_str(), 0, size, record.data()))
+        return fileName;
+    // The record's first language, else US English in UTF-16, the usual one.
+    struct Translation {
+        WORD language;
+        WORD codePage;
+    }* translation = nullptr;
+    UINT length = 0;
+    Translation usEnglish{0x0409, 1200};
+    if (!VerQueryValueW(record.data(), L"\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translation),
+                        &length) ||
+        length < sizeof(Translation))
+        translation = &usEnglish;
+    wchar_t query[64]{};
+    wsprintfW(query, L"\\StringFileInfo\\%04x%04x\\FileDescription", translation->language,
+              translation->codePage);
+    wchar_t* description = nullptr;
+    if (!VerQueryValueW(record.data(), query, reinterpret_cast<void**>(&description), &length) || length <= 1)
+        return fileName;
+    std::wstring title(description);
+    while (!title.empty() && iswspace(title.back()))
+        title.pop_back();
+    return title.empty() ? fileName : title;
 }
 
 ForegroundFilter::ForegroundFilter(std::function<void()> changed) : m_changed(std::move(changed))
@@ -149,14 +197,20 @@ void ForegroundFilter::Update(const std::vector<std::wstring>& excluded, bool le
     if (front != m_front) {
         m_front = front;
         m_switcherInFront = ClassifyFlipWindow(front) != FlipWindow::Ordinary;
-        m_frontName = ApplicationNameOf(front);
+        const HWND application = ApplicationWindowOf(front);
+        m_frontName = ExecutableNameOf(application);
         const DWORD processId = ProcessOf(front);
-        if (!m_frontName.empty() && processId != GetCurrentProcessId() && !IsTaskbar(front) && !m_switcherInFront)
+        m_frontOurs = processId == GetCurrentProcessId() || IsTaskbar(front);
+        if (!m_frontName.empty() && !m_frontOurs && !m_switcherInFront && !IsAppSwitcher(front, m_frontName) &&
+            m_frontName != m_lastApplication) {
             m_lastApplication = m_frontName;
+            m_lastTitle = ApplicationTitle(ExecutablePathOf(application));
+        }
         WatchFrontProcess(processId == GetCurrentProcessId() ? 0 : processId);
     }
+    m_pressName = m_frontOurs ? m_lastApplication : m_frontName;
     const bool isExcluded =
-        !m_frontName.empty() && std::find(excluded.begin(), excluded.end(), m_frontName) != excluded.end();
+        !m_pressName.empty() && std::find(excluded.begin(), excluded.end(), m_pressName) != excluded.end();
     const QUERY_USER_NOTIFICATION_STATE shell = ShellState();
     m_letThrough = DecideLetThrough(shell, m_switcherInFront, isExcluded, shell == QUNS_BUSY && CoversMonitor(front),
                                     letThroughFullScreen);

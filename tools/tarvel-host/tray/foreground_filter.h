@@ -47,13 +47,19 @@ public:
     void Update(const std::vector<std::wstring>& excluded, bool letThroughFullScreen);
     bool PassThrough() const { return m_letThrough != LetThrough::No; }
     LetThrough Reason() const { return m_letThrough; }
-    // The application in front now, lower case; "" if unknown.  A Store app
-    // is named by its own process, not by the frame host they all share.
-    const std::wstring& FrontApplication() const { return m_frontName; }
-    // The last application in front other than this program, the taskbar
-    // and the switcher, which a click on the icon brings to the front: lower
-    // case, "" if none.
+    // The application a press goes to, lower case, "" if unknown: the one in
+    // front (a Store app by its own process, not by the frame host they all
+    // share), or the last one while this program's own window or the taskbar
+    // is in front (after the icon's menu has closed, until the user clicks
+    // an application), so that a choice in the menu applies at once.
+    const std::wstring& FrontApplication() const { return m_pressName; }
+    // The last application in front that the user can exclude: neither this
+    // program, the taskbar, an app switcher nor the system's switcher, which
+    // a click on the icon or a press puts in front.  "" if none.
     const std::wstring& LastApplication() const { return m_lastApplication; }
+    // Its name for people: the description in its version record, else its
+    // file name.
+    const std::wstring& LastApplicationTitle() const { return m_lastTitle; }
 
 private:
     static void CALLBACK OnEvent(HWINEVENTHOOK hook, DWORD event, HWND window, LONG object, LONG child,
@@ -66,9 +72,12 @@ private:
     UniqueWinEventHook m_locationHook;  // EVENT_OBJECT_LOCATIONCHANGE of m_locationProcess
     DWORD m_locationProcess = 0;
     std::wstring m_lastApplication;
+    std::wstring m_lastTitle;
     HWND m_front = nullptr;  // the window of m_frontName: looked up again only when it changes
     std::wstring m_frontName;
     bool m_switcherInFront = false;
+    bool m_frontOurs = false;  // m_front is this program's window or the taskbar
+    std::wstring m_pressName;
     LetThrough m_letThrough = LetThrough::No;
 };
 
@@ -76,7 +85,8 @@ private:
 // "" when it cannot be read (an elevated process is readable with the
 // limited right this asks for).
 std::wstring ExecutableNameOf(HWND window);
-// The same for the application a user sees in `window`: for a Store app's
-// frame (ApplicationFrameHost.exe, shared by all of them), the process of
-// the app window inside it.
-std::wstring ApplicationNameOf(HWND window);
+// The full path of the program that owns `window`; "" when it cannot be read.
+std::wstring ExecutablePathOf(HWND window);
+// The description in the version record of the program at `path` (what
+// Task Manager shows, "Notepad"), else its file name.
+std::wstring ApplicationTitle(const std::wstring& path);

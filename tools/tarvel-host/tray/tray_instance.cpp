@@ -15,7 +15,6 @@
 
 namespace {
 
-constexpr UINT WM_TRAY_ICON = WM_APP + 1;
 constexpr UINT WM_BUTTON_PRESSED = WM_APP + 2;
 
 const wchar_t kVersion[] = L"" TARVEL_VERSION_TEXT;
@@ -96,7 +95,7 @@ bool TrayInstance::Start(bool showBalloon, std::string& error)
     WTSRegisterSessionNotification(m_window, NOTIFY_FOR_THIS_SESSION);
     // Without a notification area yet (early at logon) the icon comes with
     // the taskbar's "TaskbarCreated", or with a retry.
-    m_icon = std::make_unique<TrayIcon>(m_window, WM_TRAY_ICON);
+    m_icon = std::make_unique<TrayIcon>(m_window, kTrayIconMessage);
     ShowIcon();
     if (showBalloon)
         ShowBalloon();
@@ -160,7 +159,7 @@ LRESULT TrayInstance::Handle(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_INPUT:
         OnRawInput(reinterpret_cast<HRAWINPUT>(lParam));
         return DefWindowProcW(m_window, message, wParam, lParam);  // which frees the input
-    case WM_TRAY_ICON:
+    case kTrayIconMessage:
         if (LOWORD(lParam) == WM_RBUTTONUP || LOWORD(lParam) == WM_LBUTTONUP || LOWORD(lParam) == WM_CONTEXTMENU)
             ShowMenu();
         return 0;
@@ -243,9 +242,10 @@ void TrayInstance::OnCommand(UINT command)
     case TrayCommandRestartElevated: RestartElevated(m_window); break;
     case TrayCommandAbout:
         Tell(m_window, std::wstring(L"Tarvel ") + kVersion + L"\n\nThe " + MouseButtonDescription(m_settings.button) +
-                           L" flips between your windows; the menu under the icon changes the button.\n\n"
-                           L"Your choices are kept under HKEY_CURRENT_USER\\Software\\Tarvel.\nProgram: " +
-                           ThisProgram());
+                           L" shows your open windows. Click Tarvel's icon in the notification area for the "
+                           L"menu that changes the button (on Windows 10 and 11 the icon may be under the ^ "
+                           L"arrow beside the clock).\n\nProgram: " +
+                           ThisProgram() + L"\n\nFree software under the MIT License (LICENSE.txt beside it).");
         break;
     case TrayCommandReadme: OpenReadme(m_window); break;
     case TrayCommandQuit: End(); break;
@@ -259,7 +259,7 @@ void TrayInstance::ShowMenu()
         return;  // not started
     RefreshFilter();
     const TrayMenuState state{m_settings, AutostartEnabled(ThisProgram()), m_filter->LastApplication(),
-                              CanRestartElevated()};
+                              m_filter->LastApplicationTitle(), CanRestartElevated()};
     ShowTrayMenu(m_window, state);
 }
 
@@ -267,10 +267,10 @@ void TrayInstance::ShowBalloon()
 {
     if (!m_icon)
         return;
-    m_icon->ShowBalloon(L"Tarvel runs", std::wstring(L"The ") + MouseButtonDescription(m_settings.button) +
-                                            L" flips between your windows. Click this icon for the menu.");
+    m_icon->ShowBalloon(L"Tarvel is running", std::wstring(L"The ") + MouseButtonDescription(m_settings.button) +
+                                                  L" shows your open windows. Click this icon for the menu.");
     if (!m_icon->BalloonWaiting())
-        Say("tarvel-host: %s\n", "balloon shown: Tarvel runs");
+        Say("tarvel-host: %s\n", "balloon shown: Tarvel is running");
 }
 
 void TrayInstance::ShowYourself()

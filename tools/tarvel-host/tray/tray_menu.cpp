@@ -13,6 +13,12 @@ void Add(HMENU menu, UINT command, const std::wstring& text, bool checked = fals
     AppendMenuW(menu, MF_STRING | (checked ? MF_CHECKED : 0), command, text.c_str());
 }
 
+// A heading over a group of choices: readable, never picked.
+void AddHeading(HMENU menu, const wchar_t* text)
+{
+    AppendMenuW(menu, MF_STRING | MF_DISABLED, 0, text);
+}
+
 void AddRadio(HMENU menu, UINT first, UINT last, UINT chosen)
 {
     CheckMenuRadioItem(menu, first, last, chosen, MF_BYCOMMAND);
@@ -26,6 +32,7 @@ void ShowTrayMenu(HWND window, const TrayMenuState& state)
     if (!menu)
         return;
     const TraySettings& settings = state.settings;
+    AddHeading(menu.get(), L"Switch windows with:");
     Add(menu.get(), TrayCommandXButton1, L"First side button");
     Add(menu.get(), TrayCommandXButton2, L"Second side button");
     Add(menu.get(), TrayCommandMiddle, L"Middle button");
@@ -34,15 +41,16 @@ void ShowTrayMenu(HWND window, const TrayMenuState& state)
              : settings.button == MouseButton::XButton2 ? TrayCommandXButton2
                                                          : TrayCommandMiddle);
     AppendMenuW(menu.get(), MF_SEPARATOR, 0, nullptr);
-    Add(menu.get(), TrayCommandSlowWheel, L"Slow the wheel while the flip shows");
-    Add(menu.get(), TrayCommandSlowPointer, L"Slow the pointer while the flip shows");
+    AddHeading(menu.get(), L"While you choose a window:");
+    Add(menu.get(), TrayCommandSlowWheel, L"Slow the wheel");
+    Add(menu.get(), TrayCommandSlowPointer, L"Slow the pointer");
     AddRadio(menu.get(), TrayCommandSlowWheel, TrayCommandSlowPointer,
              settings.device == FlipDevice::Wheel ? TrayCommandSlowWheel : TrayCommandSlowPointer);
     AppendMenuW(menu.get(), MF_SEPARATOR, 0, nullptr);
     if (!state.application.empty()) {
         const bool excluded = std::find(settings.excluded.begin(), settings.excluded.end(), state.application) !=
                               settings.excluded.end();
-        Add(menu.get(), TrayCommandExclude, L"Off in " + state.application, excluded);
+        Add(menu.get(), TrayCommandExclude, L"Don't use the button in " + state.title, excluded);
     }
     Add(menu.get(), TrayCommandFullScreen, L"Let the button through in full-screen windows",
         settings.letThroughFullScreen);

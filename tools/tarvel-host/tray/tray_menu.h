@@ -1,7 +1,8 @@
-// The icon's menu: the button, what the flip slows, the application that
-// keeps the button, whether full-screen windows keep it, Pause, Start with Windows, Restart as administrator,
-// About, the README and Quit.  Each item sends its command to the tray's
-// window as WM_COMMAND.
+// The icon's menu, in its users' words: the button that switches windows,
+// what slows while they choose a window, the application that keeps the
+// button, whether full-screen windows keep it, Pause, Start with Windows,
+// Restart as administrator, About, the README and Quit.  Each item sends its
+// command to the tray's window as WM_COMMAND.
 #pragma once
 
 #include <windows.h>
@@ -30,8 +31,9 @@ enum TrayCommand : unsigned {
 struct TrayMenuState {
     const TraySettings& settings;
     bool autostart;
-    std::wstring application;  // the application in front before, "" if none
-    bool canRestartElevated;  // an administrator's split token, its limited half
+    std::wstring application;  // the application in front before, file name, "" if none
+    std::wstring title;        // its name for people ("Notepad")
+    bool canRestartElevated;   // an administrator's split token, its limited half
 };
 
 // Opens the menu at the pointer and returns once it is closed.

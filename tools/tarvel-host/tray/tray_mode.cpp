@@ -96,10 +96,8 @@ bool TakeOver(HANDLE instance)
 // What the user can do about a plug-in that would not load.
 std::string WhatToDo(const std::string& error)
 {
-    return "Tarvel cannot start: " + error +
-           ".\n\nIf you started it from inside the ZIP file, extract the whole package first (right-click the "
-           "ZIP, \"Extract All\") and start tarvel-host.exe from the extracted folder; tarvel.dll and "
-           "tarvel-bridge.dll must stay beside it. Otherwise install Tarvel again.";
+    return std::string(kExtractFirst) + "\n\nIf you did, a file is missing: install Tarvel again, or extract the "
+           "ZIP again.\n\n(Tarvel cannot start: " + error + ".)";
 }
 
 int RunInstance(std::unique_ptr<MacroSession> session, const TrayStart& start)
@@ -210,9 +208,20 @@ void RestartElevated(HWND window)
 void OpenReadme(HWND window)
 {
     const std::wstring readme = ExecutableFolder() + L"README.txt";
-    const auto opened = reinterpret_cast<INT_PTR>(ShellExecuteW(window, L"open", readme.c_str(), nullptr, nullptr,
-                                                                SW_SHOWNORMAL));
-    if (opened <= 32)
+    if (GetFileAttributesW(readme.c_str()) == INVALID_FILE_ATTRIBUTES) {
         MessageBoxW(window, (L"The README is not where Tarvel looked for it:\n" + readme).c_str(), L"Tarvel",
                     MB_OK | MB_ICONWARNING);
+        return;
+    }
+    // The user's program for .txt files; Notepad when the association is
+    // missing or broken, which every Windows has.
+    if (reinterpret_cast<INT_PTR>(ShellExecuteW(window, L"open", readme.c_str(), nullptr, nullptr, SW_SHOWNORMAL)) > 32)
+        return;
+    const std::wstring quoted = L"\"" + readme + L"\"";
+    if (reinterpret_cast<INT_PTR>(ShellExecuteW(window, L"open", L"notepad.exe", quoted.c_str(), nullptr,
+                                                SW_SHOWNORMAL)) > 32)
+        return;
+    const std::string text = "Tarvel could not open its README (" + DescribeError(GetLastError()) +
+                             "). Open it with any text editor:\n" + Narrow(readme);
+    MessageBoxW(window, Widen(text).c_str(), L"Tarvel", MB_OK | MB_ICONWARNING);
 }

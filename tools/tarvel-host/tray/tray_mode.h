@@ -15,6 +15,10 @@
 // message-only window would not).
 inline constexpr wchar_t kTrayWindowClass[] = L"TarvelHostTray";
 
+// What the icon sends its window: the shell's report of a click on it (the
+// mouse message in the low word of lParam), as any program may send it.
+inline constexpr UINT kTrayIconMessage = WM_APP + 1;
+
 struct TrayStart {
     bool logon = false;    // started by the Run value: no balloon
     bool replace = false;  // end the running instance and take its place
@@ -27,11 +31,17 @@ int RunTrayMode(const TrayStart& start);
 // when none ran (or it did not end in time).
 int QuitRunningInstance();
 
+// What a start without its DLLs (from inside the ZIP, as a rule) says first.
+inline constexpr char kExtractFirst[] =
+    "Extract the whole ZIP first: right-click the ZIP file, choose \"Extract All\", and start "
+    "tarvel-host.exe from the folder you extracted it to (tarvel.dll and tarvel-bridge.dll must stay beside it).";
+
 // A problem at start, in a message box (a double click has no console), and
 // on standard error too when there is one.
 void ReportFailure(const std::string& error);
 // Starts this program as administrator to take this instance's place; says
 // why in a message box if it cannot (the user's "no" to the prompt aside).
 void RestartElevated(HWND window);
-// Opens README.txt beside the program, or says it is not there.
+// Opens README.txt beside the program with the user's program for text,
+// else with Notepad; says it is not there only when the file is missing.
 void OpenReadme(HWND window);
