@@ -55,15 +55,16 @@ endforeach()
 # The SDK's README is for the package's reader: every file or folder it names
 # in backticks (a path, a header or a source) is in the package, a whole
 # path or the end of one.  Compiler options (/MD), commands (with spaces),
-# the user's own folders (%LOCALAPPDATA%, C:\...) and registry keys
-# (HKCU\..., ...\Run) are not names of the package's.
+# the user's own folders (%LOCALAPPDATA%, C:\...), registry keys
+# (HKCU\..., ...\Run) and named objects (Local\...) are not names of the
+# package's.
 file(GLOB_RECURSE packaged LIST_DIRECTORIES true RELATIVE "${prefix}" "${prefix}/*")
 file(READ "${prefix}/sdk/README.md" sdkReadme)
 string(REGEX MATCHALL "`[^`\n]+`" quoted "${sdkReadme}")
 foreach(name IN LISTS quoted)
   string(REGEX REPLACE "^`|[/\\]?`$" "" name "${name}")
   string(REPLACE "\\" "/" name "${name}")
-  if(name MATCHES "^/| |%|^[A-Za-z]:|^HK|\\.\\.\\." OR NOT name MATCHES "/|\\.(h|cpp)$")
+  if(name MATCHES "^/| |%|^[A-Za-z]:|^HK|^Local/|\\.\\.\\." OR NOT name MATCHES "/|\\.(h|cpp)$")
     continue()
   endif()
   string(REGEX REPLACE "([.+*?^$()|])" "\\\\\\1" pattern "${name}")
