@@ -163,7 +163,6 @@ TEST_F(HostFlipping, AnotherAppComingToFrontOrASecondPress_EndsTheFlip)
 
     AskToEnd(host);
     EXPECT_EQ(host.WaitForExit(kGenerous), 0) << host.Output() << host.Errors();
-    EXPECT_FALSE(Contains(host.Output(), "released the Windows key")) << host.Output();
 }
 
 TEST_F(HostFlipping, HostEndedDuringAFlip_ReleasesTheWindowsKeyAndPutsTheSpeedBack)

@@ -174,12 +174,15 @@ bool MovePhase(FlipPhase from, FlipPhase to)
     return InterlockedCompareExchange(&g_flipState.Phase, to, from) == from;
 }
 
-// False when a process of this session shows a flip now.  Without the
-// object (no memory for it) the flip goes on unguarded across processes.
+// False when a process of this session shows a flip now.  One that runs
+// with other rights (an elevated host) made the object for its own account:
+// this process may not open it, and the refusal says that it exists.
+// Without the object otherwise (no memory for it) the flip goes on
+// unguarded across processes.
 bool ClaimSessionFlip()
 {
     UniqueHandle claim(CreateEventW(nullptr, TRUE, FALSE, kSessionFlipName));
-    if (claim && GetLastError() == ERROR_ALREADY_EXISTS)
+    if (claim ? GetLastError() == ERROR_ALREADY_EXISTS : GetLastError() == ERROR_ACCESS_DENIED)
         return false;
     g_flipState.SessionClaim = claim.release();
     return true;

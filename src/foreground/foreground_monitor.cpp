@@ -471,6 +471,11 @@ void CForegroundMonitor::ReportStandstill()
     CBstr name;
     Snapshot walk;
     unsigned generation = 0;
+    // Looked at before the lock: the walk opens processes and loads a system
+    // library, and a host that destroys its handler under the loader lock
+    // waits for this lock.
+    const HWND front = GetForegroundWindow();
+    const bool switcherShows = SwitcherWindowShows();
     {
         SrwGuard guard(m_lock);
         if (!m_standstillArmed || m_currentName.Str == nullptr)
@@ -482,7 +487,7 @@ void CForegroundMonitor::ReportStandstill()
         m_standstillArmed = false;
         // A switcher that shows without the foreground (or without an event
         // that said so): the flip showed, and the user's pick ends it.
-        if (GetForegroundWindow() != m_standstillWindow || SwitcherWindowShows())
+        if (front != m_standstillWindow || switcherShows)
             return;
         name = m_currentName.Str;
         walk.pairs = m_registrations.Snapshot(walk.count);

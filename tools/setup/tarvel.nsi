@@ -120,7 +120,7 @@ Var Started               ; 1 once tarvel-host's icon window is there
 !macroend
 
 ; tarvel-host's --quit ends the copy running in this session (a flip still
-; shown ends, the key comes up and the setting comes back) and waits until it
+; shown ends and the setting comes back) and waits until it
 ; has cleaned up; its process may hold the program's file a moment longer.
 ; Windows lets no one write to a program that runs, so the file is tried
 ; until it can be written to (10 seconds at most).  The error flag is set

@@ -151,14 +151,12 @@ void ShowHandlerLifecycle(PluginLibrary& plugin, Transcript& transcript)
 }
 
 // Whatever ended the flip section (an exception from the plug-in included),
-// leaves no Windows key held and no slow pointer.
+// leaves no slow pointer.
 class FlipCleanup {
 public:
     FlipCleanup(Transcript& transcript, PointerSpeedDevice& mouse) : m_transcript(transcript), m_mouse(mouse) {}
     ~FlipCleanup()
     {
-        if (ReleaseHeldWindowsKey())
-            m_transcript.Note("released the Windows key a flip still held");
         if (m_mouse.RestoreIfLowered())
             m_transcript.Note("put back the pointer speed a flip had lowered");
     }

@@ -27,14 +27,6 @@ bool WritePointerSpeed(int speed)
                                  reinterpret_cast<void*>(static_cast<intptr_t>(speed)), 0) != FALSE;
 }
 
-bool ReleaseHeldWindowsKey()
-{
-    if ((GetAsyncKeyState(VK_LWIN) & 0x8000) == 0)
-        return false;
-    keybd_event(VK_LWIN, 0, KEYEVENTF_KEYUP, 0);
-    return true;
-}
-
 namespace {
 
 bool ReadSpeed(unsigned& value)

@@ -88,11 +88,6 @@ int ReadPointerSpeed();
 // Sets the speed for this session only (not saved to the user's profile).
 bool WritePointerSpeed(int speed);
 
-// A flip still shown when the host ends leaves the Windows key held by the
-// plug-in, and nothing would release it once the plug-in is gone: releases
-// it if it is down; true if it was.
-bool ReleaseHeldWindowsKey();
-
 // Answers "HELP_QUICKSWITCH" from tarvel-host's own string table.
 class HostTranslator {
 public:

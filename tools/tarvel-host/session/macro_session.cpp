@@ -47,8 +47,8 @@ void MacroSession::End()
         return;
     m_handler.reset();  // Destroy ends a flip still shown
     // What a plug-in whose Destroy does not end its flip would leave behind.
-    if (ReleaseHeldWindowsKey())
-        std::printf("tarvel-host: released the Windows key a flip still held\n");
+    // No key: the plug-in holds none, and a Windows key injected up here
+    // could only cut into one the user holds.
     for (SettingDevice* device : {static_cast<SettingDevice*>(&m_application.Mouse()), &m_application.Wheel()}) {
         if (device->RestoreIfLowered())
             std::printf("tarvel-host: put back the %s a flip had lowered\n", device->Name());

@@ -46,12 +46,14 @@ QUERY_USER_NOTIFICATION_STATE ShellState()
 }
 
 // The window covers the whole monitor it is on (the desktop's own windows,
-// which always do, aside).
+// which always do, aside).  A maximized window's frame hangs past its
+// monitor's edges, and where no taskbar shares that monitor it covers it:
+// that is an ordinary window, not a full-screen one.
 bool CoversMonitor(HWND window)
 {
     wchar_t name[16]{};
     GetClassNameW(window, name, ARRAYSIZE(name));
-    if (window == nullptr || lstrcmpW(name, L"Progman") == 0 || lstrcmpW(name, L"WorkerW") == 0)
+    if (window == nullptr || IsZoomed(window) || lstrcmpW(name, L"Progman") == 0 || lstrcmpW(name, L"WorkerW") == 0)
         return false;
     MONITORINFO monitor{};
     monitor.cbSize = sizeof(monitor);
@@ -206,7 +208,7 @@ void ForegroundFilter::Update(const std::vector<std::wstring>& excluded, bool le
             m_lastApplication = m_frontName;
             m_lastTitle = ApplicationTitle(ExecutablePathOf(application));
         }
-        WatchFrontProcess(processId == GetCurrentProcessId() ? 0 : processId);
+        WatchFrontWindow(processId == GetCurrentProcessId() ? nullptr : front);
     }
     m_pressName = m_frontOurs ? m_lastApplication : m_frontName;
     const bool isExcluded =
@@ -216,15 +218,17 @@ void ForegroundFilter::Update(const std::vector<std::wstring>& excluded, bool le
                                     letThroughFullScreen);
 }
 
-void ForegroundFilter::WatchFrontProcess(DWORD processId)
+void ForegroundFilter::WatchFrontWindow(HWND window)
 {
-    if (processId == m_locationProcess && (m_locationHook || processId == 0))
+    DWORD processId = 0;
+    const DWORD threadId = window != nullptr ? GetWindowThreadProcessId(window, &processId) : 0;
+    if (threadId == m_locationThread && (m_locationHook || threadId == 0))
         return;
-    m_locationProcess = processId;
+    m_locationThread = threadId;
     m_locationHook.reset();
-    if (processId != 0)
+    if (threadId != 0)
         m_locationHook.reset(SetWinEventHook(EVENT_OBJECT_LOCATIONCHANGE, EVENT_OBJECT_LOCATIONCHANGE, nullptr,
-                                             &OnEvent, processId, 0, WINEVENT_OUTOFCONTEXT));
+                                             &OnEvent, processId, threadId, WINEVENT_OUTOFCONTEXT));
 }
 
 void CALLBACK ForegroundFilter::OnEvent(HWINEVENTHOOK, DWORD event, HWND window, LONG object, LONG, DWORD,

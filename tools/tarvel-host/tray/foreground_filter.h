@@ -64,13 +64,14 @@ public:
 private:
     static void CALLBACK OnEvent(HWINEVENTHOOK hook, DWORD event, HWND window, LONG object, LONG child,
                                  DWORD thread, DWORD time) noexcept;
-    // Moves of the window in front are watched in its own process only.
-    void WatchFrontProcess(DWORD processId);
+    // Moves of the window in front are watched on its own thread only: a
+    // browser's or a game's other threads move things all the time.
+    void WatchFrontWindow(HWND window);
 
     std::function<void()> m_changed;
     UniqueWinEventHook m_foregroundHook;
-    UniqueWinEventHook m_locationHook;  // EVENT_OBJECT_LOCATIONCHANGE of m_locationProcess
-    DWORD m_locationProcess = 0;
+    UniqueWinEventHook m_locationHook;  // EVENT_OBJECT_LOCATIONCHANGE of m_locationThread
+    DWORD m_locationThread = 0;
     std::wstring m_lastApplication;
     std::wstring m_lastTitle;
     HWND m_front = nullptr;  // the window of m_frontName: looked up again only when it changes

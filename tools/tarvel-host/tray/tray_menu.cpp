@@ -8,6 +8,19 @@ namespace {
 
 using UniqueMenu = UniqueAny<HMENU, &::DestroyMenu>;
 
+// A menu reads "&" as the next letter's underline: an application's own name
+// ("AT&T Connect") keeps its "&" doubled.
+std::wstring WithoutMnemonics(const std::wstring& text)
+{
+    std::wstring shown;
+    for (wchar_t c : text) {
+        shown += c;
+        if (c == L'&')
+            shown += c;
+    }
+    return shown;
+}
+
 void Add(HMENU menu, UINT command, const std::wstring& text, bool checked = false)
 {
     AppendMenuW(menu, MF_STRING | (checked ? MF_CHECKED : 0), command, text.c_str());
@@ -50,7 +63,7 @@ void ShowTrayMenu(HWND window, const TrayMenuState& state)
     if (!state.application.empty()) {
         const bool excluded = std::find(settings.excluded.begin(), settings.excluded.end(), state.application) !=
                               settings.excluded.end();
-        Add(menu.get(), TrayCommandExclude, L"Don't use the button in " + state.title, excluded);
+        Add(menu.get(), TrayCommandExclude, L"Don't use the button in " + WithoutMnemonics(state.title), excluded);
     }
     Add(menu.get(), TrayCommandFullScreen, L"Let the button through in full-screen windows",
         settings.letThroughFullScreen);
