@@ -50,6 +50,15 @@ bool IsCloaked(HWND window)
     return get != nullptr && SUCCEEDED(get(window, kCloaked, &cloaked, sizeof(cloaked))) && cloaked != 0;
 }
 
+// Explorer keeps some windows of these classes "visible" with no area or
+// off every monitor while nothing shows (11's snap layouts among them).
+bool OnScreen(HWND window)
+{
+    RECT bounds{};
+    return GetWindowRect(window, &bounds) && !IsRectEmpty(&bounds) &&
+           MonitorFromRect(&bounds, MONITOR_DEFAULTTONULL) != nullptr;
+}
+
 }  // namespace
 
 FlipWindow ClassifyFlipWindow(HWND window)
@@ -70,7 +79,7 @@ bool SwitcherWindowShows()
         if (known.kind != FlipWindow::Switcher)
             continue;
         for (HWND window = nullptr; (window = FindWindowExW(nullptr, window, known.className, nullptr)) != nullptr;) {
-            if (IsWindowVisible(window) && !IsCloaked(window) && ImageIs(window, known.image))
+            if (IsWindowVisible(window) && OnScreen(window) && !IsCloaked(window) && ImageIs(window, known.image))
                 return true;
         }
     }
