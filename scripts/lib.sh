@@ -2,9 +2,11 @@
 #
 # Everything a fresh Debian 12 machine lacks is installed with apt-get (clang,
 # lld and llvm 19 with Wine's headers for the MSVC-ABI half, mingw-w64 for the
-# rest, nsis for the setup program); the build goes to $BUILD_DIR; Wine runs in a prefix of its own under the build
-# folder, on a private Xvfb display, with one persistent wineserver.  Both are
-# stopped on every exit path by the trap that start_wine_session sets.
+# rest, nsis for the setup program, xdotool for the tests' real mouse
+# presses); the build goes to $BUILD_DIR; Wine runs in a prefix of its own
+# under the build folder, on a private Xvfb display, with one persistent
+# wineserver.  Both are stopped on every exit path by the trap that
+# start_wine_session sets.
 
 set -euo pipefail
 
@@ -27,6 +29,7 @@ ensure_packages() {
     command -v llvm-rc-19 >/dev/null || missing+=(llvm-19)
     [ -f /usr/include/wine/wine/windows/windows.h ] || missing+=(libwine-dev)
     command -v zip >/dev/null || missing+=(zip)
+    command -v xdotool >/dev/null || missing+=(xdotool)
     command -v makensis >/dev/null || missing+=(nsis)
     if [ ${#missing[@]} -gt 0 ]; then
         log "installing: ${missing[*]}"

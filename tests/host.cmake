@@ -54,3 +54,11 @@ target_include_directories(host_tray_parts_test PRIVATE ${TARVEL_HOST_INCLUDE_DI
 target_compile_definitions(host_tray_parts_test PRIVATE
   TARVEL_VERSION_MAJOR=${PROJECT_VERSION_MAJOR} TARVEL_VERSION_MINOR=${PROJECT_VERSION_MINOR}
   TARVEL_VERSION_PATCH=${PROJECT_VERSION_PATCH})
+# The long press and the tap, with real side-button presses (xdotool).
+tarvel_test(host_press_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/host_press_test.cpp
+  LIBS host_process
+  DEPENDS tarvel-host foreground_window
+  PROPERTIES FIXTURES_REQUIRED flip_dwmapi
+  SERIAL)
+target_include_directories(host_press_test PRIVATE ${TARVEL_HOST_INCLUDE_DIRS})

@@ -172,6 +172,23 @@ void Click(DWORD downFlag, DWORD upFlag, DWORD data)
     SendInput(2, inputs, sizeof(INPUT));
 }
 
+bool Xdotool(const std::wstring& arguments)
+{
+    // Through Wine's start.exe, which runs a Linux program: Wine forks for
+    // it, and a fork of the test itself would copy its threads' state.
+    std::wstring commandLine = L"start.exe /wait /unix /usr/bin/xdotool " + arguments;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
+                        &startup, &process))
+        return false;
+    CloseHandle(process.hThread);
+    const bool ended = WaitForSingleObject(process.hProcess, 10000) == WAIT_OBJECT_0;
+    CloseHandle(process.hProcess);
+    return ended;
+}
+
 int PointerSpeedForTest::Read()
 {
     int speed = 0;

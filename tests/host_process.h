@@ -66,6 +66,12 @@ int CountLines(const std::string& text);
 void Click(DWORD downFlag, DWORD upFlag, DWORD data);
 inline void ClickSideButton(WORD button) { Click(MOUSEEVENTF_XDOWN, MOUSEEVENTF_XUP, button); }
 
+// Input as the user's mouse makes it: xdotool (Linux, found on the PATH of
+// the Xvfb session) with `arguments` ("click 8" is the first side button,
+// "mousedown 8", "mouseup 8"), through the X server to the Wine window
+// under the pointer.  False when it could not be run or did not end.
+bool Xdotool(const std::wstring& arguments);
+
 // Asks the stand-in dwmapi.dll in the prefix's system folder (the flip
 // tests' fixture puts it there; Wine's own always answers off) to answer
 // "on" to the host started next, which inherits this environment.

@@ -51,6 +51,7 @@ const char kHelp[] =
     "\n"
     "--logon     Runs in the background without the balloon (what Windows starts\n"
     "            at logon when Tarvel starts with Windows).\n"
+    "--settings  Opens the settings window (of the copy that runs, if one does).\n"
     "--quit      Ends the copy that runs in the background, and waits for it.\n"
     "--autostart on|off\n"
     "            Starts Tarvel (from where it is now) when you log on, or no\n"
@@ -188,7 +189,7 @@ bool BridgeLoads(std::string& error)
 bool IsBackgroundMode(const std::vector<std::wstring>& arguments)
 {
     for (const std::wstring& argument : arguments) {
-        if (argument != L"--logon" && argument != L"--replace")
+        if (argument != L"--logon" && argument != L"--replace" && argument != L"--settings")
             return false;
     }
     return true;
@@ -200,6 +201,7 @@ int RunBackgroundMode(const std::vector<std::wstring>& arguments)
     for (const std::wstring& argument : arguments) {
         start.logon |= argument == L"--logon";
         start.replace |= argument == L"--replace";
+        start.settings |= argument == L"--settings";
     }
     std::string error;
     if (!BridgeLoads(error)) {

@@ -1,5 +1,8 @@
 #include "button_hook.h"
 
+#include "hot_corners.h"
+#include "press_timing.h"
+
 #include <atomic>
 #include <cwctype>
 
@@ -34,28 +37,44 @@ bool IsChosenButton(WPARAM message, const MSLLHOOKSTRUCT& data, bool& down)
     return false;
 }
 
-void PostPress()
+// The press's kind travels as the message's wParam.
+void PostPress(press_timing::PressKind kind)
 {
+    const auto wParam = static_cast<WPARAM>(kind);
     if (HWND window = g_state.window.load())
-        PostMessageW(window, g_state.message.load(), 0, 0);
+        PostMessageW(window, g_state.message.load(), wParam, 0);
     else
-        PostThreadMessageW(g_state.threadId.load(), g_state.message.load(), 0, 0);
+        PostThreadMessageW(g_state.threadId.load(), g_state.message.load(), wParam, 0);
 }
 
-// Swallows both halves of the chosen button's click and reports the press.
+void ReportCorner() { PostPress(press_timing::PressKind::Flip); }
+
+bool PressesWanted() { return !g_state.paused.load() && !g_state.passThrough.load(); }
+
+// Swallows both halves of the chosen button's click; press_timing decides
+// what the press is (a flip at once, a long press, a click sent on, a drag).
 LRESULT CALLBACK MouseHookProc(int code, WPARAM message, LPARAM data) noexcept
 {
-    if (code == HC_ACTION)
-        g_state.lastEvent.store(GetTickCount(), std::memory_order_relaxed);
+    if (code != HC_ACTION)
+        return CallNextHookEx(nullptr, code, message, data);
+    g_state.lastEvent.store(GetTickCount(), std::memory_order_relaxed);
+    const auto& event = *reinterpret_cast<const MSLLHOOKSTRUCT*>(data);
+    if (press_timing::IsReplay(event))
+        return CallNextHookEx(nullptr, code, message, data);
+    if (message == WM_MOUSEMOVE)
+        press_timing::OnMove(event.pt);
+    hot_corners::OnMouseEvent(message, event);
     bool down = false;
-    if (code == HC_ACTION && !g_state.paused.load() && !g_state.passThrough.load() &&
-        IsChosenButton(message, *reinterpret_cast<const MSLLHOOKSTRUCT*>(data), down)) {
+    if (!g_state.paused.load() && !g_state.passThrough.load() && IsChosenButton(message, event, down)) {
         if (down)
-            PostPress();
+            press_timing::OnDown(event, g_state.button.load());
+        else if (!press_timing::OnUp())
+            return CallNextHookEx(nullptr, code, message, data);  // a drag's up
         return 1;
     }
     return CallNextHookEx(nullptr, code, message, data);
 }
+
 
 // Only notes the time: the watchdog compares it with the system's last input.
 LRESULT CALLBACK KeyboardStampProc(int code, WPARAM message, LPARAM data) noexcept
@@ -121,6 +140,8 @@ ButtonHook::ButtonHook(HWND window, DWORD threadId, UINT message, MouseButton bu
     g_state.paused = paused;
     g_state.passThrough = false;
     g_state.lastEvent = GetTickCount();
+    press_timing::Reset(&PostPress);  // no hook thread runs yet
+    hot_corners::Reset(&ReportCorner, &PressesWanted);
     if (watchKeyboard)
         m_thread = std::make_unique<HookThread>(std::initializer_list<HookThread::Hook>{
             {WH_MOUSE_LL, MouseHookProc}, {WH_KEYBOARD_LL, KeyboardStampProc}});

@@ -21,31 +21,6 @@ constexpr UINT WM_BUTTON_PRESSED = WM_APP + 2;
 
 const wchar_t kVersion[] = L"" TARVEL_VERSION_TEXT;
 
-void Tell(HWND window, const std::wstring& text, UINT icon = MB_ICONINFORMATION)
-{
-    MessageBoxW(window, text.c_str(), L"Tarvel", MB_OK | icon);
-}
-
-bool RunsElevated()
-{
-    HANDLE handle = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &handle))
-        return false;
-    const UniqueHandle token(handle);
-    TOKEN_ELEVATION elevation{};
-    DWORD size = 0;
-    return GetTokenInformation(token.get(), TokenElevation, &elevation, sizeof(elevation), &size) &&
-           elevation.TokenIsElevated != 0;
-}
-
-// Only where someone reads it: started with its output redirected (a script,
-// the tests); from Explorer it has nowhere to go.
-void Say(const char* format, const std::string& text)
-{
-    std::printf(format, text.c_str());
-    std::fflush(stdout);
-}
-
 }  // namespace
 
 TrayInstance::TrayInstance(std::unique_ptr<MacroSession> session, TraySettings settings)
@@ -71,7 +46,7 @@ bool TrayInstance::Start(bool showBalloon, std::string& error)
     // Running as administrator, it would not hear of a restarted taskbar, a
     // second start or "--quit" otherwise (the system filters messages from
     // lower rights).
-    for (UINT message : {m_taskbarCreated, m_showMessage, m_quitMessage})
+    for (UINT message : {m_taskbarCreated, m_showMessage, m_quitMessage, m_settingsMessage})
         ChangeWindowMessageFilterEx(m_window, message, MSGFLT_ALLOW, nullptr);
     m_session->SetDevice(m_settings.device == FlipDevice::Wheel ? HostApplication::WheelId
                                                                  : HostApplication::MouseId);
@@ -80,6 +55,7 @@ bool TrayInstance::Start(bool showBalloon, std::string& error)
         error = "cannot install the mouse hook (" + DescribeError(GetLastError()) + ")";
         return false;
     }
+    StartPauseKey();
     m_filter = std::make_unique<ForegroundFilter>([this] { RefreshFilter(); });
     RefreshFilter();
     SetTimer(m_window, hook_watchdog::kTimer, hook_watchdog::kPeriodMs, nullptr);
@@ -141,7 +117,7 @@ LRESULT TrayInstance::Handle(UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case WM_BUTTON_PRESSED:
-        RunMacro();
+        OnPress(wParam);
         return 0;
     case WM_TRAY_ICON:
         if (LOWORD(lParam) == WM_RBUTTONUP || LOWORD(lParam) == WM_LBUTTONUP || LOWORD(lParam) == WM_CONTEXTMENU)
@@ -180,8 +156,14 @@ bool TrayInstance::HandleShellMessage(UINT message, WPARAM wParam, LPARAM)
     } else if (message == WM_WTSSESSION_CHANGE) {
         if (wParam == WTS_SESSION_UNLOCK || wParam == WTS_CONSOLE_CONNECT || wParam == WTS_REMOTE_CONNECT)
             ReinstallHook("after unlock");
-    } else if (message == WM_DPICHANGED) {
-        m_icon->OnDpiChanged();
+    } else if (message == WM_DPICHANGED || message == WM_DISPLAYCHANGE) {
+        if (message == WM_DPICHANGED)
+            m_icon->OnDpiChanged();
+        ApplyInputChoices();  // the corners moved
+    } else if (message == WM_HOTKEY && wParam == PauseKey::kId) {
+        TogglePause();
+    } else if (message == m_settingsMessage && message != 0) {
+        OpenSettings();  // "--settings"
     } else if (message == m_taskbarCreated && message != 0) {
         m_icon->OnTaskbarCreated();
     } else if (message == m_showMessage && message != 0) {
@@ -227,6 +209,7 @@ void TrayInstance::OnCommand(UINT command)
                            ThisProgram());
         break;
     case TrayCommandReadme: OpenReadme(m_window); break;
+    case TrayCommandSettings: OpenSettings(); break;
     case TrayCommandQuit: End(); break;
     default: break;
     }

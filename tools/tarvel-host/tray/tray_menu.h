@@ -1,6 +1,6 @@
 // The icon's menu: the button, what the flip slows, the application that
 // keeps the button, Pause, Start with Windows, Restart as administrator,
-// About, the README and Quit.  Each item sends its command to the tray's
+// Settings (every other choice), About, the README and Quit.  Each item sends its command to the tray's
 // window as WM_COMMAND.
 #pragma once
 
@@ -24,6 +24,7 @@ enum TrayCommand : unsigned {
     TrayCommandRestartElevated = 130,
     TrayCommandAbout = 131,
     TrayCommandReadme = 132,
+    TrayCommandSettings = 133,
 };
 
 struct TrayMenuState {

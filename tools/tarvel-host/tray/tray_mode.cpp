@@ -12,6 +12,7 @@
 #include "macro_session.h"
 #include "plugin_library.h"
 #include "settings.h"
+#include "settings_window.h"
 #include "tray_instance.h"
 
 namespace {
@@ -71,10 +72,15 @@ void AskToQuit(HWND window)
         PostMessageW(window, WM_CLOSE, 0, 0);
 }
 
-// A second start: the running copy shows its balloon again.
-int ShowRunningInstance()
+// A second start: the running copy shows its balloon again, or its settings window.
+int ShowRunningInstance(bool settings)
 {
-    PostRegistered(FindRunningWindow(nullptr), kShowMessageName);
+    HWND window = FindRunningWindow(nullptr);
+    // The running copy may show its window in front: this one has the right to it.
+    DWORD processId = 0;
+    if (window != nullptr && GetWindowThreadProcessId(window, &processId) != 0)
+        AllowSetForegroundWindow(processId);
+    PostRegistered(window, settings ? kSettingsMessageName : kShowMessageName);
     return 0;
 }
 
@@ -107,8 +113,12 @@ int RunInstance(std::unique_ptr<MacroSession> session, const TrayStart& start)
             std::printf("tarvel-host: in the notification area, \"Tarvel\" runs on %s\n",
                         MouseButtonName(settings.button));
             std::fflush(stdout);
+            if (start.settings)
+                PostMessageW(FindWindowW(kTrayWindowClass, nullptr), RegisterWindowMessageW(kSettingsMessageName), 0, 0);
             MSG message;
             while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+                if (SettingsWindowMessage(message))
+                    continue;  // Tab, Enter, Escape and the underlined letters of the settings window
                 TranslateMessage(&message);
                 DispatchMessageW(&message);
             }
@@ -144,7 +154,7 @@ int RunTrayMode(const TrayStart& start)
     }
     if (!instance || created == ERROR_ALREADY_EXISTS) {
         if (!start.replace || !instance)
-            return ShowRunningInstance();
+            return ShowRunningInstance(start.settings);
         if (!TakeOver(instance.get())) {
             ReportFailure("Tarvel cannot take the place of the copy that runs: it did not end");
             return 1;
@@ -199,6 +209,29 @@ void RestartElevated(HWND window)
         const std::string text = "Tarvel could not start as administrator (" + DescribeError(error) + ").";
         MessageBoxW(window, Widen(text).c_str(), L"Tarvel", MB_OK | MB_ICONWARNING);
     }
+}
+
+bool RunsElevated()
+{
+    HANDLE handle = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &handle))
+        return false;
+    const UniqueHandle token(handle);
+    TOKEN_ELEVATION elevation{};
+    DWORD size = 0;
+    return GetTokenInformation(token.get(), TokenElevation, &elevation, sizeof(elevation), &size) &&
+           elevation.TokenIsElevated != 0;
+}
+
+void Tell(HWND window, const std::wstring& text, UINT icon)
+{
+    MessageBoxW(window, text.c_str(), L"Tarvel", MB_OK | icon);
+}
+
+void Say(const char* format, const std::string& text)
+{
+    std::printf(format, text.c_str());
+    std::fflush(stdout);
 }
 
 void OpenReadme(HWND window)

@@ -16,12 +16,14 @@
 inline constexpr wchar_t kTrayWindowClass[] = L"TarvelHostTray";
 
 struct TrayStart {
-    bool logon = false;    // started by the Run value: no balloon
-    bool replace = false;  // end the running instance and take its place
+    bool logon = false;     // started by the Run value: no balloon
+    bool replace = false;   // end the running instance and take its place
+    bool settings = false;  // "--settings": the settings window, of the running instance if there is one
 };
 
 // Runs until told to end; the exit code.  Another instance already running
-// is asked to show its balloon again, and this one ends at once with 0.
+// is asked to show its balloon again (or its settings window), and this one
+// ends at once with 0.
 int RunTrayMode(const TrayStart& start);
 // Asks the running instance to end and waits for it: 0 when it ended, 1
 // when none ran (or it did not end in time).
@@ -35,3 +37,10 @@ void ReportFailure(const std::string& error);
 void RestartElevated(HWND window);
 // Opens README.txt beside the program, or says it is not there.
 void OpenReadme(HWND window);
+// Whether this process runs as administrator.
+bool RunsElevated();
+// A message box titled "Tarvel".
+void Tell(HWND window, const std::wstring& text, UINT icon = MB_ICONINFORMATION);
+// A line on standard output, only where someone reads it: started with its
+// output redirected (a script, the tests); from Explorer it has nowhere to go.
+void Say(const char* format, const std::string& text);
