@@ -62,3 +62,10 @@ tarvel_test(host_press_test
   PROPERTIES FIXTURES_REQUIRED flip_dwmapi
   SERIAL)
 target_include_directories(host_press_test PRIVATE ${TARVEL_HOST_INCLUDE_DIRS})
+# The settings window and the pause key.
+tarvel_test(host_settings_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/host_settings_test.cpp
+  LIBS host_process
+  DEPENDS tarvel-host
+  SERIAL)
+target_include_directories(host_settings_test PRIVATE ${TARVEL_HOST_INCLUDE_DIRS})
