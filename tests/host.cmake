@@ -69,3 +69,10 @@ tarvel_test(host_settings_test
   DEPENDS tarvel-host
   SERIAL)
 target_include_directories(host_settings_test PRIVATE ${TARVEL_HOST_INCLUDE_DIRS})
+# Hot corners.
+tarvel_test(host_corners_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/host_corners_test.cpp
+  LIBS host_process
+  DEPENDS tarvel-host
+  PROPERTIES FIXTURES_REQUIRED flip_dwmapi
+  SERIAL)
