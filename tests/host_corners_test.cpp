@@ -13,14 +13,6 @@
 namespace {
 
 constexpr DWORD kGenerous = 10000;
-const wchar_t kSettingsKey[] = L"Software\\Tarvel";
-
-class CleanSettings {
-public:
-    CleanSettings() { RegDeleteTreeW(HKEY_CURRENT_USER, kSettingsKey); }
-    ~CleanSettings() { RegDeleteTreeW(HKEY_CURRENT_USER, kSettingsKey); }
-};
-
 void MoveTo(int x, int y, DWORD extraFlags = 0)
 {
     INPUT input{};
@@ -31,26 +23,16 @@ void MoveTo(int x, int y, DWORD extraFlags = 0)
     SendInput(1, &input, sizeof(input));
 }
 
-int Presses(const HostProcess& tray)
-{
-    int count = 0;
-    const std::string output = tray.Output();
-    for (size_t at = output.find(" pressed: "); at != std::string::npos; at = output.find(" pressed: ", at + 1))
-        ++count;
-    return count;
-}
+int Presses(const HostProcess& tray) { return Occurrences(tray.Output(), " pressed: "); }
 
 TEST(HostCorners, CornerHeldForTheDwellFlips_CrossedQuicklyOrReachedWithAButtonHeldDoesNot)
 {
-    const CleanSettings settings;
-    const wchar_t corners[] = L"top-left\0bottom-right\0";
-    RegSetKeyValueW(HKEY_CURRENT_USER, kSettingsKey, L"Corners", REG_MULTI_SZ, corners, sizeof(corners));
+    const TarvelSettingsForTest settings;
+    settings.Set(L"Corners", std::wstring(L"top-left\0bottom-right\0", 22), REG_MULTI_SZ);
     const DWORD dwellMs = 300;
-    RegSetKeyValueW(HKEY_CURRENT_USER, kSettingsKey, L"CornerMs", REG_DWORD, &dwellMs, sizeof(dwellMs));
+    settings.Set(L"CornerMs", dwellMs);
     HostProcess tray;
-    ASSERT_TRUE(tray.Start(L"--logon") &&
-                tray.WaitForOutput("in the notification area, \"Tarvel\" runs on xbutton1", kGenerous))
-        << tray.Output() << tray.Errors();
+    ASSERT_TRUE(StartInBackground(tray)) << tray.Output() << tray.Errors();
     const int right = GetSystemMetrics(SM_CXSCREEN) - 1, bottom = GetSystemMetrics(SM_CYSCREEN) - 1;
 
     // Crossed at once, then reached with the right button held: nothing.

@@ -11,45 +11,23 @@
 #include "host_process.h"
 #include "support/app_switcher_window.h"
 #include "support/foreground_switcher.h"
-#include "tray_mode.h"
 
 namespace {
 
 constexpr DWORD kGenerous = 10000;
-const wchar_t kSettingsKey[] = L"Software\\Tarvel";
-
-class CleanSettings {
-public:
-    CleanSettings() { RegDeleteTreeW(HKEY_CURRENT_USER, kSettingsKey); }
-    ~CleanSettings() { RegDeleteTreeW(HKEY_CURRENT_USER, kSettingsKey); }
-};
-
-void SetDword(const wchar_t* name, DWORD value)
-{
-    RegSetKeyValueW(HKEY_CURRENT_USER, kSettingsKey, name, REG_DWORD, &value, sizeof(value));
-}
-
-void SetText(const wchar_t* name, const std::wstring& text)
-{
-    RegSetKeyValueW(HKEY_CURRENT_USER, kSettingsKey, name, REG_SZ, text.c_str(),
-                    static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
-}
 
 // A frameless window over the middle of the screen, where Xvfb keeps the
 // pointer, on a thread of its own: it counts the side-button messages that
 // reach it.
 class RecordingWindow {
 public:
-    RecordingWindow()
+    RecordingWindow() : m_thread(CreateThread(nullptr, 0, &RecordingWindow::Run, this, 0, nullptr))
     {
-        m_ready = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-        m_thread = CreateThread(nullptr, 0, &RecordingWindow::Start, this, 0, nullptr);
-        WaitForSingleObject(m_ready, kGenerous);
-        CloseHandle(m_ready);
+        WaitUntil([this] { return m_window.load() != nullptr; }, std::chrono::milliseconds(kGenerous));
     }
     ~RecordingWindow()
     {
-        PostThreadMessageW(m_threadId, WM_QUIT, 0, 0);
+        PostMessageW(m_window, WM_CLOSE, 0, 0);
         WaitForSingleObject(m_thread, kGenerous);
         CloseHandle(m_thread);
     }
@@ -61,70 +39,45 @@ private:
     static LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept
     {
         auto* self = reinterpret_cast<RecordingWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-        if (self != nullptr && (message == WM_XBUTTONDOWN || message == WM_XBUTTONUP)) {
-            const bool first = GET_XBUTTON_WPARAM(wParam) == XBUTTON1;
-            ++(message == WM_XBUTTONUP ? (first ? self->firstUps : self->m_secondUps)
-                                       : (first ? self->firstDowns : self->secondDowns));
-            return TRUE;
-        }
+        const bool first = GET_XBUTTON_WPARAM(wParam) == XBUTTON1;
+        if (self != nullptr && message == WM_XBUTTONDOWN)
+            ++(first ? self->firstDowns : self->secondDowns);
+        if (self != nullptr && message == WM_XBUTTONUP && first)
+            ++self->firstUps;
+        if (message == WM_DESTROY)
+            PostQuitMessage(0);
         return DefWindowProcW(window, message, wParam, lParam);
     }
 
-    static DWORD WINAPI Start(void* self)
+    static DWORD WINAPI Run(void* data)
     {
-        static_cast<RecordingWindow*>(self)->Run(static_cast<RecordingWindow*>(self)->m_ready);
-        return 0;
-    }
-
-    void Run(HANDLE ready) noexcept
-    {
-        MSG message;
-        PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE);
-        m_threadId = GetCurrentThreadId();
         WNDCLASSW windowClass{};
         windowClass.lpfnWndProc = Proc;
         windowClass.hInstance = GetModuleHandleW(nullptr);
         windowClass.lpszClassName = L"TarvelTestRecorder";
-        windowClass.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));
         RegisterClassW(&windowClass);
-        m_window = CreateWindowExW(WS_EX_TOPMOST, windowClass.lpszClassName, L"recorder", WS_POPUP | WS_VISIBLE,
-                                   440, 300, 400, 200, nullptr, nullptr, windowClass.hInstance, nullptr);
-        SetWindowLongPtrW(m_window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-        SetEvent(ready);
+        HWND window = CreateWindowExW(WS_EX_TOPMOST, windowClass.lpszClassName, L"recorder", WS_POPUP | WS_VISIBLE,
+                                      440, 300, 400, 200, nullptr, nullptr, windowClass.hInstance, nullptr);
+        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(data));
+        static_cast<RecordingWindow*>(data)->m_window = window;
+        MSG message;
         while (GetMessageW(&message, nullptr, 0, 0) > 0)
             DispatchMessageW(&message);
-        DestroyWindow(m_window);
+        return 0;
     }
 
-    std::atomic<int> m_secondUps{0};
-    DWORD m_threadId = 0;
-    HWND m_window = nullptr;
-    HANDLE m_ready = nullptr;
-    HANDLE m_thread = nullptr;
+    std::atomic<HWND> m_window{nullptr};
+    HANDLE m_thread;
 };
-
-int Occurrences(const std::string& text, const std::string& part)
-{
-    int count = 0;
-    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + part.size()))
-        ++count;
-    return count;
-}
-
-bool StartTray(HostProcess& tray)
-{
-    return tray.Start(L"--logon") &&
-           tray.WaitForOutput("in the notification area, \"Tarvel\" runs on xbutton1", kGenerous);
-}
 
 TEST(HostPress, HoldTime_ShortClickReachesTheWindowUnderThePointer_LongPressFlipsAndReachesNothing)
 {
-    const CleanSettings settings;
-    SetDword(L"HoldMs", 300);
+    const TarvelSettingsForTest settings;
+    settings.Set(L"HoldMs", 300);
     RecordingWindow recorder;
     ASSERT_NE(recorder.Window(), nullptr);
     HostProcess tray;
-    ASSERT_TRUE(StartTray(tray)) << tray.Output() << tray.Errors();
+    ASSERT_TRUE(StartInBackground(tray)) << tray.Output() << tray.Errors();
 
     ASSERT_TRUE(Xdotool(L"click 8"));
     EXPECT_TRUE(WaitForCount(recorder.firstUps, 1)) << "the click's up did not reach the window";
@@ -151,14 +104,14 @@ TEST(HostPress, HoldTime_ShortClickReachesTheWindowUnderThePointer_LongPressFlip
 
 TEST(HostPress, TapPrevious_ShortClickBringsThePreviousWindowToTheFront_NoFlip)
 {
-    const CleanSettings settings;
-    SetDword(L"HoldMs", 300);
-    SetText(L"Tap", L"previous");
+    const TarvelSettingsForTest settings;
+    settings.Set(L"HoldMs", 300);
+    settings.Set(L"Tap", L"previous");
     ForegroundSwitcher apps;
     ASSERT_TRUE(apps.SwitchTo(L"notepad.exe"));
     ASSERT_TRUE(apps.SwitchTo(L"calc.exe"));
     HostProcess tray;
-    ASSERT_TRUE(StartTray(tray)) << tray.Output() << tray.Errors();
+    ASSERT_TRUE(StartInBackground(tray)) << tray.Output() << tray.Errors();
     ASSERT_TRUE(apps.SwitchTo(L"calc.exe"));
 
     ClickSideButton(XBUTTON1);

@@ -14,14 +14,6 @@
 namespace {
 
 constexpr DWORD kGenerous = 10000;
-const wchar_t kSettingsKey[] = L"Software\\Tarvel";
-
-class CleanSettings {
-public:
-    CleanSettings() { RegDeleteTreeW(HKEY_CURRENT_USER, kSettingsKey); }
-    ~CleanSettings() { RegDeleteTreeW(HKEY_CURRENT_USER, kSettingsKey); }
-};
-
 HWND FindSettingsWindow()
 {
     HWND found = nullptr;
@@ -62,13 +54,11 @@ std::wstring Tooltip(HWND tray)
 
 TEST(HostSettings, SettingsWindowApplied_TheNextPressFollowsTheHoldTime_PauseKeyTakenIsSaidThenPauses)
 {
-    const CleanSettings settings;
+    const TarvelSettingsForTest settings;
     ButtonObserver observer;  // before the host's hook, so asked after it
     ASSERT_TRUE(observer.Installed());
     HostProcess tray;
-    ASSERT_TRUE(tray.Start(L"--logon") &&
-                tray.WaitForOutput("in the notification area, \"Tarvel\" runs on xbutton1", kGenerous))
-        << tray.Output() << tray.Errors();
+    ASSERT_TRUE(StartInBackground(tray)) << tray.Output() << tray.Errors();
     HWND trayWindow = FindWindowW(kTrayWindowClass, nullptr);
 
     // A second start with --settings opens the running copy's window.
@@ -93,7 +83,7 @@ TEST(HostSettings, SettingsWindowApplied_TheNextPressFollowsTheHoldTime_PauseKey
     EXPECT_TRUE(WaitForCount(observer.xbutton1, 1)) << "the short click did not get through";
     EXPECT_EQ(tray.Output().find(" pressed: "), std::string::npos) << "the short click flipped: " << tray.Output();
     DWORD holdMs = 0, size = sizeof(holdMs);
-    RegGetValueW(HKEY_CURRENT_USER, kSettingsKey, L"HoldMs", RRF_RT_REG_DWORD, nullptr, &holdMs, &size);
+    RegGetValueW(HKEY_CURRENT_USER, L"Software\\Tarvel", L"HoldMs", RRF_RT_REG_DWORD, nullptr, &holdMs, &size);
     EXPECT_EQ(holdMs, 400u);
 
     // A free key, with OK: registered, the window closes, and the key pauses.
