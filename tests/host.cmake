@@ -57,3 +57,25 @@ target_include_directories(host_tray_parts_test PRIVATE ${TARVEL_HOST_INCLUDE_DI
 target_compile_definitions(host_tray_parts_test PRIVATE
   TARVEL_VERSION_MAJOR=${PROJECT_VERSION_MAJOR} TARVEL_VERSION_MINOR=${PROJECT_VERSION_MINOR}
   TARVEL_VERSION_PATCH=${PROJECT_VERSION_PATCH})
+# The long press and the tap, with real side-button presses (xdotool).
+tarvel_test(host_press_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/host_press_test.cpp
+  LIBS host_process
+  DEPENDS tarvel-host foreground_window
+  PROPERTIES FIXTURES_REQUIRED flip_dwmapi
+  SERIAL)
+target_include_directories(host_press_test PRIVATE ${TARVEL_HOST_INCLUDE_DIRS})
+# The settings window and the pause key.
+tarvel_test(host_settings_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/host_settings_test.cpp
+  LIBS host_process
+  DEPENDS tarvel-host
+  SERIAL)
+target_include_directories(host_settings_test PRIVATE ${TARVEL_HOST_INCLUDE_DIRS})
+# Hot corners.
+tarvel_test(host_corners_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/host_corners_test.cpp
+  LIBS host_process
+  DEPENDS tarvel-host
+  PROPERTIES FIXTURES_REQUIRED flip_dwmapi
+  SERIAL)

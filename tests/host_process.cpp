@@ -172,6 +172,50 @@ void Click(DWORD downFlag, DWORD upFlag, DWORD data)
     SendInput(2, inputs, sizeof(INPUT));
 }
 
+void TarvelSettingsForTest::Set(const wchar_t* name, DWORD value) const
+{
+    RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\Tarvel", name, REG_DWORD, &value, sizeof(value));
+}
+
+void TarvelSettingsForTest::Set(const wchar_t* name, const std::wstring& text, DWORD type) const
+{
+    RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\Tarvel", name, type, text.c_str(),
+                    static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+}
+
+void TarvelSettingsForTest::Clear() { RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Tarvel"); }
+
+bool StartInBackground(HostProcess& host)
+{
+    return host.Start(L"--logon") &&
+           host.WaitForOutput("in the notification area, \"Tarvel\" runs on xbutton1", 10000);
+}
+
+int Occurrences(const std::string& text, const std::string& part)
+{
+    int count = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + part.size()))
+        ++count;
+    return count;
+}
+
+bool Xdotool(const std::wstring& arguments)
+{
+    // Through Wine's start.exe, which runs a Linux program: Wine forks for
+    // it, and a fork of the test itself would copy its threads' state.
+    std::wstring commandLine = L"start.exe /wait /unix /usr/bin/xdotool " + arguments;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
+                        &startup, &process))
+        return false;
+    CloseHandle(process.hThread);
+    const bool ended = WaitForSingleObject(process.hProcess, 10000) == WAIT_OBJECT_0;
+    CloseHandle(process.hProcess);
+    return ended;
+}
+
 int PointerSpeedForTest::Read()
 {
     int speed = 0;

@@ -66,6 +66,32 @@ int CountLines(const std::string& text);
 void Click(DWORD downFlag, DWORD upFlag, DWORD data);
 inline void ClickSideButton(WORD button) { Click(MOUSEEVENTF_XDOWN, MOUSEEVENTF_XUP, button); }
 
+// tarvel-host's settings under HKEY_CURRENT_USER\Software\Tarvel: none
+// while the test runs (the defaults) but those it sets, none after it.
+class TarvelSettingsForTest {
+public:
+    TarvelSettingsForTest() { Clear(); }
+    ~TarvelSettingsForTest() { Clear(); }
+    void Set(const wchar_t* name, DWORD value) const;
+    // REG_SZ, or REG_MULTI_SZ for a text of NUL-separated items ending in two NULs.
+    void Set(const wchar_t* name, const std::wstring& text, DWORD type = REG_SZ) const;
+
+private:
+    static void Clear();
+};
+
+// Starts tarvel-host in the background without its balloon ("--logon") and
+// waits until it runs on the first side button.
+bool StartInBackground(HostProcess& host);
+// How often `part` occurs in `text`.
+int Occurrences(const std::string& text, const std::string& part);
+
+// Input as the user's mouse makes it: xdotool (Linux, found on the PATH of
+// the Xvfb session) with `arguments` ("click 8" is the first side button,
+// "mousedown 8", "mouseup 8"), through the X server to the Wine window
+// under the pointer.  False when it could not be run or did not end.
+bool Xdotool(const std::wstring& arguments);
+
 // Asks the stand-in dwmapi.dll in the prefix's system folder (the flip
 // tests' fixture puts it there; Wine's own always answers off) to answer
 // "on" to the host started next, which inherits this environment.

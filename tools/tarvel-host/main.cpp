@@ -55,6 +55,7 @@ const char kHelp[] =
     "            at logon when Tarvel starts with Windows).\n"
     "--replace   Ends the copy that runs and takes its place (what Restart as\n"
     "            administrator runs).\n"
+    "--settings  Opens the settings window (of the copy that runs, if one does).\n"
     "--quit      Ends the copy that runs in the background, and waits for it.\n"
     "--autostart on|off\n"
     "            Starts Tarvel (from where it is now) when you log on, or no\n"
@@ -239,7 +240,7 @@ bool BridgeLoads(std::string& error)
 bool IsBackgroundMode(const std::vector<std::wstring>& arguments)
 {
     for (const std::wstring& argument : arguments) {
-        if (argument != L"--logon" && argument != L"--replace")
+        if (argument != L"--logon" && argument != L"--replace" && argument != L"--settings")
             return false;
     }
     return true;
@@ -251,6 +252,7 @@ int RunBackgroundMode(const std::vector<std::wstring>& arguments)
     for (const std::wstring& argument : arguments) {
         start.logon |= argument == L"--logon";
         start.replace |= argument == L"--replace";
+        start.settings |= argument == L"--settings";
     }
     std::string error;
     if (!BridgeLoads(error)) {

@@ -1,5 +1,8 @@
 #include "button_hook.h"
 
+#include "hot_corners.h"
+#include "press_timing.h"
+
 #include <atomic>
 #include <cwctype>
 
@@ -23,30 +26,43 @@ struct HookState {
 // its decision.
 PressDecisions g_decisions;
 
-void PostPress()
+// The press's kind travels as the message's wParam.
+void PostPress(press_timing::PressKind kind)
 {
+    const auto wParam = static_cast<WPARAM>(kind);
     if (HWND window = g_state.window.load())
-        PostMessageW(window, g_state.message.load(), 0, 0);
+        PostMessageW(window, g_state.message.load(), wParam, 0);
     else
-        PostThreadMessageW(g_state.threadId.load(), g_state.message.load(), 0, 0);
+        PostThreadMessageW(g_state.threadId.load(), g_state.message.load(), wParam, 0);
 }
 
-bool TakesThePress(MouseButton button)
-{
-    return button == g_state.button.load() && !g_state.paused.load() && !g_state.passThrough.load();
-}
+void ReportCorner() { PostPress(press_timing::PressKind::Flip); }
 
-// Swallows both halves of the chosen button's click and reports the press.
+bool PressesWanted() { return !g_state.paused.load() && !g_state.passThrough.load(); }
+
+bool TakesThePress(MouseButton button) { return button == g_state.button.load() && PressesWanted(); }
+
+// Swallows both halves of the chosen button's click, the decision taken at
+// its down holding for its up; press_timing decides what the press is (a
+// flip at once, a long press, a click sent on, a drag).
 LRESULT CALLBACK MouseHookProc(int code, WPARAM message, LPARAM data) noexcept
 {
     if (code != HC_ACTION)
         return CallNextHookEx(nullptr, code, message, data);
     g_state.lastEvent.store(GetTickCount(), std::memory_order_relaxed);
+    const auto& info = *reinterpret_cast<const MSLLHOOKSTRUCT*>(data);
+    if (press_timing::IsReplay(info))
+        return CallNextHookEx(nullptr, code, message, data);
+    if (message == WM_MOUSEMOVE)
+        press_timing::OnMove(info.pt);
+    hot_corners::OnMouseEvent(message, info);
     ButtonEvent event{};
-    if (ReadButtonEvent(message, reinterpret_cast<const MSLLHOOKSTRUCT*>(data)->mouseData, event) &&
+    if (ReadButtonEvent(message, info.mouseData, event) &&
         g_decisions.Decide(event, event.down && TakesThePress(event.button))) {
         if (event.down)
-            PostPress();
+            press_timing::OnDown(info, event.button);
+        else if (!press_timing::OnUp())
+            return CallNextHookEx(nullptr, code, message, data);  // a drag's up
         return 1;
     }
     return CallNextHookEx(nullptr, code, message, data);
@@ -107,6 +123,8 @@ ButtonHook::ButtonHook(HWND window, DWORD threadId, UINT message, MouseButton bu
     g_state.paused = paused;
     g_state.passThrough = false;
     g_state.lastEvent = GetTickCount();
+    press_timing::Reset(&PostPress);  // no hook thread runs yet
+    hot_corners::Reset(&ReportCorner, &PressesWanted);
     m_thread = std::make_unique<HookThread>(WH_MOUSE_LL, MouseHookProc);
 }
 

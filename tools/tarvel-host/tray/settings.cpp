@@ -12,6 +12,13 @@ const wchar_t kPausedValue[] = L"Paused";
 const wchar_t kDeviceValue[] = L"Slows";
 const wchar_t kExcludedValue[] = L"Excluded";
 const wchar_t kFullScreenValue[] = L"FullScreenKeepsButton";
+const wchar_t kHoldValue[] = L"HoldMs";
+const wchar_t kTapValue[] = L"Tap";
+const wchar_t kCornersValue[] = L"Corners";
+const wchar_t kCornerDwellValue[] = L"CornerMs";
+const wchar_t kPauseKeyValue[] = L"PauseKey";
+// Longer than this a hold or a dwell is no choice anyone makes: nonsense.
+constexpr DWORD kLongestMs = 10000;
 
 // A value of HKEY_CURRENT_USER\Software\Tarvel of type `type` (REG_SZ or
 // REG_MULTI_SZ) as its characters; false when missing or of another type.
@@ -45,6 +52,30 @@ std::vector<std::wstring> SplitList(const std::wstring& list)
     return items;
 }
 
+bool ReadMs(const wchar_t* name, DWORD& ms)
+{
+    DWORD value = 0;
+    DWORD size = sizeof(value);
+    if (RegGetValueW(HKEY_CURRENT_USER, kSettingsKey, name, RRF_RT_REG_DWORD, nullptr, &value, &size) !=
+            ERROR_SUCCESS ||
+        value > kLongestMs)
+        return false;
+    ms = value;
+    return true;
+}
+
+unsigned ParseCorners(const std::vector<std::wstring>& names)
+{
+    unsigned corners = 0;
+    for (const std::wstring& name : names) {
+        for (unsigned i = 0; i < 4; ++i) {
+            if (CompareStringOrdinal(name.c_str(), -1, kCornerNames[i], -1, TRUE) == CSTR_EQUAL)
+                corners |= 1u << i;
+        }
+    }
+    return corners;
+}
+
 LSTATUS Write(const wchar_t* name, DWORD type, const void* data, size_t size)
 {
     return RegSetKeyValueW(HKEY_CURRENT_USER, kSettingsKey, name, type, data, static_cast<DWORD>(size));
@@ -75,6 +106,14 @@ TraySettings LoadSettings()
         settings.device = FlipDevice::Pointer;
     if (ReadText(kExcludedValue, REG_MULTI_SZ, text))
         settings.excluded = SplitList(text);
+    ReadMs(kHoldValue, settings.holdMs);
+    if (ReadText(kTapValue, REG_SZ, text))
+        settings.tapPrevious = std::wstring(text.c_str()) == L"previous";
+    if (ReadText(kCornersValue, REG_MULTI_SZ, text))
+        settings.corners = ParseCorners(SplitList(text));
+    ReadMs(kCornerDwellValue, settings.cornerMs);
+    if (ReadText(kPauseKeyValue, REG_SZ, text))
+        settings.pauseKey = text.c_str();
     return settings;
 }
 
@@ -97,6 +136,24 @@ bool SaveSettings(const TraySettings& settings, std::string& error)
         status = Write(kFullScreenValue, REG_DWORD, &fullScreen, sizeof(fullScreen));
     if (status == ERROR_SUCCESS)
         status = Write(kExcludedValue, REG_MULTI_SZ, excluded.c_str(), excluded.size() * sizeof(wchar_t));
+    const std::wstring tap = settings.tapPrevious ? L"previous" : L"button";
+    std::wstring corners;
+    for (unsigned i = 0; i < 4; ++i) {
+        if (settings.corners & (1u << i))
+            corners += std::wstring(kCornerNames[i]) + L'\0';
+    }
+    corners += L'\0';
+    if (status == ERROR_SUCCESS)
+        status = Write(kHoldValue, REG_DWORD, &settings.holdMs, sizeof(DWORD));
+    if (status == ERROR_SUCCESS)
+        status = Write(kTapValue, REG_SZ, tap.c_str(), (tap.size() + 1) * sizeof(wchar_t));
+    if (status == ERROR_SUCCESS)
+        status = Write(kCornersValue, REG_MULTI_SZ, corners.c_str(), corners.size() * sizeof(wchar_t));
+    if (status == ERROR_SUCCESS)
+        status = Write(kCornerDwellValue, REG_DWORD, &settings.cornerMs, sizeof(DWORD));
+    if (status == ERROR_SUCCESS)
+        status = Write(kPauseKeyValue, REG_SZ, settings.pauseKey.c_str(),
+                       (settings.pauseKey.size() + 1) * sizeof(wchar_t));
     if (status != ERROR_SUCCESS)
         error = DescribeError(static_cast<DWORD>(status));
     return status == ERROR_SUCCESS;

@@ -1,7 +1,9 @@
 // What the notification-area mode keeps for the user under
 // HKEY_CURRENT_USER\Software\Tarvel: the button, whether the flip is paused,
 // what the flip slows while it shows, the applications that keep the button
-// for themselves, and whether full-screen windows keep it too.  Starting with Windows is autostart.h's.
+// for themselves, whether full-screen windows keep it too, the long press and
+// its tap, the hot corners and the pause key.  Starting with Windows is
+// autostart.h's.
 #pragma once
 
 #include <string>
@@ -23,11 +25,23 @@ struct TraySettings {
     // A window that covers its monitor while the shell reports it busy (a
     // borderless game, a video, a browser's full screen) keeps the button.
     bool letThroughFullScreen = true;
+    // 0: every press flips.  Otherwise a press held this long flips and a
+    // shorter click is the button's own (or the tap's).
+    DWORD holdMs = 0;
+    bool tapPrevious = false;  // "Tap": a short click goes to the previous window
+    unsigned corners = 0;      // HotCorner bits
+    DWORD cornerMs = 150;      // how long the pointer stays in a corner
+    std::wstring pauseKey;     // "Ctrl+Alt+P" or empty (pause_key.h reads it)
 };
+
+// The corners' bits, and their names in "Corners" and the settings window.
+enum HotCorner : unsigned { CornerTopLeft = 1, CornerTopRight = 2, CornerBottomLeft = 4, CornerBottomRight = 8 };
+inline constexpr const wchar_t* kCornerNames[] = {L"top-left", L"top-right", L"bottom-left", L"bottom-right"};
 
 // The saved settings; a value that is missing or not understood gives its
 // default (the first side button, not paused, the wheel, none excluded,
-// full-screen windows keep the button).
+// full-screen windows keep the button, every press flips, the click the
+// button's own, no corners with a 150 ms dwell, no pause key).
 TraySettings LoadSettings();
 // False (with the system's reason in `error`) when the registry refused.
 bool SaveSettings(const TraySettings& settings, std::string& error);

@@ -19,36 +19,6 @@ constexpr UINT WM_BUTTON_PRESSED = WM_APP + 2;
 
 const wchar_t kVersion[] = L"" TARVEL_VERSION_TEXT;
 
-void Tell(HWND window, const std::wstring& text, UINT icon = MB_ICONINFORMATION)
-{
-    MessageBoxW(window, text.c_str(), L"Tarvel", MB_OK | icon);
-}
-
-// True only for an administrator whose token Windows split, running with its
-// limited half: "runas" then starts Tarvel for the same account with full
-// rights.  A standard user's (an unsplit token) would be asked for another
-// account's password and start that account's Tarvel, with its settings and
-// its Run value, in place of this one; an elevated copy has nothing to gain.
-bool CanRestartElevated()
-{
-    HANDLE handle = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &handle))
-        return false;
-    const UniqueHandle token(handle);
-    TOKEN_ELEVATION_TYPE type = TokenElevationTypeDefault;
-    DWORD size = 0;
-    return GetTokenInformation(token.get(), TokenElevationType, &type, sizeof(type), &size) &&
-           type == TokenElevationTypeLimited;
-}
-
-// Only where someone reads it: started with its output redirected (a script,
-// the tests); from Explorer it has nowhere to go.
-void Say(const char* format, const std::string& text)
-{
-    std::printf(format, text.c_str());
-    std::fflush(stdout);
-}
-
 }  // namespace
 
 TrayInstance::TrayInstance(std::unique_ptr<MacroSession> session, TraySettings settings)
@@ -74,7 +44,7 @@ bool TrayInstance::Start(bool showBalloon, std::string& error)
     // Running as administrator, it would not hear of a restarted taskbar, a
     // second start or "--quit" otherwise (the system filters messages from
     // lower rights).
-    for (UINT message : {m_taskbarCreated, m_showMessage, m_quitMessage})
+    for (UINT message : {m_taskbarCreated, m_showMessage, m_quitMessage, m_settingsMessage})
         ChangeWindowMessageFilterEx(m_window, message, MSGFLT_ALLOW, nullptr);
     m_session->SetDevice(m_settings.device == FlipDevice::Wheel ? HostApplication::WheelId
                                                                  : HostApplication::MouseId);
@@ -86,6 +56,7 @@ bool TrayInstance::Start(bool showBalloon, std::string& error)
         m_hook.reset();
         return false;
     }
+    StartPauseKey();
     m_filter = std::make_unique<ForegroundFilter>([this] { RefreshFilter(); });
     RefreshFilter();
     // The watchdog's only input: real mouse events, also while other
@@ -154,7 +125,7 @@ LRESULT TrayInstance::Handle(UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case WM_BUTTON_PRESSED:
-        RunMacro();
+        OnPress(wParam);
         return 0;
     case WM_INPUT:
         OnRawInput(reinterpret_cast<HRAWINPUT>(lParam));
@@ -197,9 +168,14 @@ bool TrayInstance::HandleShellMessage(UINT message, WPARAM wParam, LPARAM)
     } else if (message == WM_WTSSESSION_CHANGE) {
         if (wParam == WTS_SESSION_UNLOCK || wParam == WTS_CONSOLE_CONNECT || wParam == WTS_REMOTE_CONNECT)
             ReinstallHook("after unlock");
-    } else if (message == WM_DPICHANGED) {
-        if (m_icon)
+    } else if (message == WM_DPICHANGED || message == WM_DISPLAYCHANGE) {
+        if (message == WM_DPICHANGED && m_icon)
             m_icon->OnDpiChanged();
+        ApplyInputChoices();  // the corners moved
+    } else if (message == WM_HOTKEY && wParam == PauseKey::kId) {
+        TogglePause();
+    } else if (message == m_settingsMessage && message != 0) {
+        OpenSettings();  // "--settings"
     } else if (message == m_taskbarCreated && message != 0) {
         if (m_icon)
             m_icon->OnTaskbarCreated();
@@ -248,6 +224,7 @@ void TrayInstance::OnCommand(UINT command)
                            ThisProgram() + L"\n\nFree software under the MIT License (LICENSE.txt beside it).");
         break;
     case TrayCommandReadme: OpenReadme(m_window); break;
+    case TrayCommandSettings: OpenSettings(); break;
     case TrayCommandQuit: End(); break;
     default: break;
     }

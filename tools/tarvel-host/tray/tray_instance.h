@@ -16,16 +16,19 @@
 #include "foreground_filter.h"
 #include "hook_watchdog.h"
 #include "macro_session.h"
+#include "pause_key.h"
 #include "settings.h"
+#include "settings_window.h"
 #include "tray_icon.h"
 
 // What the running instance answers to another tarvel-host: a second start
-// ("show yourself": the balloon again, or the menu where no balloon can show)
-// and "--quit".  Registered messages,
+// ("show yourself": the balloon again, or the menu where no balloon can
+// show), "--settings" and "--quit".  Registered messages,
 // let through the message filter, so that they also reach an instance that
 // runs as administrator.
 inline constexpr wchar_t kShowMessageName[] = L"TarvelHost.ShowYourself";
 inline constexpr wchar_t kQuitMessageName[] = L"TarvelHost.Quit";
+inline constexpr wchar_t kSettingsMessageName[] = L"TarvelHost.Settings";
 
 class TrayInstance {
 public:
@@ -49,6 +52,15 @@ private:
     LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
     bool HandleShellMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void RunMacro();
+    // tray_instance_choices.cpp: the choices beyond the menu's.
+    // A press the hook reported: a flip, or the tap's previous window.
+    void OnPress(WPARAM kind);
+    // The long press, the tap and the corners given to the hook (again after
+    // a display or DPI change, which moves the corners); the pause key once.
+    void ApplyInputChoices();
+    void StartPauseKey();
+    void OpenSettings();
+    std::wstring ApplyChoices(const SettingsChoices& choices);
     void OnCommand(UINT command);
     void ShowMenu();
     void ShowBalloon();
@@ -75,6 +87,7 @@ private:
     UINT m_taskbarCreated = RegisterWindowMessageW(L"TaskbarCreated");
     UINT m_showMessage = RegisterWindowMessageW(kShowMessageName);
     UINT m_quitMessage = RegisterWindowMessageW(kQuitMessageName);
+    UINT m_settingsMessage = RegisterWindowMessageW(kSettingsMessageName);
     HWND m_window = nullptr;  // destroyed last in End
     bool m_pressing = false;     // inside the plug-in's Execute
     bool m_endDeferred = false;  // End was asked for meanwhile
@@ -86,4 +99,5 @@ private:
     std::unique_ptr<TrayIcon> m_icon;
     std::unique_ptr<ButtonHook> m_hook;
     std::unique_ptr<ForegroundFilter> m_filter;
+    std::unique_ptr<PauseKey> m_pauseKey;
 };

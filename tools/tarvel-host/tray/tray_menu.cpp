@@ -71,6 +71,7 @@ void ShowTrayMenu(HWND window, const TrayMenuState& state)
     Add(menu.get(), TrayCommandAutostart, L"Start with Windows", state.autostart);
     if (state.canRestartElevated)
         Add(menu.get(), TrayCommandRestartElevated, L"Restart as administrator");
+    Add(menu.get(), TrayCommandSettings, L"Settings\u2026");
     AppendMenuW(menu.get(), MF_SEPARATOR, 0, nullptr);
     Add(menu.get(), TrayCommandAbout, L"About Tarvel");
     Add(menu.get(), TrayCommandReadme, L"Open the README");

@@ -1,8 +1,8 @@
 // The icon's menu, in its users' words: the button that switches windows,
 // what slows while they choose a window, the application that keeps the
 // button, whether full-screen windows keep it, Pause, Start with Windows,
-// Restart as administrator, About, the README and Quit.  Each item sends its
-// command to the tray's window as WM_COMMAND.
+// Restart as administrator, Settings (every other choice), About, the README
+// and Quit.  Each item sends its command to the tray's window as WM_COMMAND.
 #pragma once
 
 #include <windows.h>
@@ -26,6 +26,7 @@ enum TrayCommand : unsigned {
     TrayCommandRestartElevated = 130,
     TrayCommandAbout = 131,
     TrayCommandReadme = 132,
+    TrayCommandSettings = 133,
 };
 
 struct TrayMenuState {

@@ -12,6 +12,7 @@
 #include "macro_session.h"
 #include "plugin_library.h"
 #include "settings.h"
+#include "settings_window.h"
 #include "tray_instance.h"
 
 namespace {
@@ -71,16 +72,16 @@ void AskToQuit(HWND window)
         PostMessageW(window, WM_CLOSE, 0, 0);
 }
 
-// A second start: the running copy shows its balloon again, or its menu,
-// which needs the foreground that this process, just started by the user,
-// may hand on.
-int ShowRunningInstance()
+// A second start: the running copy shows its balloon again (or its menu),
+// or its settings window, which need the foreground that this process, just
+// started by the user, may hand on.
+int ShowRunningInstance(bool settings)
 {
     HWND window = FindRunningWindow(nullptr);
     DWORD processId = 0;
     if (window != nullptr && GetWindowThreadProcessId(window, &processId) != 0)
         AllowSetForegroundWindow(processId);
-    PostRegistered(window, kShowMessageName);
+    PostRegistered(window, settings ? kSettingsMessageName : kShowMessageName);
     return 0;
 }
 
@@ -111,8 +112,12 @@ int RunInstance(std::unique_ptr<MacroSession> session, const TrayStart& start)
             std::printf("tarvel-host: in the notification area, \"Tarvel\" runs on %s\n",
                         MouseButtonName(settings.button));
             std::fflush(stdout);
+            if (start.settings)
+                PostMessageW(FindWindowW(kTrayWindowClass, nullptr), RegisterWindowMessageW(kSettingsMessageName), 0, 0);
             MSG message;
             while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+                if (SettingsWindowMessage(message))
+                    continue;  // Tab, Enter, Escape and the underlined letters of the settings window
                 TranslateMessage(&message);
                 DispatchMessageW(&message);
             }
@@ -148,7 +153,7 @@ int RunTrayMode(const TrayStart& start)
     }
     if (!instance || created == ERROR_ALREADY_EXISTS) {
         if (!start.replace || !instance)
-            return ShowRunningInstance();
+            return ShowRunningInstance(start.settings);
         if (!TakeOver(instance.get())) {
             ReportFailure("Tarvel cannot take the place of the copy that runs: it did not end");
             return 1;
@@ -203,6 +208,29 @@ void RestartElevated(HWND window)
         const std::string text = "Tarvel could not start as administrator (" + DescribeError(error) + ").";
         MessageBoxW(window, Widen(text).c_str(), L"Tarvel", MB_OK | MB_ICONWARNING);
     }
+}
+
+bool CanRestartElevated()
+{
+    HANDLE handle = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &handle))
+        return false;
+    const UniqueHandle token(handle);
+    TOKEN_ELEVATION_TYPE type = TokenElevationTypeDefault;
+    DWORD size = 0;
+    return GetTokenInformation(token.get(), TokenElevationType, &type, sizeof(type), &size) &&
+           type == TokenElevationTypeLimited;
+}
+
+void Tell(HWND window, const std::wstring& text, UINT icon)
+{
+    MessageBoxW(window, text.c_str(), L"Tarvel", MB_OK | icon);
+}
+
+void Say(const char* format, const std::string& text)
+{
+    std::printf(format, text.c_str());
+    std::fflush(stdout);
 }
 
 void OpenReadme(HWND window)

@@ -20,12 +20,14 @@ inline constexpr wchar_t kTrayWindowClass[] = L"TarvelHostTray";
 inline constexpr UINT kTrayIconMessage = WM_APP + 1;
 
 struct TrayStart {
-    bool logon = false;    // started by the Run value: no balloon
-    bool replace = false;  // end the running instance and take its place
+    bool logon = false;     // started by the Run value: no balloon
+    bool replace = false;   // end the running instance and take its place
+    bool settings = false;  // "--settings": the settings window, of the running instance if there is one
 };
 
 // Runs until told to end; the exit code.  Another instance already running
-// is asked to show its balloon again, and this one ends at once with 0.
+// is asked to show its balloon again (or its settings window), and this one
+// ends at once with 0.
 int RunTrayMode(const TrayStart& start);
 // Asks the running instance to end and waits for it: 0 when it ended, 1
 // when none ran (or it did not end in time).
@@ -45,3 +47,14 @@ void RestartElevated(HWND window);
 // Opens README.txt beside the program with the user's program for text,
 // else with Notepad; says it is not there only when the file is missing.
 void OpenReadme(HWND window);
+// True only for an administrator whose token Windows split, running with its
+// limited half: "runas" then starts Tarvel for the same account with full
+// rights.  A standard user's (an unsplit token) would be asked for another
+// account's password and start that account's Tarvel, with its settings and
+// its Run value, in place of this one; an elevated copy has nothing to gain.
+bool CanRestartElevated();
+// A message box titled "Tarvel".
+void Tell(HWND window, const std::wstring& text, UINT icon = MB_ICONINFORMATION);
+// A line on standard output, only where someone reads it: started with its
+// output redirected (a script, the tests); from Explorer it has nowhere to go.
+void Say(const char* format, const std::string& text);

@@ -1,0 +1,105 @@
+// The "Tarvel settings" window of the running tarvel-host, driven through its
+// controls as the keyboard or the mouse would, and the pause key it sets.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <string>
+
+#include "host_process.h"
+#include "settings_window_ids.h"
+#include "support/foreground_switcher.h"
+#include "tray_mode.h"
+
+namespace {
+
+constexpr DWORD kGenerous = 10000;
+HWND FindSettingsWindow()
+{
+    HWND found = nullptr;
+    // Shown once its controls hold the current choices.
+    WaitUntil([&] { return (found = FindWindowW(nullptr, L"Tarvel settings")) != nullptr && IsWindowVisible(found); },
+              std::chrono::milliseconds(kGenerous));
+    return found;
+}
+
+std::wstring ControlText(HWND dialog, int id)
+{
+    wchar_t text[256]{};
+    GetDlgItemTextW(dialog, id, text, 256);
+    return text;
+}
+
+void Press(HWND dialog, int id) { SendMessageW(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
+
+// Ctrl+Alt+`key`, typed.
+void TypeWithCtrlAlt(WORD key)
+{
+    INPUT inputs[6]{};
+    const WORD keys[] = {VK_CONTROL, VK_MENU, key};
+    for (int i = 0; i < 3; ++i) {
+        inputs[i].type = inputs[5 - i].type = INPUT_KEYBOARD;
+        inputs[i].ki.wVk = inputs[5 - i].ki.wVk = keys[i];
+        inputs[5 - i].ki.dwFlags = KEYEVENTF_KEYUP;
+    }
+    SendInput(6, inputs, sizeof(INPUT));
+}
+
+std::wstring Tooltip(HWND tray)
+{
+    wchar_t title[128]{};
+    GetWindowTextW(tray, title, 128);
+    return title;
+}
+
+TEST(HostSettings, SettingsWindowApplied_TheNextPressFollowsTheHoldTime_PauseKeyTakenIsSaidThenPauses)
+{
+    const TarvelSettingsForTest settings;
+    ButtonObserver observer;  // before the host's hook, so asked after it
+    ASSERT_TRUE(observer.Installed());
+    HostProcess tray;
+    ASSERT_TRUE(StartInBackground(tray)) << tray.Output() << tray.Errors();
+    HWND trayWindow = FindWindowW(kTrayWindowClass, nullptr);
+
+    // A second start with --settings opens the running copy's window.
+    EXPECT_EQ(RunHost(L"--settings").exitCode, 0);
+    HWND dialog = FindSettingsWindow();
+    ASSERT_NE(dialog, nullptr) << "no settings window";
+    // The long press chosen (a radio button's click needs the pointer on it under Wine).
+    SendDlgItemMessageW(dialog, IDC_CLICK_FLIPS, BM_SETCHECK, BST_UNCHECKED, 0);
+    SendDlgItemMessageW(dialog, IDC_HOLD_FLIPS, BM_SETCHECK, BST_CHECKED, 0);
+    SetDlgItemTextW(dialog, IDC_HOLD_MS, L"400");
+    // A key another program holds: the window says so.
+    ASSERT_TRUE(RegisterHotKey(nullptr, 1, MOD_CONTROL | MOD_ALT, 'O'));
+    SetDlgItemTextW(dialog, IDC_PAUSE_KEY, L"Ctrl+Alt+O");
+    Press(dialog, IDC_APPLY);
+    EXPECT_TRUE(tray.WaitForOutput("settings applied", kGenerous)) << tray.Output();
+    EXPECT_NE(ControlText(dialog, IDC_PAUSE_STATUS).find(L"taken by another program"), std::wstring::npos)
+        << "the taken key was not reported in the window";
+    UnregisterHotKey(nullptr, 1);
+
+    // The next press follows the hold time: a short click is the button's own.
+    ClickSideButton(XBUTTON1);
+    EXPECT_TRUE(WaitForCount(observer.xbutton1, 1)) << "the short click did not get through";
+    EXPECT_EQ(tray.Output().find(" pressed: "), std::string::npos) << "the short click flipped: " << tray.Output();
+    DWORD holdMs = 0, size = sizeof(holdMs);
+    RegGetValueW(HKEY_CURRENT_USER, L"Software\\Tarvel", L"HoldMs", RRF_RT_REG_DWORD, nullptr, &holdMs, &size);
+    EXPECT_EQ(holdMs, 400u);
+
+    // A free key, with OK: registered, the window closes, and the key pauses.
+    SetDlgItemTextW(dialog, IDC_PAUSE_KEY, L"Ctrl+Alt+P");
+    Press(dialog, IDOK);
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(dialog); }, std::chrono::milliseconds(kGenerous)))
+        << "OK did not close the window";
+    TypeWithCtrlAlt('P');
+    EXPECT_TRUE(WaitUntil([&] { return Tooltip(trayWindow) == L"Tarvel: first side button, paused"; },
+                          std::chrono::milliseconds(kGenerous)))
+        << "the pause key did not pause";
+    TypeWithCtrlAlt('P');
+    EXPECT_TRUE(WaitUntil([&] { return Tooltip(trayWindow) == L"Tarvel: first side button, on"; },
+                          std::chrono::milliseconds(kGenerous)));
+    EXPECT_EQ(RunHost(L"--quit").exitCode, 0);
+    EXPECT_EQ(tray.WaitForExit(kGenerous), 0);
+}
+
+}  // namespace
