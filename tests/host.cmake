@@ -49,6 +49,7 @@ tarvel_test(host_tray_parts_test
           ${TARVEL_HOST_DIR}/tray/tray_icon.cpp ${TARVEL_HOST_DIR}/tray/autostart.cpp
           ${TARVEL_HOST_DIR}/tray/hook_watchdog.cpp ${TARVEL_HOST_DIR}/input/button_hook.cpp
           ${TARVEL_HOST_DIR}/input/hook_thread.cpp ${TARVEL_HOST_DIR}/input/press_decision.cpp
+          ${TARVEL_HOST_DIR}/input/press_timing.cpp ${TARVEL_HOST_DIR}/input/hot_corners.cpp
           ${TARVEL_HOST_DIR}/tarvel-host.rc
   LIBS host_process comctl32 shell32
   DEPENDS tarvel-host

@@ -55,6 +55,7 @@ void Show(HWND dialog, const SettingsChoices& choices, const std::wstring& pause
     SetDlgItemInt(dialog, IDC_CORNER_MS, settings.cornerMs, FALSE);
     SetDlgItemTextW(dialog, IDC_PAUSE_KEY, settings.pauseKey.c_str());
     SetDlgItemTextW(dialog, IDC_PAUSE_STATUS, pauseKeyProblem.c_str());
+    Check(dialog, IDC_FULL_SCREEN, settings.letThroughFullScreen);
     Check(dialog, IDC_AUTOSTART, choices.autostart);
     EnableLongPressParts(dialog);
 }
@@ -85,6 +86,7 @@ SettingsChoices Read(HWND dialog)
     wchar_t key[64]{};
     GetDlgItemTextW(dialog, IDC_PAUSE_KEY, key, static_cast<int>(std::size(key)));
     settings.pauseKey = key;
+    settings.letThroughFullScreen = Checked(dialog, IDC_FULL_SCREEN);
     choices.autostart = Checked(dialog, IDC_AUTOSTART);
     return choices;
 }

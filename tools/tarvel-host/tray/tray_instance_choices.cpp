@@ -60,6 +60,7 @@ std::wstring TrayInstance::ApplyChoices(const SettingsChoices& choices)
     m_settings.paused = paused;
     m_settings.excluded = std::move(excluded);
     ApplyInputChoices();
+    RefreshFilter();  // the full-screen choice
     if (pauseKeyChanged)
         m_pauseKey->Set(m_settings.pauseKey);
     Save();
