@@ -1,5 +1,9 @@
-// The instance's choices beyond the menu's: the long press and its tap, the
-// hot corners, the pause key and the settings window that holds them all.
+// The instance's choices: the menu's (the button, Pause, what slows, the
+// excluded applications, full-screen windows, Start with Windows), and
+// beyond them the long press and its tap, the hot corners, the pause key and
+// the settings window that holds them all.
+#include <algorithm>
+
 #include "autostart.h"
 #include "hot_corners.h"
 #include "press_timing.h"
@@ -68,4 +72,73 @@ std::wstring TrayInstance::ApplyChoices(const SettingsChoices& choices)
         ToggleAutostart();
     Say("tarvel-host: %s\n", "settings applied");
     return m_pauseKey->Problem();
+}
+
+void TrayInstance::SetButton(MouseButton button)
+{
+    m_settings.button = button;
+    if (m_hook)
+        m_hook->SetButton(button);
+    Save();
+}
+
+void TrayInstance::TogglePause()
+{
+    m_settings.paused = !m_settings.paused;
+    if (m_hook)
+        m_hook->SetPaused(m_settings.paused);
+    Save();
+}
+
+void TrayInstance::SetDevice(FlipDevice device)
+{
+    m_settings.device = device;
+    m_session->SetDevice(device == FlipDevice::Wheel ? HostApplication::WheelId : HostApplication::MouseId);
+    Save();
+}
+
+void TrayInstance::ToggleExclusion()
+{
+    if (!m_filter)
+        return;
+    RefreshFilter();
+    const std::wstring application = m_filter->LastApplication();
+    if (application.empty())
+        return;
+    auto& excluded = m_settings.excluded;
+    const auto found = std::find(excluded.begin(), excluded.end(), application);
+    if (found != excluded.end())
+        excluded.erase(found);
+    else
+        excluded.push_back(application);
+    Save();
+    RefreshFilter();
+}
+
+void TrayInstance::ToggleFullScreen()
+{
+    m_settings.letThroughFullScreen = !m_settings.letThroughFullScreen;
+    Save();
+    RefreshFilter();
+}
+
+void TrayInstance::ToggleAutostart()
+{
+    const std::wstring program = ThisProgram();
+    if (!SetAutostart(!AutostartEnabled(program), program))
+        Tell(m_window,
+             L"Tarvel could not change \"Start with Windows\": the registry under "
+             L"HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run refused the change.",
+             MB_ICONWARNING);
+}
+
+void TrayInstance::Save()
+{
+    std::string error;
+    if (!SaveSettings(m_settings, error))
+        Tell(m_window,
+             L"Tarvel could not save this choice (" + Widen(error) +
+                 L"). It applies until Tarvel ends; the next start will not know it.",
+             MB_ICONWARNING);
+    ShowIcon();
 }
