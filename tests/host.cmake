@@ -70,7 +70,7 @@ target_include_directories(host_press_test PRIVATE ${TARVEL_HOST_INCLUDE_DIRS})
 tarvel_test(host_settings_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/host_settings_test.cpp
   LIBS host_process
-  DEPENDS tarvel-host
+  DEPENDS tarvel-host foreground_window
   SERIAL)
 target_include_directories(host_settings_test PRIVATE ${TARVEL_HOST_INCLUDE_DIRS})
 # Hot corners.
