@@ -22,6 +22,7 @@
 
 #include "bench_clock.h"
 #include "bench_host.h"
+#include "common/running_version.h"
 #include "support/foreground_switcher.h"
 #include "support/import_patch.h"
 #include "support/plugin_loader.h"
@@ -51,19 +52,7 @@ void LookUpForeground()
     CloseHandle(process);
 }
 
-// The running Windows, major * 0x100 + minor, as the plug-in reads it.
-DWORD SystemVersion()
-{
-    using Numbers = void(WINAPI*)(DWORD*, DWORD*, DWORD*);
-    auto numbers = reinterpret_cast<Numbers>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "RtlGetNtVersionNumbers")));
-    DWORD major = 0, minor = 0, build = 0;
-    if (numbers != nullptr)
-        numbers(&major, &minor, &build);
-    return major << 8 | minor;
-}
-
-const DWORD g_version = SystemVersion();
+const DWORD g_version = ReadRunningWindowsVersion();  // as the plug-in reads it
 HANDLE g_neverShowedTimer = CreateWaitableTimerW(nullptr, FALSE, nullptr);
 HANDLE g_sessionFlip = nullptr;
 

@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "foreground_probe.h"
+#include "linux_tasks.h"
 #include "support/foreground_switcher.h"
 #include "support/import_patch.h"
 
@@ -98,69 +99,6 @@ std::set<DWORD> OwnThreadIds()
     return ids;
 }
 
-std::string ReadLinuxFile(const std::string& path)
-{
-    std::ifstream file("Z:" + path, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-}
-
-// Under Wine each thread is a Linux task.  Wine resolves /proc/self for the
-// wineserver, so this process is found by its name (cut to 15 characters by
-// Linux) and its Wine prefix.
-std::string LinuxProcessId()
-{
-    char prefix[MAX_PATH] = "";
-    GetEnvironmentVariableA("WINEPREFIX", prefix, MAX_PATH);
-    const std::string ownPrefix = std::string("WINEPREFIX=") + prefix + '\0';
-    std::vector<std::string> matches;
-    WIN32_FIND_DATAA found{};
-    HANDLE search = FindFirstFileA("Z:\\proc\\*", &found);
-    if (search == INVALID_HANDLE_VALUE)
-        return {};
-    do {
-        const std::string name = found.cFileName;
-        if (name.empty() || name.find_first_not_of("0123456789") != std::string::npos)
-            continue;
-        if (ReadLinuxFile("\\proc\\" + name + "\\comm").rfind("foreground_ben", 0) == 0 &&
-            ReadLinuxFile("\\proc\\" + name + "\\environ").find(ownPrefix) != std::string::npos)
-            matches.push_back(name);
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
-    return matches.size() == 1 ? matches[0] : std::string();
-}
-
-std::set<std::string> LinuxTasks(const std::string& process)
-{
-    std::set<std::string> tasks;
-    if (process.empty())
-        return tasks;
-    WIN32_FIND_DATAA found{};
-    HANDLE search = FindFirstFileA(("Z:\\proc\\" + process + "\\task\\*").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE)
-        return tasks;
-    do {
-        if (found.cFileName[0] != '.')
-            tasks.insert(found.cFileName);
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
-    return tasks;
-}
-
-// Voluntary plus involuntary context switches of a Linux task, -1 when unknown.
-long long LinuxContextSwitches(const std::string& process, const std::string& task)
-{
-    std::istringstream status(ReadLinuxFile("\\proc\\" + process + "\\task\\" + task + "\\status"));
-    long long total = -1;
-    std::string line;
-    while (std::getline(status, line)) {
-        for (const char* key : {"voluntary_ctxt_switches:", "nonvoluntary_ctxt_switches:"}) {
-            if (line.rfind(key, 0) == 0)
-                total = std::max(total, 0LL) + std::stoll(line.substr(std::string(key).size()));
-        }
-    }
-    return total;
-}
-
 double CpuMilliseconds(HANDLE thread)
 {
     FILETIME created{}, exited{}, kernel{}, user{};
@@ -191,7 +129,7 @@ void TimeToReady()
 void IdleCost(ForegroundSwitcher& switcher)
 {
     const std::set<DWORD> threadsBefore = OwnThreadIds();
-    const std::string process = LinuxProcessId();
+    const std::string process = LinuxProcessNamed("foreground_ben");
     const std::set<std::string> tasksBefore = LinuxTasks(process);
     CForegroundMonitor::GetInstance();
     std::vector<DWORD> newThreads;

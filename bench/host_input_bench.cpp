@@ -13,16 +13,14 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <map>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "bench_clock.h"
 #include "host_process.h"
+#include "linux_tasks.h"
 #include "support/foreground_switcher.h"
 #include "support/key_recorder.h"
 
@@ -42,60 +40,12 @@ void SideButton(DWORD flag)
     SendInput(1, &input, sizeof(input));
 }
 
-std::string ReadLinuxFile(const std::string& path)
+// Each task's context switches.
+std::map<std::string, long long> TaskSwitches(const std::string& process)
 {
-    std::ifstream file("Z:" + path, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-}
-
-// tarvel-host's Linux process: Wine resolves /proc/self for the wineserver,
-// so it is found by its name and this Wine prefix.
-std::string HostLinuxProcess()
-{
-    char prefix[MAX_PATH] = "";
-    GetEnvironmentVariableA("WINEPREFIX", prefix, MAX_PATH);
-    const std::string ownPrefix = std::string("WINEPREFIX=") + prefix + '\0';
-    std::string match;
-    WIN32_FIND_DATAA found{};
-    HANDLE search = FindFirstFileA("Z:\\proc\\*", &found);
-    if (search == INVALID_HANDLE_VALUE)
-        return {};
-    do {
-        const std::string name = found.cFileName;
-        if (!name.empty() && name.find_first_not_of("0123456789") == std::string::npos &&
-            ReadLinuxFile("\\proc\\" + name + "\\comm").rfind("tarvel-host", 0) == 0 &&
-            ReadLinuxFile("\\proc\\" + name + "\\environ").find(ownPrefix) != std::string::npos)
-            match = name;
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
-    return match;
-}
-
-// Each task's name and voluntary plus involuntary context switches.
-std::map<std::string, std::pair<std::string, long long>> TaskSwitches(const std::string& process)
-{
-    std::map<std::string, std::pair<std::string, long long>> tasks;
-    WIN32_FIND_DATAA found{};
-    HANDLE search = FindFirstFileA(("Z:\\proc\\" + process + "\\task\\*").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE)
-        return tasks;
-    do {
-        if (found.cFileName[0] == '.')
-            continue;
-        std::istringstream status(ReadLinuxFile("\\proc\\" + process + "\\task\\" + found.cFileName + "\\status"));
-        std::string line, name;
-        long long total = 0;
-        while (std::getline(status, line)) {
-            if (line.rfind("Name:", 0) == 0)
-                name = line.substr(6);
-            for (const char* key : {"voluntary_ctxt_switches:", "nonvoluntary_ctxt_switches:"}) {
-                if (line.rfind(key, 0) == 0)
-                    total += std::stoll(line.substr(std::string(key).size()));
-            }
-        }
-        tasks[found.cFileName] = {name, total};
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
+    std::map<std::string, long long> tasks;
+    for (const std::string& task : LinuxTasks(process))
+        tasks[task] = LinuxContextSwitches(process, task);
     return tasks;
 }
 
@@ -120,16 +70,15 @@ void IdleWithCorners()
         return;
     }
     std::this_thread::sleep_for(std::chrono::seconds(2));  // past its start
-    const std::string process = HostLinuxProcess();
+    const std::string process = LinuxProcessNamed("tarvel-host");
     const auto before = TaskSwitches(process);
     std::this_thread::sleep_for(std::chrono::seconds(30));
     const auto after = TaskSwitches(process);
     std::printf("idle 30 s, four hot corners on, pointer still: tarvel-host (Linux process %s) wake-ups by thread:",
                 process.empty() ? "not found" : process.c_str());
-    for (const auto& [task, named] : after) {
+    for (const auto& [task, switches] : after) {
         const auto was = before.find(task);
-        std::printf(" %s %s=%lld", task.c_str(), named.first.c_str(),
-                    was == before.end() ? -1 : named.second - was->second.second);
+        std::printf(" %s=%lld", task.c_str(), was == before.end() ? -1 : switches - was->second);
     }
     std::printf("\n");
     RunHost(L"--quit");

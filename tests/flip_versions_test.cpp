@@ -6,22 +6,13 @@
 #include <algorithm>
 #include <iterator>
 
+#include "common/running_version.h"
 #include "support/import_patch.h"
 
 namespace {
 
-// What ntdll says the running Windows is, as Wine's per-program version sets it.
-DWORD RunningVersion()
-{
-    using Numbers = void(WINAPI*)(DWORD*, DWORD*, DWORD*);
-    auto numbers = reinterpret_cast<Numbers>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "RtlGetNtVersionNumbers")));
-    DWORD major = 0, minor = 0, build = 0;
-    numbers(&major, &minor, &build);
-    return major << 8 | minor;
-}
-
-const DWORD kVersion = RunningVersion();
+// As Wine's per-program version sets it.
+const DWORD kVersion = ReadRunningWindowsVersion();
 const bool kWindows10 = kVersion >= 0x0A00;
 const bool kWindows8 = !kWindows10 && kVersion >= 0x0602;
 

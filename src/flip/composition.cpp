@@ -2,6 +2,7 @@
 
 #include <wchar.h>
 
+#include "common/running_version.h"
 #include "common/unique_handle.h"
 
 namespace {
@@ -24,31 +25,6 @@ HMODULE LoadSystemDwmapi()
     return LoadLibraryW(path);
 }
 
-void* NtdllFunction(const char* name)
-{
-    return reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), name));
-}
-
-// RtlGetNtVersionNumbers reports the running Windows; a compatibility mode
-// (the user's, or the Program Compatibility Assistant's) changes what
-// RtlGetVersion and GetVersionEx answer, and is only the fallback here.
-DWORD ReadRunningVersion()
-{
-    using NumbersFunction = void(WINAPI*)(DWORD*, DWORD*, DWORD*);
-    DWORD major = 0, minor = 0, build = 0;
-    if (auto numbers = reinterpret_cast<NumbersFunction>(NtdllFunction("RtlGetNtVersionNumbers")))
-        numbers(&major, &minor, &build);
-    using VersionFunction = LONG(WINAPI*)(OSVERSIONINFOW*);
-    OSVERSIONINFOW info{};
-    info.dwOSVersionInfoSize = sizeof(info);
-    auto version = reinterpret_cast<VersionFunction>(NtdllFunction("RtlGetVersion"));
-    if (major == 0 && version != nullptr && version(&info) == 0) {
-        major = info.dwMajorVersion;
-        minor = info.dwMinorVersion;
-    }
-    return (major << 8) | (minor & 0xFF);
-}
-
 // Read once; 0 until then (constant-initialised, nothing runs at load).
 volatile LONG g_version = 0;
 
@@ -58,7 +34,7 @@ DWORD RunningWindowsVersion()
 {
     LONG version = g_version;
     if (version == 0) {
-        version = static_cast<LONG>(ReadRunningVersion());
+        version = static_cast<LONG>(ReadRunningWindowsVersion());
         InterlockedExchange(&g_version, version);
     }
     return static_cast<DWORD>(version);

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "common/running_version.h"
 #include "composition.h"
 #include "demo_window.h"
 #include "exclusion_demo.h"
@@ -20,24 +21,11 @@ constexpr DWORD kSwitcherWait = 10000;  // generous: a cold Wine process start
 constexpr DWORD kKeyWait = 5000;        // the flip's keys come at once
 constexpr DWORD kFlipEndWait = 10000;   // the monitor's 700 ms timer (4 s for a flip that never showed), a busy machine
 
-// The running Windows as the plug-in reads it (not as a compatibility mode
-// or a manifest makes GetVersionEx say), major * 0x100 + minor.
-DWORD RunningVersion()
-{
-    using Numbers = void(WINAPI*)(DWORD*, DWORD*, DWORD*);
-    auto numbers = reinterpret_cast<Numbers>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "RtlGetNtVersionNumbers")));
-    DWORD major = 0, minor = 0, build = 0;
-    if (numbers != nullptr)
-        numbers(&major, &minor, &build);
-    return major << 8 | minor;
-}
-
 // Each version's sticky shortcut, every key up before Execute returns: Task
 // View on 10 and 11, Alt+Tab's window on 8 and 8.1, the 3-D flip on 7.
 std::vector<KeyStroke> FlipStartKeys()
 {
-    const DWORD version = RunningVersion();
+    const DWORD version = ReadRunningWindowsVersion();
     if (version >= 0x0A00)
         return {{VK_LWIN, true}, {VK_TAB, true}, {VK_TAB, false}, {VK_LWIN, false}};
     const DWORD second = version >= 0x0602 ? VK_LMENU : VK_LWIN;
@@ -358,7 +346,7 @@ void ShowFlipWithCompositionAnsweredOff(PluginLibrary& plugin, Transcript& trans
 
 void ShowLaunch(PluginLibrary& plugin, Transcript& transcript)
 {
-    if (RunningVersion() >= 0x0602) {
+    if (ReadRunningWindowsVersion() >= 0x0602) {
         ShowFlipWithCompositionAnsweredOff(plugin, transcript);
         return;
     }
