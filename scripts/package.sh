@@ -16,6 +16,7 @@ ensure_packages
 if [ -n "${TARVEL_SIGN_PFX:-}" ]; then
     [ -r "$TARVEL_SIGN_PFX" ] || { log "cannot read the certificate $TARVEL_SIGN_PFX"; exit 1; }
     export TARVEL_SIGN_PFX=$(realpath "$TARVEL_SIGN_PFX")
+    bash "$ROOT_DIR/scripts/sign.sh" || exit 1  # the variables checked before the build
     log "signing with $TARVEL_SIGN_PFX"
 else
     unset TARVEL_SIGN_PFX

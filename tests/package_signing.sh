@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The release package and the setup program signed as scripts/package.sh signs
-# them, with a throwaway self-signed certificate made here, and every
-# signature verified against it: the programs and DLLs of the package, those
+# them, with a throwaway self-signed certificate made here (a file without a
+# password, signed without a time stamp), and every signature verified against it: the programs and DLLs of the package, those
 # the setup program carries, its uninstaller and the setup program itself.
 #
 #   package_signing.sh <build folder> <makensis> <tarvel.nsi> <the setup program's defines...>
@@ -15,8 +15,16 @@ cd "$work"
 
 openssl req -x509 -newkey rsa:2048 -nodes -subj "/CN=Tarvel signing test" -days 1 \
     -keyout key.pem -out cert.pem 2>/dev/null
-openssl pkcs12 -export -inkey key.pem -in cert.pem -out cert.pfx -passout pass:throwaway
-export TARVEL_SIGN_PFX=$work/cert.pfx TARVEL_SIGN_PASSWORD=throwaway
+openssl pkcs12 -export -inkey key.pem -in cert.pem -out cert.pfx -passout pass:
+export TARVEL_SIGN_PFX=$work/cert.pfx TARVEL_SIGN_PASSWORD=
+
+# Without a time-stamp server nothing is signed, and the message names the variable.
+cp "$build/bin/tarvel-host.exe" unsigned.exe
+if refusal=$(bash "$source_dir/scripts/sign.sh" unsigned.exe 2>&1); then
+    echo "signed without a time stamp"; exit 1
+fi
+grep -q TARVEL_SIGN_TIMESTAMP <<<"$refusal" && cmp -s unsigned.exe "$build/bin/tarvel-host.exe"
+export TARVEL_SIGN_TIMESTAMP=none
 
 # What the ZIP holds, and the setup program's staging, as the build makes them.
 cmake --install "$build" --prefix "$work/package" --strip >/dev/null
