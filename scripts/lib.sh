@@ -3,7 +3,7 @@
 # Everything a fresh Debian 12 machine lacks is installed with apt-get (clang,
 # lld and llvm 19 with Wine's headers for the MSVC-ABI half, mingw-w64 for the
 # rest, nsis for the setup program, osslsigncode to sign it, xdotool for real
-# input); the build goes to $BUILD_DIR; Wine runs in a prefix of its own under the build
+# input, python3-jsonschema and python3-yaml to check the package's manifests); the build goes to $BUILD_DIR; Wine runs in a prefix of its own under the build
 # folder, on a private Xvfb display, with one persistent wineserver.  Both are
 # stopped on every exit path by the trap that start_wine_session sets.
 
@@ -32,6 +32,10 @@ ensure_packages() {
     command -v osslsigncode >/dev/null || missing+=(osslsigncode)
     command -v openssl >/dev/null || missing+=(openssl)
     command -v xdotool >/dev/null || missing+=(xdotool)
+    # Debian's own python3, whichever python3 PATH names first: the package
+    # manifests' check reads YAML and JSON schemas with these.
+    /usr/bin/python3 -c 'import jsonschema' 2>/dev/null || missing+=(python3-jsonschema)
+    /usr/bin/python3 -c 'import yaml' 2>/dev/null || missing+=(python3-yaml)
     if [ ${#missing[@]} -gt 0 ]; then
         log "installing: ${missing[*]}"
         export DEBIAN_FRONTEND=noninteractive

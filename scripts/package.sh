@@ -4,7 +4,11 @@
 # build/package/tarvel-<version>-win64.zip, and beside it the setup program
 # build/package/tarvel-<version>-setup.exe, which every build makes from the
 # `runtime` component (tools/setup).  The version is the one in tarvel.dll's
-# version record.
+# version record.  Beside them go the manifests that winget (for the setup
+# program) and Scoop (for the ZIP) install from, in build/package/manifests/
+# (tools/setup/write_manifests.sh): TARVEL_DOWNLOAD_URL is where the two files
+# will be published, {version} standing for the version (default
+# https://github.com/tarvel/tarvel/releases/download/v{version}).
 #
 # Signing: with TARVEL_SIGN_PFX (and TARVEL_SIGN_PASSWORD, TARVEL_SIGN_TIMESTAMP;
 # see scripts/sign.sh) in the environment, the install step signs tarvel.dll,
@@ -31,3 +35,6 @@ cmake --install "$BUILD_DIR" --prefix "$folder" --strip >/dev/null
 log "installed into $folder"
 log "package: $BUILD_DIR/package/tarvel-$version-win64.zip"
 log "setup program: $BUILD_DIR/package/tarvel-$version-setup.exe"
+bash "$ROOT_DIR/tools/setup/write_manifests.sh" "$version" "$BUILD_DIR/package/tarvel-$version-setup.exe" \
+    "$BUILD_DIR/package/tarvel-$version-win64.zip" "$BUILD_DIR/package/manifests"
+log "winget and Scoop manifests: $BUILD_DIR/package/manifests/"

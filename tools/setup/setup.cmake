@@ -30,4 +30,9 @@ if(TARVEL_BUILD_TESTS)
     COMMAND bash ${CMAKE_SOURCE_DIR}/tests/package_signing.sh ${CMAKE_BINARY_DIR} ${TARVEL_MAKENSIS}
             ${CMAKE_CURRENT_LIST_DIR}/tarvel.nsi ${TARVEL_SETUP_DEFINES})
   set_tests_properties(Package.SignedWithAThrowawayCertificate_EverySignatureVerifies PROPERTIES TIMEOUT 300)
+  # The winget and Scoop manifests package.sh writes, against their schemas
+  # and the files' hashes.
+  add_test(NAME Package.Manifests_ValidAgainstTheirSchemas_WithThePackagesHashes
+    COMMAND bash ${CMAKE_SOURCE_DIR}/tests/package_manifests.sh ${CMAKE_BINARY_DIR} ${PROJECT_VERSION})
+  set_tests_properties(Package.Manifests_ValidAgainstTheirSchemas_WithThePackagesHashes PROPERTIES TIMEOUT 300)
 endif()
