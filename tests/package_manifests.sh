@@ -10,7 +10,7 @@ build=$1 version=$2
 source_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-(cd "$work" && cpack --config "$build/CPackConfig.cmake" -G ZIP -B "$work" >/dev/null)
+(cd "$work" && cpack --config "$build/CPackConfig.cmake" -G ZIP -B "$work" -D CPACK_OUTPUT_FILE_PREFIX="$work" >/dev/null)
 zip="$work/tarvel-$version-win64.zip" setup="$build/package/tarvel-$version-setup.exe"
 bash "$source_dir/tools/setup/write_manifests.sh" "$version" "$setup" "$zip" "$work/manifests"
 
