@@ -144,6 +144,29 @@ TEST_F(AutostartTest, TickedOnlyWhileWindowsRecordAllowsIt_TurningOnClearsARecor
     EXPECT_EQ(RunValue(), L"");
 }
 
+// All copies share one Run value: a copy that is not the installed one says
+// whose entry it takes, and that the installed copy's setup takes it back.
+TEST(AutostartTakeover, NamesTheCopyWhoseEntryItTakes_NothingForItsOwnEntry)
+{
+    const std::wstring installed = L"C:\\Users\\Ann\\AppData\\Local\\Programs\\Tarvel";
+    const std::wstring installedProgram = installed + L"\\tarvel-host.exe";
+    const std::wstring zip = L"D:\\Downloads\\Tarvel\\tarvel-host.exe";
+    const std::wstring taken = AutostartTakeover(zip, installedProgram, installed);
+    EXPECT_NE(taken.find(L"starts the Tarvel in D:\\Downloads\\Tarvel when you log on, in place of the installed "
+                         L"Tarvel (in " + installed + L")"),
+              std::wstring::npos)
+        << taken;
+    EXPECT_NE(AutostartTakeover(zip, L"", installed).find(L"uninstalling the installed Tarvel (in " + installed + L")"),
+              std::wstring::npos);
+    EXPECT_EQ(AutostartTakeover(installedProgram, L"", installed), L"");
+    EXPECT_EQ(AutostartTakeover(installedProgram, L"C:\\USERS\\ANN\\APPDATA\\LOCAL\\PROGRAMS\\TARVEL\\TARVEL-HOST.EXE",
+                                installed),
+              L"");
+    EXPECT_NE(AutostartTakeover(installedProgram, zip, installed).find(L"in place of the Tarvel in D:\\Downloads"),
+              std::wstring::npos);
+    EXPECT_EQ(AutostartTakeover(zip, zip, L""), L"");
+}
+
 TEST(HookWatchdog, MouseInputTheHookDidNotSee_CountsOnceAGraceHasPassed_OnceUntilTheNewHookSeesInput)
 {
     HookWatchdog watchdog;

@@ -17,6 +17,7 @@
 #include "button_mode.h"
 #include "console_output.h"
 #include "demo.h"
+#include "host_objects.h"
 #include "plugin_library.h"
 #include "autostart.h"
 #include "tray_mode.h"
@@ -210,9 +211,14 @@ int Fail(const std::string& error)
 
 int SetAutostartFromCommandLine(const std::wstring& value)
 {
-    if (!SetAutostart(value == L"on", ThisProgram()))
+    const std::wstring program = ThisProgram();
+    const std::string takeover = value == L"on" ? Narrow(AutostartTakeover(program)) : std::string();
+    if (!SetAutostart(value == L"on", program))
         return Fail("cannot change the Run value under HKEY_CURRENT_USER");
-    AnswerInMessageBox(value == L"on" ? "Tarvel now starts with Windows." : "Tarvel no longer starts with Windows.",
+    if (!takeover.empty())
+        std::printf("tarvel-host: %s\n", takeover.c_str());
+    AnswerInMessageBox(value == L"on" ? "Tarvel now starts with Windows." + (takeover.empty() ? "" : "\n\n" + takeover)
+                                      : "Tarvel no longer starts with Windows.",
                        MB_ICONINFORMATION);
     return 0;
 }
@@ -237,6 +243,18 @@ bool BridgeLoads(std::string& error)
     return false;
 }
 
+// The plug-in starts the app switcher from the host folder whenever Windows'
+// own cannot show (desktop composition off): without it every such press
+// would be swallowed and nothing would appear.
+bool SwitcherThere(std::string& error)
+{
+    const std::wstring folder = HostFolder() + L"Pluggins";
+    if (GetFileAttributesW((folder + L"\\ZeltoAppSwitcher.exe").c_str()) != INVALID_FILE_ATTRIBUTES)
+        return true;
+    error = "the folder " + Narrow(folder) + " has no ZeltoAppSwitcher.exe, Tarvel's app switcher";
+    return false;
+}
+
 bool IsBackgroundMode(const std::vector<std::wstring>& arguments)
 {
     for (const std::wstring& argument : arguments) {
@@ -255,7 +273,7 @@ int RunBackgroundMode(const std::vector<std::wstring>& arguments)
         start.settings |= argument == L"--settings";
     }
     std::string error;
-    if (!BridgeLoads(error)) {
+    if (!BridgeLoads(error) || !SwitcherThere(error)) {
         ReportFailure(std::string(kExtractFirst) + "\n\nIf you did, install Tarvel again.\n\n(Tarvel cannot start: " +
                       error + ".)");
         return kExitUsage;

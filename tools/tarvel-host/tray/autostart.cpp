@@ -11,20 +11,24 @@ const wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 // (0x03, 0x07) when disabled, even (0x02, 0x06) when enabled.
 const wchar_t kApprovedKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\StartupApproved\\Run";
 const wchar_t kValue[] = L"Tarvel";
+// What the setup program writes (tools/setup/tarvel.nsi).
+const wchar_t kUninstallKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tarvel";
 
-bool ReadRunValue(std::wstring& command)
+// A REG_SZ value under HKEY_CURRENT_USER; false when there is none.
+bool ReadString(const wchar_t* key, const wchar_t* name, std::wstring& text)
 {
     DWORD size = 0;
-    if (RegGetValueW(HKEY_CURRENT_USER, kRunKey, kValue, RRF_RT_REG_SZ, nullptr, nullptr, &size) != ERROR_SUCCESS)
+    if (RegGetValueW(HKEY_CURRENT_USER, key, name, RRF_RT_REG_SZ, nullptr, nullptr, &size) != ERROR_SUCCESS)
         return false;
     std::vector<wchar_t> buffer(size / sizeof(wchar_t) + 1);
     size = static_cast<DWORD>(buffer.size() * sizeof(wchar_t));
-    if (RegGetValueW(HKEY_CURRENT_USER, kRunKey, kValue, RRF_RT_REG_SZ, nullptr, buffer.data(), &size) !=
-        ERROR_SUCCESS)
+    if (RegGetValueW(HKEY_CURRENT_USER, key, name, RRF_RT_REG_SZ, nullptr, buffer.data(), &size) != ERROR_SUCCESS)
         return false;
-    command = buffer.data();
+    text = buffer.data();
     return true;
 }
+
+bool ReadRunValue(std::wstring& command) { return ReadString(kRunKey, kValue, command); }
 
 // The program a command line starts: the quoted text, or the first word.
 std::wstring ProgramOf(const std::wstring& command)
@@ -36,10 +40,12 @@ std::wstring ProgramOf(const std::wstring& command)
     return command.substr(0, command.find(L' '));
 }
 
-bool SamePath(const std::wstring& a, const std::wstring& b)
+// The folder of a program's path, without the trailing backslash.
+std::wstring FolderOf(const std::wstring& program) { return program.substr(0, program.find_last_of(L'\\')); }
+
+bool IsInstalledCopy(const std::wstring& program, const std::wstring& installedFolder)
 {
-    return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()),
-                                TRUE) == CSTR_EQUAL;
+    return !installedFolder.empty() && SamePath(FolderOf(program), FolderOf(installedFolder + L"\\"));
 }
 
 bool DisabledByWindows()
@@ -75,6 +81,44 @@ bool SetAutostart(bool on, const std::wstring& program)
     const DWORD size = static_cast<DWORD>((command.size() + 1) * sizeof(wchar_t));
     return RegSetKeyValueW(HKEY_CURRENT_USER, kRunKey, kValue, REG_SZ, command.c_str(), size) == ERROR_SUCCESS &&
            DeleteValue(kApprovedKey);
+}
+
+bool SamePath(const std::wstring& a, const std::wstring& b)
+{
+    return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()),
+                                TRUE) == CSTR_EQUAL;
+}
+
+std::wstring InstalledFolder()
+{
+    std::wstring folder;
+    return ReadString(kUninstallKey, L"InstallLocation", folder) ? folder : std::wstring();
+}
+
+std::wstring DescribeCopy(const std::wstring& program, const std::wstring& installedFolder)
+{
+    if (IsInstalledCopy(program, installedFolder))
+        return L"the installed Tarvel (in " + FolderOf(program) + L")";
+    return L"the Tarvel in " + FolderOf(program);
+}
+
+std::wstring AutostartTakeover(const std::wstring& program, const std::wstring& runProgram,
+                               const std::wstring& installedFolder)
+{
+    std::wstring text;
+    if (!runProgram.empty() && !SamePath(runProgram, program))
+        text = L"Windows now starts " + DescribeCopy(program, installedFolder) + L" when you log on, in place of " +
+               DescribeCopy(runProgram, installedFolder) + L".";
+    if (!installedFolder.empty() && !IsInstalledCopy(program, installedFolder))
+        text += (text.empty() ? L"" : L"\n\n") + std::wstring(L"All copies of Tarvel share this one entry: updating or uninstalling ") +
+                L"the installed Tarvel (in " + FolderOf(installedFolder + L"\\") + L") removes it.";
+    return text;
+}
+
+std::wstring AutostartTakeover(const std::wstring& program)
+{
+    std::wstring command;
+    return AutostartTakeover(program, ReadRunValue(command) ? ProgramOf(command) : std::wstring(), InstalledFolder());
 }
 
 std::wstring ThisProgram()

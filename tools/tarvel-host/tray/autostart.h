@@ -16,3 +16,24 @@ bool AutostartEnabled(const std::wstring& program);
 bool SetAutostart(bool on, const std::wstring& program);
 // The full path of this executable.
 std::wstring ThisProgram();
+
+// Which copy is which: the setup program's copy is the one in the folder its
+// Uninstall entry names; a ZIP extracted anywhere else is another copy, and
+// all of them share the one Run value.
+// The folder the setup program installed Tarvel to, or empty when none is.
+std::wstring InstalledFolder();
+// True when two paths name the same file or folder (compared without regard
+// to case, as Windows compares them).
+bool SamePath(const std::wstring& a, const std::wstring& b);
+// How messages name the copy `program`: "the installed Tarvel (in FOLDER)"
+// or "the Tarvel in FOLDER".
+std::wstring DescribeCopy(const std::wstring& program, const std::wstring& installedFolder);
+// What turning "Start with Windows" on in `program` takes from another copy,
+// in words for the user: whose entry it replaces (`runProgram`, what the Run
+// value starts now, empty when none), and, for a copy that is not the
+// installed one, that the installed copy's setup and uninstaller take the
+// entry back.  Empty when it takes nothing.
+std::wstring AutostartTakeover(const std::wstring& program, const std::wstring& runProgram,
+                               const std::wstring& installedFolder);
+// The same for this registry: read before the Run value changes.
+std::wstring AutostartTakeover(const std::wstring& program);

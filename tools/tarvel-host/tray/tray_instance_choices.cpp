@@ -125,11 +125,15 @@ void TrayInstance::ToggleFullScreen()
 void TrayInstance::ToggleAutostart()
 {
     const std::wstring program = ThisProgram();
-    if (!SetAutostart(!AutostartEnabled(program), program))
+    const bool on = !AutostartEnabled(program);
+    const std::wstring takeover = on ? AutostartTakeover(program) : std::wstring();  // before the value changes
+    if (!SetAutostart(on, program))
         Tell(m_window,
              L"Tarvel could not change \"Start with Windows\": the registry under "
              L"HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run refused the change.",
              MB_ICONWARNING);
+    else if (!takeover.empty())
+        Tell(m_window, takeover);
 }
 
 void TrayInstance::Save()

@@ -85,6 +85,49 @@ int ShowRunningInstance(bool settings)
     return 0;
 }
 
+// The program of the copy whose window is `window`; empty when unknown.
+std::wstring ProgramOfWindow(HWND window)
+{
+    DWORD processId = 0;
+    if (window == nullptr || GetWindowThreadProcessId(window, &processId) == 0)
+        return {};
+    const UniqueHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId));
+    std::wstring path(32768, L'\0');  // the longest path Windows has
+    DWORD size = static_cast<DWORD>(path.size());
+    if (!process || !QueryFullProcessImageNameW(process.get(), 0, path.data(), &size))
+        return {};
+    path.resize(size);
+    return path;
+}
+
+// What a start does while another copy runs.
+enum class SecondStart { ShowRunning, Leave, Replace };
+
+// A start from the folder the running copy came from shows that copy.  From
+// another folder (a newer ZIP beside the installed copy, say) the user is
+// told which copy runs and from where, and may switch to this one; at logon
+// it only leaves.
+SecondStart DecideSecondStart(const TrayStart& start)
+{
+    if (start.replace)
+        return SecondStart::Replace;
+    const std::wstring running = ProgramOfWindow(FindRunningWindow(nullptr));
+    const std::wstring program = ThisProgram();
+    if (running.empty() || SamePath(running, program))
+        return SecondStart::ShowRunning;
+    Say("tarvel-host: another copy runs: %s\n", Narrow(running));
+    if (start.logon)
+        return SecondStart::Leave;
+    const std::wstring installed = InstalledFolder();
+    const std::wstring text = L"Tarvel is running already: " + DescribeCopy(running, installed) + L", started from\n" +
+                              running + L"\n\nThis copy has not started: " + DescribeCopy(program, installed) +
+                              L".\n\nSwitch to this copy? The running Tarvel ends and this one takes its place, "
+                              L"as starting it with --replace does.";
+    return MessageBoxW(nullptr, text.c_str(), L"Tarvel", MB_YESNO | MB_ICONINFORMATION | MB_SETFOREGROUND) == IDYES
+               ? SecondStart::Replace
+               : SecondStart::Leave;
+}
+
 // "--replace": the running copy is asked to end; once it has let go of the
 // mutex (ended or abandoned) this one owns it.
 bool TakeOver(HANDLE instance)
@@ -152,8 +195,9 @@ int RunTrayMode(const TrayStart& start)
         return 1;
     }
     if (!instance || created == ERROR_ALREADY_EXISTS) {
-        if (!start.replace || !instance)
-            return ShowRunningInstance(start.settings);
+        const SecondStart second = instance ? DecideSecondStart(start) : SecondStart::ShowRunning;
+        if (second != SecondStart::Replace)
+            return second == SecondStart::ShowRunning ? ShowRunningInstance(start.settings) : 0;
         if (!TakeOver(instance.get())) {
             ReportFailure("Tarvel cannot take the place of the copy that runs: it did not end");
             return 1;

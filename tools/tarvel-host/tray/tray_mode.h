@@ -36,7 +36,7 @@ int QuitRunningInstance();
 // What a start without its DLLs (from inside the ZIP, as a rule) says first.
 inline constexpr char kExtractFirst[] =
     "Extract the whole ZIP first: right-click the ZIP file, choose \"Extract All\", and start "
-    "tarvel-host.exe from the folder you extracted it to (tarvel.dll and tarvel-bridge.dll must stay beside it).";
+    "tarvel-host.exe from the folder you extracted it to (tarvel.dll, tarvel-bridge.dll and the folder tarvel-host must stay beside it).";
 
 // A problem at start, in a message box (a double click has no console), and
 // on standard error too when there is one.
