@@ -57,6 +57,8 @@ ShowInstDetails nevershow
 ShowUninstDetails nevershow
 
 Var ButtonName  ; the button that shows the windows, in words (the finish page)
+Var Trigger     ; what to do with it, as the user chose it: "Press the first side button", say
+Var WelcomeText ; what the welcome page says about rights (.onInit)
 
 !define MUI_ICON "${ICON}"
 !define MUI_UNICON "${ICON}"
@@ -64,7 +66,7 @@ Var ButtonName  ; the button that shows the windows, in words (the finish page)
 !define MUI_UNWELCOMEFINISHPAGE_BITMAP "${PICTURE}"
 !define MUI_COMPONENTSPAGE_NODESC
 !define MUI_WELCOMEPAGE_TITLE "Welcome to Tarvel ${VERSION}"
-!define MUI_WELCOMEPAGE_TEXT "Tarvel lets you switch windows with a mouse button: press it, and Windows shows your open windows to pick from.$\r$\n$\r$\nTarvel installs for you alone and needs no administrator rights. If it is installed already, this updates it and keeps your settings.$\r$\n$\r$\nClick Next to continue."
+!define MUI_WELCOMEPAGE_TEXT "$WelcomeText"
 !insertmacro MUI_PAGE_WELCOME
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_COMPONENTS
@@ -73,11 +75,13 @@ Var ButtonName  ; the button that shows the windows, in words (the finish page)
 Var FinishTitle
 Var FinishText
 !define MUI_FINISHPAGE_TITLE "$FinishTitle"
-!define MUI_FINISHPAGE_TEXT_LARGE
 !define MUI_FINISHPAGE_TEXT "$FinishText"
-!define MUI_FINISHPAGE_SHOWREADME "$INSTDIR\README.txt"
-!define MUI_FINISHPAGE_SHOWREADME_TEXT "Show the guide (README.txt)"
-!define MUI_FINISHPAGE_SHOWREADME_NOTCHECKED
+; The guide as a link at the page's foot, not a box under the text: a box
+; leaves the text 60 dialog units (seven lines), too few for what it says;
+; beside a link it has 120.  Both are in dialog units, which grow with the
+; font, so what fits at 100 % fits at 200 % too.
+!define MUI_FINISHPAGE_LINK "Read the guide (README.txt)"
+!define MUI_FINISHPAGE_LINK_LOCATION "$INSTDIR\README.txt"
 !insertmacro MUI_PAGE_FINISH
 !define MUI_COMPONENTSPAGE_TEXT_TOP "Removes Tarvel's files, its Start menu entry, starting with Windows and its entry in Settings > Apps. Tick the box to forget your settings too: the button, the wheel or pointer, excluded applications, Pause and every other menu choice."
 !define MUI_PAGE_CUSTOMFUNCTION_SHOW un.HideSpaceRequired
@@ -176,7 +180,7 @@ Section "Tarvel" SecTarvel
   WriteUninstaller "$INSTDIR\uninstall.exe"
   SetOutPath "$INSTDIR"
   CreateShortcut "$SMPROGRAMS\Tarvel.lnk" "$INSTDIR\tarvel-host.exe" "" "$INSTDIR\tarvel-host.exe" 0 \
-    SW_SHOWNORMAL "" "Flip between your windows with a mouse button"
+    SW_SHOWNORMAL "" "Switch windows with a mouse button"
 
   WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayName" "Tarvel"
   WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
@@ -320,7 +324,7 @@ Function SayWhatHappened
     StrCpy $FinishTitle "Tarvel is running"
     ; $ButtonName: the button the user chose before, the first side button
     ; on a first install (set in .onInit).
-    StrCpy $FinishText "Press $ButtonName of your mouse: your open windows appear; click one.$\r$\n$\r$\nTarvel's icon is beside the clock. On Windows 10 and 11 it may be hidden: click the small arrow (^) beside the clock. Click the icon for Tarvel's menu."
+    StrCpy $FinishText "$Trigger of your mouse: your open windows appear; click one.$\r$\n$\r$\nTarvel's icon is beside the clock. On Windows 10 and 11 it may be hidden: click the small arrow (^) beside the clock. Click the icon for Tarvel's menu."
   ${Else}
     StrCpy $FinishTitle "Tarvel is installed"
     StrCpy $FinishText "Tarvel is installed but did not start.  Start it from the Start menu (Tarvel); if it cannot start, it says why."
@@ -375,6 +379,14 @@ Function .onInit
   ${Else}
     StrCpy $ButtonName "the first side button"
   ${EndIf}
+  ; A long press, as the settings window sets it (the hold time in ms, 0
+  ; for none); the corners stay the guide's.
+  ReadRegDWORD $0 HKCU "${SETTINGS_KEY}" "HoldMs"
+  ${If} $0 > 0
+    StrCpy $Trigger "Hold down $ButtonName"
+  ${Else}
+    StrCpy $Trigger "Press $ButtonName"
+  ${EndIf}
   ; An update keeps the user's choice about starting with Windows.
   ${If} $OldFolder != ""
     Call ReadStartupChoice
@@ -382,14 +394,19 @@ Function .onInit
   ; Run as administrator (or with another account's password), this program
   ; still installs for the account it runs as, and that account's Tarvel is
   ; started without administrator rights.
+  ; The welcome page and this box say the same: for one account, and Tarvel
+  ; runs without administrator rights.
   !insertmacro ReadElevation
   StrCpy $Elevated $0
+  StrCpy $2 "Tarvel installs for you alone and needs no administrator rights."
   ${If} $Elevated = 1
     System::Call 'advapi32::GetUserNameW(w .r1, *i ${NSIS_MAX_STRLEN})'
-    MessageBox MB_OKCANCEL|MB_ICONINFORMATION "This setup program runs as administrator.  It installs Tarvel for the account $1 alone, as it does without administrator rights, and starts it without them.$\r$\n$\r$\nTo install Tarvel for another account, cancel, then run this setup program as that account, without Run as administrator." /SD IDOK IDOK installForThisAccount
+    StrCpy $2 "Tarvel installs for the account $1 alone and runs without administrator rights, though this setup program has them."
+    MessageBox MB_OKCANCEL|MB_ICONINFORMATION "This setup program runs as administrator.  It installs Tarvel for the account $1 alone, and Tarvel runs without administrator rights.$\r$\n$\r$\nTo install Tarvel for another account, cancel, then run this setup program as that account, without Run as administrator." /SD IDOK IDOK installForThisAccount
     Quit
   ${EndIf}
   installForThisAccount:
+  StrCpy $WelcomeText "Tarvel lets you switch windows with a mouse button: press it, and Windows shows your open windows to pick from.$\r$\n$\r$\n$2 If it is installed already, this updates it and keeps your settings.$\r$\n$\r$\nClick Next to continue."
 FunctionEnd
 
 Section "un.Tarvel" SecUnTarvel
