@@ -441,47 +441,14 @@ std::wstring TakeMessageBox(DWORD processId, WPARAM answer = IDOK)
     return text;
 }
 
-// Files of the build copied, with their subfolders, into a folder of its
-// own, removed again afterwards.
-class PackageCopy {
-public:
-    PackageCopy(const wchar_t* name, std::vector<std::wstring> files)
-        : m_folder(std::wstring(name) + L"_" + std::to_wstring(GetCurrentProcessId())), m_files(std::move(files))
-    {
-        for (const std::wstring& file : m_files) {
-            for (size_t at = 0; at != std::wstring::npos; at = file.find(L'\\', at + 1))
-                CreateDirectoryW((m_folder + L"\\" + file.substr(0, at)).c_str(), nullptr);
-            m_copied &= CopyFileW(file.c_str(), (m_folder + L"\\" + file).c_str(), FALSE) != FALSE;
-        }
-    }
-    ~PackageCopy()
-    {
-        for (const std::wstring& file : m_files) {
-            DeleteFileW((m_folder + L"\\" + file).c_str());
-            for (size_t at = file.rfind(L'\\'); at != std::wstring::npos && at > 0; at = file.rfind(L'\\', at - 1))
-                RemoveDirectoryW((m_folder + L"\\" + file.substr(0, at)).c_str());
-        }
-        RemoveDirectoryW(m_folder.c_str());
-    }
-    bool Copied() const { return m_copied; }
-    std::wstring Program() const { return m_folder + L"\\tarvel-host.exe"; }
-
-private:
-    std::wstring m_folder;
-    std::vector<std::wstring> m_files;
-    bool m_copied = true;
-};
-
-const wchar_t kSwitcher[] = L"tarvel-host\\Pluggins\\ZeltoAppSwitcher.exe";
-
 // Run from inside a ZIP, Explorer extracts tarvel-host.exe alone; a package
-// can also lose tarvel.dll, or the folder of the app switcher.  Either way a
+// can also lose tarvel.dll, or the app switcher's folder.  Either way a
 // message box says what to do, naming what is missing.
 TEST(HostTray, StartedWithoutItsDllsOrSwitcher_AMessageBoxSaysWhatToDo_ExitCodeTwo)
 {
     struct Case {
         const wchar_t* folder;
-        std::vector<std::wstring> files;
+        std::vector<const wchar_t*> files;
         const wchar_t* missing;
     };
     for (const Case& test : {Case{L"host_alone", {L"tarvel-host.exe"}, L"tarvel-bridge.dll"},
@@ -489,15 +456,22 @@ TEST(HostTray, StartedWithoutItsDllsOrSwitcher_AMessageBoxSaysWhatToDo_ExitCodeT
                              Case{L"host_without_switcher", {L"tarvel-host.exe", L"tarvel-bridge.dll", L"tarvel.dll"},
                                   L"tarvel-host\\Pluggins has no ZeltoAppSwitcher.exe"}}) {
         SCOPED_TRACE(std::string(test.folder, test.folder + lstrlenW(test.folder)));
-        const PackageCopy copy(test.folder, test.files);
-        ASSERT_TRUE(copy.Copied());
-        HostProcess host;
-        ASSERT_TRUE(host.Start(L"", 0, copy.Program()));
-        const std::wstring text = TakeMessageBox(host.ProcessId());
-        EXPECT_NE(text.find(test.missing), std::wstring::npos) << "no message box naming what is missing: " << text;
-        EXPECT_LT(text.find(L"Extract the whole ZIP first"), text.find(test.missing))
-            << "the message does not lead with what to do: " << text;
-        EXPECT_EQ(host.WaitForExit(kGenerous), 2) << host.Errors();
+        const std::wstring folder = std::wstring(test.folder) + L"_" + std::to_wstring(GetCurrentProcessId());
+        CreateDirectoryW(folder.c_str(), nullptr);
+        for (const wchar_t* file : test.files)
+            ASSERT_TRUE(CopyFileW(file, (folder + L"\\" + file).c_str(), FALSE));
+        {
+            HostProcess host;
+            ASSERT_TRUE(host.Start(L"", 0, folder + L"\\tarvel-host.exe"));
+            const std::wstring text = TakeMessageBox(host.ProcessId());
+            EXPECT_NE(text.find(test.missing), std::wstring::npos) << "no message box naming the file";
+            EXPECT_LT(text.find(L"Extract the whole ZIP first"), text.find(test.missing))
+                << "the message does not lead with what to do: " << text;
+            EXPECT_EQ(host.WaitForExit(kGenerous), 2) << host.Errors();
+        }
+        for (const wchar_t* file : test.files)
+            DeleteFileW((folder + L"\\" + file).c_str());
+        RemoveDirectoryW(folder.c_str());
     }
 }
 
@@ -506,26 +480,33 @@ TEST(HostTray, StartedWithoutItsDllsOrSwitcher_AMessageBoxSaysWhatToDo_ExitCodeT
 TEST(HostTray, SecondCopyFromAnotherFolder_SaysWhichCopyRunsAndWhere_YesSwitchesToIt)
 {
     const CleanRegistry registry;
-    const PackageCopy copy(L"other_copy", {L"tarvel-host.exe", L"tarvel-bridge.dll", L"tarvel.dll", kSwitcher});
-    ASSERT_TRUE(copy.Copied());
+    const std::wstring folder = L"other_copy_" + std::to_wstring(GetCurrentProcessId()) + L"\\";
+    const std::vector<const wchar_t*> files{L"tarvel-host.exe", L"tarvel-bridge.dll", L"tarvel.dll",
+                                            L"tarvel-host\\Pluggins\\ZeltoAppSwitcher.exe"};
+    for (const wchar_t* made : {L"", L"tarvel-host", L"tarvel-host\\Pluggins"})
+        CreateDirectoryW((folder + made).c_str(), nullptr);
+    for (const wchar_t* file : files)
+        ASSERT_TRUE(CopyFileW(file, (folder + file).c_str(), FALSE));
     HostProcess first;
     ASSERT_NE(StartTray(first, "xbutton1"), nullptr) << first.Output() << first.Errors();
     HostProcess second;
-    ASSERT_TRUE(second.Start(L"", 0, copy.Program()));
+    ASSERT_TRUE(second.Start(L"", 0, folder + L"tarvel-host.exe"));
     const std::wstring text = TakeMessageBox(second.ProcessId(), IDYES);
     wchar_t running[MAX_PATH]{};
-    GetFullPathNameW(L"tarvel-host.exe", MAX_PATH, running, nullptr);
-    const auto lower = [](std::wstring path) {
-        CharLowerBuffW(path.data(), static_cast<DWORD>(path.size()));
-        return path;
-    };
-    EXPECT_NE(lower(text).find(lower(running)), std::wstring::npos) << "the running copy's path is not named: " << text;
+    std::wstring said = text;  // paths compared without regard to case
+    CharLowerBuffW(running, GetFullPathNameW(L"tarvel-host.exe", MAX_PATH, running, nullptr));
+    CharLowerBuffW(said.data(), static_cast<DWORD>(said.size()));
+    EXPECT_NE(said.find(running), std::wstring::npos) << "the running copy's path is not named: " << text;
     EXPECT_NE(text.find(L"--replace"), std::wstring::npos) << text;
     EXPECT_EQ(first.WaitForExit(kGenerous), 0) << "Yes did not end the running copy: " << first.Output();
     EXPECT_TRUE(second.WaitForOutput("in the notification area, \"Tarvel\" runs on xbutton1", kGenerous))
         << second.Output() << second.Errors();
     EXPECT_EQ(RunHost(L"--quit").exitCode, 0);
     EXPECT_EQ(second.WaitForExit(kGenerous), 0) << second.Output() << second.Errors();
+    for (const wchar_t* file : files)
+        DeleteFileW((folder + file).c_str());
+    for (const wchar_t* made : {L"tarvel-host\\Pluggins", L"tarvel-host", L""})
+        RemoveDirectoryW((folder + made).c_str());
 }
 
 // Wine cannot be made to refuse a low-level hook: the host starts with this

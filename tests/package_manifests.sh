@@ -20,25 +20,21 @@ bash "$source_dir/tools/setup/write_manifests.sh" "$version" "$setup" "$zip" "$w
 import glob, hashlib, json, os, sys, zipfile
 import jsonschema, yaml
 schemas, manifests, setup, package, version = sys.argv[1:]
-def load_schema(name):
-    return json.load(open(os.path.join(schemas, name), encoding="utf-8"))
-def sha256(path):
-    return hashlib.sha256(open(path, "rb").read()).hexdigest()
-types = set()
+schema = lambda name: json.load(open(os.path.join(schemas, name), encoding="utf-8"))
+sha256 = lambda path: hashlib.sha256(open(path, "rb").read()).hexdigest()
+kinds = []
 for path in sorted(glob.glob(os.path.join(manifests, "winget", "*.yaml"))):
     manifest = yaml.safe_load(open(path, encoding="utf-8"))
-    kind = manifest["ManifestType"]
-    types.add(kind)
-    jsonschema.validate(manifest, load_schema(f"winget/manifest.{kind}.1.10.0.json"))
+    kinds.append(manifest["ManifestType"])
+    jsonschema.validate(manifest, schema(f"winget/manifest.{kinds[-1]}.1.10.0.json"))
     assert manifest["PackageVersion"] == version, path
-    if kind == "installer":
+    if kinds[-1] == "installer":
         assert manifest["Installers"][0]["InstallerSha256"] == sha256(setup).upper(), "not the setup program's hash"
-locales = len(glob.glob(os.path.join(manifests, "winget", "*.locale.*.yaml")))
-assert types == {"version", "installer", "defaultLocale", "locale"} and locales == 11, (types, locales)
+assert sorted(kinds) == ["defaultLocale", "installer"] + ["locale"] * 10 + ["version"], kinds
 scoop = json.load(open(os.path.join(manifests, "scoop", "tarvel.json"), encoding="utf-8"))
-jsonschema.validate(scoop, load_schema("scoop/schema.json"))
-assert scoop["architecture"]["64bit"]["hash"] == sha256(package), "not the ZIP's hash"
+jsonschema.validate(scoop, schema("scoop/schema.json"))
+assert scoop["architecture"]["64bit"]["hash"] == sha256(package) and scoop["version"] == version, scoop
 folders = {name.split("/")[0] for name in zipfile.ZipFile(package).namelist()}
-assert folders == {scoop["extract_dir"]} and scoop["version"] == version, (folders, scoop["extract_dir"])
-print(f"winget: {len(types)} kinds, {locales} locales; scoop: extract_dir {scoop['extract_dir']}; all valid")
+assert folders == {scoop["extract_dir"]}, (folders, scoop["extract_dir"])
+print(f"winget: {len(kinds)} files, scoop: extract_dir {scoop['extract_dir']}; valid, with the files' hashes")
 EOF
