@@ -43,9 +43,13 @@ std::wstring ProgramOf(const std::wstring& command)
 // The folder of a program's path, without the trailing backslash.
 std::wstring FolderOf(const std::wstring& program) { return program.substr(0, program.find_last_of(L'\\')); }
 
-bool IsInstalledCopy(const std::wstring& program, const std::wstring& installedFolder)
+// How messages name the copy `program`: "the installed Tarvel (in FOLDER)"
+// or "the Tarvel in FOLDER".
+std::wstring DescribeCopy(const std::wstring& program, const std::wstring& installedFolder)
 {
-    return !installedFolder.empty() && SamePath(FolderOf(program), FolderOf(installedFolder + L"\\"));
+    if (IsInstalledCopy(program, installedFolder))
+        return L"the installed Tarvel (in " + FolderOf(program) + L")";
+    return L"the Tarvel in " + FolderOf(program);
 }
 
 bool DisabledByWindows()
@@ -95,11 +99,9 @@ std::wstring InstalledFolder()
     return ReadString(kUninstallKey, L"InstallLocation", folder) ? folder : std::wstring();
 }
 
-std::wstring DescribeCopy(const std::wstring& program, const std::wstring& installedFolder)
+bool IsInstalledCopy(const std::wstring& program, const std::wstring& installedFolder)
 {
-    if (IsInstalledCopy(program, installedFolder))
-        return L"the installed Tarvel (in " + FolderOf(program) + L")";
-    return L"the Tarvel in " + FolderOf(program);
+    return !installedFolder.empty() && SamePath(FolderOf(program), FolderOf(installedFolder + L"\\"));
 }
 
 std::wstring AutostartTakeover(const std::wstring& program, const std::wstring& runProgram,

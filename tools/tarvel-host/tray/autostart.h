@@ -25,9 +25,8 @@ std::wstring InstalledFolder();
 // True when two paths name the same file or folder (compared without regard
 // to case, as Windows compares them).
 bool SamePath(const std::wstring& a, const std::wstring& b);
-// How messages name the copy `program`: "the installed Tarvel (in FOLDER)"
-// or "the Tarvel in FOLDER".
-std::wstring DescribeCopy(const std::wstring& program, const std::wstring& installedFolder);
+// True when `program` is in the installed copy's folder.
+bool IsInstalledCopy(const std::wstring& program, const std::wstring& installedFolder);
 // What turning "Start with Windows" on in `program` takes from another copy,
 // in words for the user: whose entry it replaces (`runProgram`, what the Run
 // value starts now, empty when none), and, for a copy that is not the

@@ -118,11 +118,12 @@ SecondStart DecideSecondStart(const TrayStart& start)
     Say("tarvel-host: another copy runs: %s\n", Narrow(running));
     if (start.logon)
         return SecondStart::Leave;
-    const std::wstring installed = InstalledFolder();
-    const std::wstring text = L"Tarvel is running already: " + DescribeCopy(running, installed) + L", started from\n" +
-                              running + L"\n\nThis copy has not started: " + DescribeCopy(program, installed) +
-                              L".\n\nSwitch to this copy? The running Tarvel ends and this one takes its place, "
-                              L"as starting it with --replace does.";
+    const std::wstring text =
+        (IsInstalledCopy(running, InstalledFolder()) ? L"The installed Tarvel is running already, from\n"
+                                                     : L"Another copy of Tarvel is running already, from\n") +
+        running + L"\n\nThis copy has not started:\n" + program +
+        L"\n\nSwitch to this copy? The running Tarvel ends and this one takes its place, as starting it with "
+        L"--replace does.";
     return MessageBoxW(nullptr, text.c_str(), L"Tarvel", MB_YESNO | MB_ICONINFORMATION | MB_SETFOREGROUND) == IDYES
                ? SecondStart::Replace
                : SecondStart::Leave;
