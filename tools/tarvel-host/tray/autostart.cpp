@@ -112,8 +112,9 @@ std::wstring AutostartTakeover(const std::wstring& program, const std::wstring& 
         text = L"Windows now starts " + DescribeCopy(program, installedFolder) + L" when you log on, in place of " +
                DescribeCopy(runProgram, installedFolder) + L".";
     if (!installedFolder.empty() && !IsInstalledCopy(program, installedFolder))
-        text += (text.empty() ? L"" : L"\n\n") + std::wstring(L"All copies of Tarvel share this one entry: updating or uninstalling ") +
-                L"the installed Tarvel (in " + FolderOf(installedFolder + L"\\") + L") removes it.";
+        text += std::wstring(text.empty() ? L"" : L"\n\n") +
+                L"All copies of Tarvel share this one entry: updating or uninstalling the installed Tarvel (in " +
+                FolderOf(installedFolder + L"\\") + L") removes it.";
     return text;
 }
 
