@@ -85,8 +85,9 @@ const char kHelp[] =
     "  1  a --demo step failed, the mouse could not be watched (the mouse hook\n"
     "     could not be installed; a message box says so), or --quit found no\n"
     "     copy running\n"
-    "  2  a wrong command line, a setting that could not be saved, or a plug-in\n"
-    "     (tarvel.dll) or tarvel-bridge.dll that is missing or cannot be used;\n"
+    "  2  a wrong command line, a setting that could not be saved, a plug-in\n"
+    "     (tarvel.dll) or tarvel-bridge.dll that is missing or cannot be used, or\n"
+    "     in the background a missing app switcher folder (tarvel-host\\Pluggins);\n"
     "     in the background, a message box says what to do.\n";
 
 // What --help says in a message box, where the whole text would not fit
