@@ -7,10 +7,14 @@
 
 #include <atomic>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "host_process.h"
+#include "tray_mode.h"
 #include "support/app_switcher_window.h"
 #include "support/foreground_switcher.h"
+#include "support/key_recorder.h"
 
 namespace {
 
@@ -32,7 +36,7 @@ public:
         CloseHandle(m_thread);
     }
 
-    std::atomic<int> firstDowns{0}, firstUps{0}, secondDowns{0};
+    std::atomic<int> firstDowns{0}, firstUps{0}, secondDowns{0}, wheels{0};
     HWND Window() const { return m_window; }
 
 private:
@@ -44,6 +48,8 @@ private:
             ++(first ? self->firstDowns : self->secondDowns);
         if (self != nullptr && message == WM_XBUTTONUP && first)
             ++self->firstUps;
+        if (self != nullptr && message == WM_MOUSEWHEEL)
+            ++self->wheels;
         if (message == WM_DESTROY)
             PostQuitMessage(0);
         return DefWindowProcW(window, message, wParam, lParam);
@@ -100,6 +106,211 @@ TEST(HostPress, HoldTime_ShortClickReachesTheWindowUnderThePointer_LongPressFlip
     EXPECT_EQ(Occurrences(tray.Output(), " pressed: "), 1) << tray.Output();
     EXPECT_EQ(RunHost(L"--quit").exitCode, 0);
     EXPECT_EQ(tray.WaitForExit(kGenerous), 0);
+}
+
+// The first side button's down through the X server, returned once the
+// hooks have seen it (`seen`, installed after tarvel-host's hook, is asked
+// before it), so that moves injected next come after it.
+bool SideButtonDown(const ButtonObserver& seen)
+{
+    const int before = seen.xbutton1.load();
+    return Xdotool(L"mousedown 8") && WaitForCount(seen.xbutton1, before + 1);
+}
+
+// Moves the pointer by (dx, dy) pixels as an absolute injected move, which
+// the hooks see at once (xdotool's moves do not reach Wine under this Xvfb).
+void MovePointerBy(int dx, int dy)
+{
+    POINT at{};
+    GetCursorPos(&at);
+    INPUT input{};
+    input.type = INPUT_MOUSE;
+    input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    input.mi.dx = (at.x + dx) * 65536 / GetSystemMetrics(SM_CXSCREEN);
+    input.mi.dy = (at.y + dy) * 65536 / GetSystemMetrics(SM_CYSCREEN);
+    SendInput(1, &input, sizeof(input));
+}
+
+// Wine answers for tarvel-host.exe as the given Windows ("win10", "win7")
+// while the test runs.
+class HostWindowsVersion {
+public:
+    explicit HostWindowsVersion(const std::wstring& version)
+    {
+        RegSetKeyValueW(HKEY_CURRENT_USER, kKey, L"Version", REG_SZ, version.c_str(),
+                        static_cast<DWORD>((version.size() + 1) * sizeof(wchar_t)));
+    }
+    ~HostWindowsVersion() { RegDeleteTreeW(HKEY_CURRENT_USER, kKey); }
+
+private:
+    static constexpr wchar_t kKey[] = L"Software\\Wine\\AppDefaults\\tarvel-host.exe";
+};
+
+TEST(HostPress, HoldTime_ThumbWobblesSixPixelsWhileHeld_StillFlipsAndReachesNothing)
+{
+    const TarvelSettingsForTest settings;
+    settings.Set(L"HoldMs", 300);
+    RecordingWindow recorder;
+    ASSERT_NE(recorder.Window(), nullptr);
+    HostProcess tray;
+    ASSERT_TRUE(StartInBackground(tray)) << tray.Output() << tray.Errors();
+
+    const ButtonObserver seen;
+    ASSERT_TRUE(SideButtonDown(seen));
+    MovePointerBy(6, 0);  // 5 to 7 pixels, as the rounding goes
+    MovePointerBy(-1, 1);
+    EXPECT_TRUE(tray.WaitForOutput("xbutton1 pressed: ", kGenerous)) << "the wobble made a drag: " << tray.Output();
+    ASSERT_TRUE(Xdotool(L"mouseup 8"));
+    EXPECT_TRUE(CloseAppSwitcher(WaitForAppSwitcher(std::chrono::milliseconds(kGenerous)),
+                                 std::chrono::milliseconds(kGenerous)));
+    ASSERT_TRUE(Xdotool(L"click 9"));  // once it has arrived, so has the up
+    EXPECT_TRUE(WaitForCount(recorder.secondDowns, 1)) << "the second side button never arrived";
+    EXPECT_EQ(recorder.firstDowns.load(), 0) << "the press's down reached the window (Back)";
+    EXPECT_EQ(recorder.firstUps.load(), 0) << "the press's up reached the window (Back)";
+    EXPECT_EQ(RunHost(L"--quit").exitCode, 0);
+    EXPECT_EQ(tray.WaitForExit(kGenerous), 0);
+}
+
+// A window of this process, minimised, whose thread then answers nothing.
+class HungMinimisedWindow {
+public:
+    HungMinimisedWindow() : m_release(CreateEventW(nullptr, TRUE, FALSE, nullptr))
+    {
+        m_thread = std::thread([this] {
+            HWND window = CreateWindowExW(0, L"STATIC", L"hung", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 100, 100, 300,
+                                          200, nullptr, nullptr, nullptr, nullptr);
+            ShowWindow(window, SW_SHOWMINNOACTIVE);
+            m_window = window;
+            WaitForSingleObject(m_release, INFINITE);  // "Not Responding"
+            DestroyWindow(window);
+        });
+        WaitUntil([this] { return m_window.load() != nullptr; }, std::chrono::milliseconds(kGenerous));
+    }
+    ~HungMinimisedWindow()
+    {
+        SetEvent(m_release);
+        m_thread.join();
+        CloseHandle(m_release);
+    }
+    HWND Window() const { return m_window; }
+
+private:
+    HANDLE m_release;
+    std::atomic<HWND> m_window{nullptr};
+    std::thread m_thread;
+};
+
+TEST(HostPress, TapPrevious_ThePreviousWindowIsMinimisedAndHung_TarvelHostKeepsAnswering)
+{
+    const TarvelSettingsForTest settings;
+    settings.Set(L"HoldMs", 300);
+    settings.Set(L"Tap", L"previous");
+    ForegroundSwitcher apps;
+    HungMinimisedWindow hung;
+    ASSERT_NE(hung.Window(), nullptr);
+    ASSERT_TRUE(apps.SwitchTo(L"calc.exe"));
+    HostProcess tray;
+    ASSERT_TRUE(StartInBackground(tray)) << tray.Output() << tray.Errors();
+    ASSERT_TRUE(apps.SwitchTo(L"calc.exe"));
+
+    ClickSideButton(XBUTTON1);
+    EXPECT_TRUE(WaitUntil([&] { return GetForegroundWindow() == hung.Window(); }, std::chrono::milliseconds(kGenerous)))
+        << "the tap did not switch to the hung window: " << tray.Output();
+    DWORD_PTR answer = 0;
+    EXPECT_NE(SendMessageTimeoutW(FindWindowW(kTrayWindowClass, nullptr), WM_NULL, 0, 0, SMTO_NORMAL, 1000, &answer),
+              0)
+        << "tarvel-host waits on the hung window";
+    EXPECT_EQ(RunHost(L"--quit").exitCode, 0);
+    EXPECT_EQ(tray.WaitForExit(kGenerous), 0);
+}
+
+TEST(HostPress, WheelWhileHeld_TwoNotchesStepTwiceAndReachNoWindow_TheReleasePicks)
+{
+    const TarvelSettingsForTest settings;
+    RecordingWindow recorder;
+    ASSERT_NE(recorder.Window(), nullptr);
+    ForegroundSwitcher apps;
+    for (const wchar_t* name : {L"first.exe", L"second.exe", L"third.exe", L"fourth.exe"})
+        ASSERT_TRUE(apps.SwitchTo(name));
+    KeyRecorder keys;
+    ASSERT_TRUE(keys.Installed());
+    HostProcess tray;
+    ASSERT_TRUE(StartInBackground(tray)) << tray.Output() << tray.Errors();
+    ASSERT_TRUE(apps.SwitchTo(L"fourth.exe"));
+
+    ASSERT_TRUE(Xdotool(L"mousedown 8"));  // the switcher opens at the down, on the next window
+    const HWND switcher = WaitForAppSwitcher(std::chrono::milliseconds(kGenerous));
+    ASSERT_NE(switcher, nullptr);
+    ASSERT_TRUE(WaitUntil([&] { return GetForegroundWindow() == switcher; }, std::chrono::milliseconds(kGenerous)));
+    const std::vector<std::wstring> items = AppSwitcherItems(switcher);
+    ASSERT_GE(items.size(), 4u);
+    ASSERT_TRUE(Xdotool(L"click --repeat 2 --delay 50 5"));  // toward the user: the next ones
+    EXPECT_TRUE(keys.WaitFor(VK_RIGHT, true, 2, std::chrono::milliseconds(kGenerous))) << tray.Output();
+    ASSERT_TRUE(Xdotool(L"mouseup 8"));
+    EXPECT_TRUE(keys.WaitFor(VK_RETURN, true, 1, std::chrono::milliseconds(kGenerous))) << "the release picked nothing";
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(switcher); }, std::chrono::milliseconds(kGenerous)));
+    EXPECT_TRUE(WaitUntil([&] { return WindowTitle(GetForegroundWindow()) == items[3]; },
+                          std::chrono::milliseconds(kGenerous)))
+        << "not two steps past the first choice";
+    EXPECT_EQ(keys.Count(VK_RIGHT, true), 2u);
+    EXPECT_EQ(recorder.wheels.load(), 0) << "the wheel reached the window under the pointer";
+    EXPECT_EQ(RunHost(L"--quit").exitCode, 0);
+    EXPECT_EQ(tray.WaitForExit(kGenerous), 0);
+}
+
+// With "DesktopDrag" on, a press moved 150 pixels to the right.
+TEST(HostPress, DesktopDrag_OnWindows10SwitchesDesktopAndOpensNothing_AClickStillFlips)
+{
+    const TarvelSettingsForTest settings;
+    settings.Set(L"DesktopDrag", 1);
+    const HostWindowsVersion windows(L"win10");
+    KeyRecorder keys;
+    ASSERT_TRUE(keys.Installed());
+    RecordingWindow recorder;
+    ASSERT_NE(recorder.Window(), nullptr);
+    HostProcess tray;
+    ASSERT_TRUE(StartInBackground(tray)) << tray.Output() << tray.Errors();
+
+    const ButtonObserver seen;
+    ASSERT_TRUE(SideButtonDown(seen));
+    MovePointerBy(150, 0);
+    ASSERT_TRUE(Xdotool(L"mouseup 8"));
+    EXPECT_TRUE(keys.WaitFor(VK_RIGHT, true, 1, std::chrono::milliseconds(kGenerous))) << tray.Output();
+    EXPECT_EQ(keys.Count(VK_LCONTROL, true), 1u);
+    EXPECT_EQ(keys.Count(VK_LWIN, true), 1u);
+    ASSERT_TRUE(Xdotool(L"click 8"));  // its line comes after any of the drag's
+    EXPECT_TRUE(tray.WaitForOutput("xbutton1 pressed: ", kGenerous)) << "a click no longer flips: " << tray.Output();
+    EXPECT_TRUE(CloseAppSwitcher(WaitForAppSwitcher(std::chrono::milliseconds(kGenerous)),
+                                 std::chrono::milliseconds(kGenerous)));
+    EXPECT_EQ(Occurrences(tray.Output(), " pressed: "), 1) << "the drag flipped too: " << tray.Output();
+    ASSERT_TRUE(Xdotool(L"click 9"));  // once it has arrived, so have the first button's
+    EXPECT_TRUE(WaitForCount(recorder.secondDowns, 1));
+    EXPECT_EQ(recorder.firstDowns.load() + recorder.firstUps.load(), 0) << "the drag's button reached the window";
+    EXPECT_EQ(RunHost(L"--quit").exitCode, 0);
+    EXPECT_EQ(tray.WaitForExit(kGenerous), 0);
+}
+
+TEST(HostPress, DesktopDrag_OnWindows7_TheDragSendsNothingAndThePressFlipsAtItsDown)
+{
+    const TarvelSettingsForTest settings;
+    settings.Set(L"DesktopDrag", 1);
+    const HostWindowsVersion windows(L"win7");
+    KeyRecorder keys;
+    ASSERT_TRUE(keys.Installed());
+    RecordingWindow recorder;
+    ASSERT_NE(recorder.Window(), nullptr);
+    HostProcess tray;
+    ASSERT_TRUE(StartInBackground(tray)) << tray.Output() << tray.Errors();
+
+    ASSERT_TRUE(Xdotool(L"mousedown 8"));
+    EXPECT_TRUE(tray.WaitForOutput("xbutton1 pressed: ", kGenerous)) << tray.Output();
+    MovePointerBy(150, 0);
+    ASSERT_TRUE(Xdotool(L"mouseup 8"));
+    EXPECT_TRUE(CloseAppSwitcher(WaitForAppSwitcher(std::chrono::milliseconds(kGenerous)),
+                                 std::chrono::milliseconds(kGenerous)));
+    EXPECT_EQ(RunHost(L"--quit").exitCode, 0);
+    EXPECT_EQ(tray.WaitForExit(kGenerous), 0);
+    EXPECT_EQ(keys.Count(VK_RIGHT, true) + keys.Count(VK_LWIN, true), 0u) << "Windows 7 has no virtual desktops";
 }
 
 TEST(HostPress, TapPrevious_ShortClickBringsThePreviousWindowToTheFront_NoFlip)
