@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -76,38 +77,6 @@ private:
     HANDLE m_thread;
 };
 
-TEST(HostPress, HoldTime_ShortClickReachesTheWindowUnderThePointer_LongPressFlipsAndReachesNothing)
-{
-    const TarvelSettingsForTest settings;
-    settings.Set(L"HoldMs", 300);
-    RecordingWindow recorder;
-    ASSERT_NE(recorder.Window(), nullptr);
-    HostProcess tray;
-    ASSERT_TRUE(StartInBackground(tray)) << tray.Output() << tray.Errors();
-
-    ASSERT_TRUE(Xdotool(L"click 8"));
-    EXPECT_TRUE(WaitForCount(recorder.firstUps, 1)) << "the click's up did not reach the window";
-    EXPECT_EQ(recorder.firstDowns.load(), 1) << "the click's down did not reach the window";
-    EXPECT_EQ(Occurrences(tray.Output(), " pressed: "), 0) << "a short click flipped: " << tray.Output();
-
-    // Held: the flip starts while the button is down (composition off: the
-    // host's app switcher), and neither half reaches the window.
-    ASSERT_TRUE(Xdotool(L"mousedown 8"));
-    EXPECT_TRUE(tray.WaitForOutput("xbutton1 pressed: ", kGenerous)) << tray.Output();
-    ASSERT_TRUE(Xdotool(L"mouseup 8"));
-    EXPECT_TRUE(CloseAppSwitcher(WaitForAppSwitcher(std::chrono::milliseconds(kGenerous)),
-                                 std::chrono::milliseconds(kGenerous)));
-    // The second side button, not chosen, comes after the up: once it has
-    // arrived, so has the up.
-    ASSERT_TRUE(Xdotool(L"click 9"));
-    EXPECT_TRUE(WaitForCount(recorder.secondDowns, 1)) << "the second side button never arrived";
-    EXPECT_EQ(recorder.firstDowns.load(), 1) << "the long press's down reached the window";
-    EXPECT_EQ(recorder.firstUps.load(), 1) << "the long press's up reached the window";
-    EXPECT_EQ(Occurrences(tray.Output(), " pressed: "), 1) << tray.Output();
-    EXPECT_EQ(RunHost(L"--quit").exitCode, 0);
-    EXPECT_EQ(tray.WaitForExit(kGenerous), 0);
-}
-
 // The first side button's down through the X server, returned once the
 // hooks have seen it (`seen`, installed after tarvel-host's hook, is asked
 // before it), so that moves injected next come after it.
@@ -131,6 +100,42 @@ void MovePointerBy(int dx, int dy)
     SendInput(1, &input, sizeof(input));
 }
 
+TEST(HostPress, HoldTime_ShortClickReachesTheWindowUnderThePointer_LongPressThatWobblesFlipsAndReachesNothing)
+{
+    const TarvelSettingsForTest settings;
+    settings.Set(L"HoldMs", 300);
+    RecordingWindow recorder;
+    ASSERT_NE(recorder.Window(), nullptr);
+    HostProcess tray;
+    ASSERT_TRUE(StartInBackground(tray)) << tray.Output() << tray.Errors();
+
+    ASSERT_TRUE(Xdotool(L"click 8"));
+    EXPECT_TRUE(WaitForCount(recorder.firstUps, 1)) << "the click's up did not reach the window";
+    EXPECT_EQ(recorder.firstDowns.load(), 1) << "the click's down did not reach the window";
+    EXPECT_EQ(Occurrences(tray.Output(), " pressed: "), 0) << "a short click flipped: " << tray.Output();
+
+    // Held, the thumb moving the mouse 5 to 7 pixels: the flip starts while
+    // the button is down (composition off: the host's app switcher), and
+    // neither half reaches the window.
+    const ButtonObserver seen;
+    ASSERT_TRUE(SideButtonDown(seen));
+    MovePointerBy(6, 0);
+    MovePointerBy(-1, 1);
+    EXPECT_TRUE(tray.WaitForOutput("xbutton1 pressed: ", kGenerous)) << "the wobble made a drag: " << tray.Output();
+    ASSERT_TRUE(Xdotool(L"mouseup 8"));
+    EXPECT_TRUE(CloseAppSwitcher(WaitForAppSwitcher(std::chrono::milliseconds(kGenerous)),
+                                 std::chrono::milliseconds(kGenerous)));
+    // The second side button, not chosen, comes after the up: once it has
+    // arrived, so has the up.
+    ASSERT_TRUE(Xdotool(L"click 9"));
+    EXPECT_TRUE(WaitForCount(recorder.secondDowns, 1)) << "the second side button never arrived";
+    EXPECT_EQ(recorder.firstDowns.load(), 1) << "the long press's down reached the window";
+    EXPECT_EQ(recorder.firstUps.load(), 1) << "the long press's up reached the window";
+    EXPECT_EQ(Occurrences(tray.Output(), " pressed: "), 1) << tray.Output();
+    EXPECT_EQ(RunHost(L"--quit").exitCode, 0);
+    EXPECT_EQ(tray.WaitForExit(kGenerous), 0);
+}
+
 // Wine answers for tarvel-host.exe as the given Windows ("win10", "win7")
 // while the test runs.
 class HostWindowsVersion {
@@ -145,31 +150,6 @@ public:
 private:
     static constexpr wchar_t kKey[] = L"Software\\Wine\\AppDefaults\\tarvel-host.exe";
 };
-
-TEST(HostPress, HoldTime_ThumbWobblesSixPixelsWhileHeld_StillFlipsAndReachesNothing)
-{
-    const TarvelSettingsForTest settings;
-    settings.Set(L"HoldMs", 300);
-    RecordingWindow recorder;
-    ASSERT_NE(recorder.Window(), nullptr);
-    HostProcess tray;
-    ASSERT_TRUE(StartInBackground(tray)) << tray.Output() << tray.Errors();
-
-    const ButtonObserver seen;
-    ASSERT_TRUE(SideButtonDown(seen));
-    MovePointerBy(6, 0);  // 5 to 7 pixels, as the rounding goes
-    MovePointerBy(-1, 1);
-    EXPECT_TRUE(tray.WaitForOutput("xbutton1 pressed: ", kGenerous)) << "the wobble made a drag: " << tray.Output();
-    ASSERT_TRUE(Xdotool(L"mouseup 8"));
-    EXPECT_TRUE(CloseAppSwitcher(WaitForAppSwitcher(std::chrono::milliseconds(kGenerous)),
-                                 std::chrono::milliseconds(kGenerous)));
-    ASSERT_TRUE(Xdotool(L"click 9"));  // once it has arrived, so has the up
-    EXPECT_TRUE(WaitForCount(recorder.secondDowns, 1)) << "the second side button never arrived";
-    EXPECT_EQ(recorder.firstDowns.load(), 0) << "the press's down reached the window (Back)";
-    EXPECT_EQ(recorder.firstUps.load(), 0) << "the press's up reached the window (Back)";
-    EXPECT_EQ(RunHost(L"--quit").exitCode, 0);
-    EXPECT_EQ(tray.WaitForExit(kGenerous), 0);
-}
 
 // A window of this process, minimised, whose thread then answers nothing.
 class HungMinimisedWindow {
@@ -258,18 +238,35 @@ TEST(HostPress, WheelWhileHeld_TwoNotchesStepTwiceAndReachNoWindow_TheReleasePic
     EXPECT_EQ(tray.WaitForExit(kGenerous), 0);
 }
 
-// With "DesktopDrag" on, a press moved 150 pixels to the right.
-TEST(HostPress, DesktopDrag_OnWindows10SwitchesDesktopAndOpensNothing_AClickStillFlips)
-{
+// tarvel-host with "DesktopDrag" on, run as the given Windows over the
+// recording window, the keys recorded; a press is then moved 150 pixels to
+// the right.
+class DesktopDrag : public ::testing::Test {
+protected:
+    void Start(const wchar_t* version)
+    {
+        settings.Set(L"DesktopDrag", 1);
+        windows = std::make_unique<HostWindowsVersion>(version);
+        ASSERT_TRUE(keys.Installed());
+        ASSERT_NE(recorder.Window(), nullptr);
+        ASSERT_TRUE(StartInBackground(tray)) << tray.Output() << tray.Errors();
+    }
+    void TearDown() override
+    {
+        EXPECT_EQ(RunHost(L"--quit").exitCode, 0);
+        EXPECT_EQ(tray.WaitForExit(kGenerous), 0);
+    }
+
     const TarvelSettingsForTest settings;
-    settings.Set(L"DesktopDrag", 1);
-    const HostWindowsVersion windows(L"win10");
+    std::unique_ptr<HostWindowsVersion> windows;
     KeyRecorder keys;
-    ASSERT_TRUE(keys.Installed());
     RecordingWindow recorder;
-    ASSERT_NE(recorder.Window(), nullptr);
     HostProcess tray;
-    ASSERT_TRUE(StartInBackground(tray)) << tray.Output() << tray.Errors();
+};
+
+TEST_F(DesktopDrag, OnWindows10_SwitchesDesktopAndOpensNothing_AClickStillFlips)
+{
+    Start(L"win10");
 
     const ButtonObserver seen;
     ASSERT_TRUE(SideButtonDown(seen));
@@ -286,21 +283,11 @@ TEST(HostPress, DesktopDrag_OnWindows10SwitchesDesktopAndOpensNothing_AClickStil
     ASSERT_TRUE(Xdotool(L"click 9"));  // once it has arrived, so have the first button's
     EXPECT_TRUE(WaitForCount(recorder.secondDowns, 1));
     EXPECT_EQ(recorder.firstDowns.load() + recorder.firstUps.load(), 0) << "the drag's button reached the window";
-    EXPECT_EQ(RunHost(L"--quit").exitCode, 0);
-    EXPECT_EQ(tray.WaitForExit(kGenerous), 0);
 }
 
-TEST(HostPress, DesktopDrag_OnWindows7_TheDragSendsNothingAndThePressFlipsAtItsDown)
+TEST_F(DesktopDrag, OnWindows7_TheDragSendsNothingAndThePressFlipsAtItsDown)
 {
-    const TarvelSettingsForTest settings;
-    settings.Set(L"DesktopDrag", 1);
-    const HostWindowsVersion windows(L"win7");
-    KeyRecorder keys;
-    ASSERT_TRUE(keys.Installed());
-    RecordingWindow recorder;
-    ASSERT_NE(recorder.Window(), nullptr);
-    HostProcess tray;
-    ASSERT_TRUE(StartInBackground(tray)) << tray.Output() << tray.Errors();
+    Start(L"win7");
 
     ASSERT_TRUE(Xdotool(L"mousedown 8"));
     EXPECT_TRUE(tray.WaitForOutput("xbutton1 pressed: ", kGenerous)) << tray.Output();
@@ -308,8 +295,6 @@ TEST(HostPress, DesktopDrag_OnWindows7_TheDragSendsNothingAndThePressFlipsAtItsD
     ASSERT_TRUE(Xdotool(L"mouseup 8"));
     EXPECT_TRUE(CloseAppSwitcher(WaitForAppSwitcher(std::chrono::milliseconds(kGenerous)),
                                  std::chrono::milliseconds(kGenerous)));
-    EXPECT_EQ(RunHost(L"--quit").exitCode, 0);
-    EXPECT_EQ(tray.WaitForExit(kGenerous), 0);
     EXPECT_EQ(keys.Count(VK_RIGHT, true) + keys.Count(VK_LWIN, true), 0u) << "Windows 7 has no virtual desktops";
 }
 
