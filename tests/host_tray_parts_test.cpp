@@ -216,49 +216,31 @@ TEST(ButtonHookPress, FilterChangesBetweenDownAndUp_TheDownsDecisionHolds)
 }
 
 // A hook installed again mid-press (the watchdog, a resume): the middle
-// button's drag re-sent its down, so its up must reach the application; a
-// flip's swallowed down keeps its up swallowed.
-TEST(ButtonHookPress, ReinstalledBetweenAReSentDownAndItsUp_TheUpIsDelivered_ASwallowedOnesIsNot)
+// button's drag re-sent its down, so its up must reach the application.
+TEST(ButtonHookPress, ReinstalledBetweenAReSentDownAndItsUp_TheUpIsDelivered)
 {
     constexpr UINT kPressed = WM_APP + 7;
     ButtonObserver observer;
     ASSERT_TRUE(observer.Installed());
     auto hook = std::make_unique<ButtonHook>(nullptr, GetCurrentThreadId(), kPressed, MouseButton::Middle, false);
-    const auto send = [](DWORD flag, LONG x = 0, DWORD data = 0) {
+    const auto send = [](DWORD flag, LONG x = 0) {
         INPUT input{};
         input.type = INPUT_MOUSE;
         input.mi.dwFlags = flag;
-        input.mi.mouseData = data;
         input.mi.dx = x * 65536 / GetSystemMetrics(SM_CXSCREEN);
         input.mi.dy = 300 * 65536 / GetSystemMetrics(SM_CYSCREEN);
         SendInput(1, &input, sizeof(input));
-    };
-    const auto reinstall = [&] {
-        hook.reset();
-        hook = std::make_unique<ButtonHook>(nullptr, GetCurrentThreadId(), kPressed, MouseButton::Middle, false);
-        ASSERT_TRUE(hook->Installed());
     };
     press_timing::SetHoldMs(5000);
     send(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, 400);
     send(MOUSEEVENTF_MIDDLEDOWN);
     send(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, 460);  // a drag: the down is sent again
     EXPECT_TRUE(WaitForCount(observer.middle, 1)) << "the drag's down was not sent again";
-    reinstall();
+    hook.reset();
+    hook = std::make_unique<ButtonHook>(nullptr, GetCurrentThreadId(), kPressed, MouseButton::Middle, false);
     send(MOUSEEVENTF_MIDDLEUP);
     EXPECT_TRUE(WaitForCount(observer.middleUp, 1)) << "the drag's up was swallowed: the button stays down";
-
-    press_timing::SetHoldMs(0);  // the down flips and is swallowed
-    send(MOUSEEVENTF_MIDDLEDOWN);
-    MSG message{};
-    EXPECT_TRUE(WaitUntil([&] { return PeekMessageW(&message, nullptr, kPressed, kPressed, PM_REMOVE) != FALSE; },
-                          std::chrono::seconds(10)));
-    reinstall();
-    send(MOUSEEVENTF_MIDDLEUP);
-    send(MOUSEEVENTF_XDOWN, 0, XBUTTON2);  // let through: once seen, the up has been decided
-    send(MOUSEEVENTF_XUP, 0, XBUTTON2);
-    ASSERT_TRUE(WaitForCount(observer.xbutton2, 1));
-    EXPECT_EQ(observer.middle.load(), 1);
-    EXPECT_EQ(observer.middleUp.load(), 1) << "the up of a swallowed down went through";
+    press_timing::SetHoldMs(0);
 }
 
 // The program as shipped: a manifest that makes it sharp at every scale, and
