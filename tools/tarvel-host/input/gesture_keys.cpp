@@ -2,6 +2,7 @@
 
 #include <initializer_list>
 
+#include "foreground/switcher_windows.h"
 #include "press_timing.h"
 
 namespace {
@@ -74,15 +75,32 @@ void SendShortcut(std::initializer_list<Key> keys)
     events.Send();
 }
 
+// A step or a pick goes only to a switcher in front: a press that ended the
+// flip, or a switcher still opening, must not have Right or Enter typed into
+// an application.  Tarvel's own app switcher, or the system's.
+bool SwitcherInFront()
+{
+    HWND front = GetForegroundWindow();
+    wchar_t name[32] = L"";
+    GetClassNameW(front, name, 32);
+    return lstrcmpW(name, L"TarvelAppSwitcher") == 0 || ClassifyFlipWindow(front) == FlipWindow::Switcher;
+}
+
+void SendToSwitcher(const Key& key)
+{
+    if (SwitcherInFront())
+        SendShortcut({key});
+}
+
 }  // namespace
 
 bool SendGestureKeys(WPARAM kind)
 {
     using press_timing::PressKind;
     switch (static_cast<PressKind>(kind)) {
-    case PressKind::StepNext: SendShortcut({kRight}); return true;
-    case PressKind::StepBack: SendShortcut({kLeft}); return true;
-    case PressKind::Pick: SendShortcut({kEnter}); return true;
+    case PressKind::StepNext: SendToSwitcher(kRight); return true;
+    case PressKind::StepBack: SendToSwitcher(kLeft); return true;
+    case PressKind::Pick: SendToSwitcher(kEnter); return true;
     case PressKind::DesktopRight: SendShortcut({kCtrl, kWin, kRight}); return true;
     case PressKind::DesktopLeft: SendShortcut({kCtrl, kWin, kLeft}); return true;
     default: return false;

@@ -8,6 +8,7 @@
 #include <windows.h>
 
 // Sends the keys for `kind` (a press_timing::PressKind) in one SendInput
-// call, with the modifiers the user holds lifted before and put back after;
-// false when `kind` asks for no keys (a flip, the tap).
+// call, with the modifiers the user holds lifted before and put back after
+// (a step or a pick only while a switcher is in front); false when `kind`
+// asks for no keys (a flip, the tap).
 bool SendGestureKeys(WPARAM kind);
