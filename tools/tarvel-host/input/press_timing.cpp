@@ -18,7 +18,7 @@ constexpr int kDesktopDragAt96 = 48;
 // press's down; each is used on its own.
 std::atomic<DWORD> g_holdMs{0};
 std::atomic<bool> g_tapPrevious{false};
-std::atomic<bool> g_wheelSteps{true};
+std::atomic<bool> g_wheelSteps{false};  // off unless chosen: the console mode has no steps
 std::atomic<bool> g_desktopDrag{false};
 
 // Monitor DPI functions, newer than Windows 7 where they exist; found by
