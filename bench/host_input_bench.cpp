@@ -5,9 +5,13 @@
 //    keyboard hook.  The figure is the time from the down to that key, less
 //    the hold time: median, least and most.  Goal: median within 20 ms.  A
 //    second long press ends each flip (tarvel-host's line says so).
-// 2. Idle with all four hot corners on, the pointer still: the wake-ups of
-//    each of its threads in 30 s (context switches of its Linux tasks under
-//    Wine).  Goal: 0 for the hook's thread and none added by the corners.
+// 2. 1,000 mouse reports (injected moves of a pixel, which the hook sees):
+//    the wake-ups of the main thread (the Linux task whose id is the
+//    process's) per 1,000 reports, and of every thread.  Goal: 0 for the
+//    main thread, whose Raw Input sink moved to the hook's thread.
+// 3. Idle with all four hot corners on, then off, the pointer still: the
+//    wake-ups of each of its threads in 30 s (context switches of its Linux
+//    tasks under Wine).  Goal: 0 on every thread, corners on or off.
 #include <windows.h>
 
 #include <algorithm>
@@ -60,27 +64,65 @@ size_t FlipsEnded(const HostProcess& tray)
     return count;
 }
 
-void IdleWithCorners()
+void PrintWakeUps(const std::map<std::string, long long>& before, const std::map<std::string, long long>& after)
 {
-    const wchar_t corners[] = L"top-left\0top-right\0bottom-left\0bottom-right\0";
-    RegSetKeyValueW(HKEY_CURRENT_USER, kSettingsKey, L"Corners", REG_MULTI_SZ, corners, sizeof(corners));
-    HostProcess tray;
-    if (!tray.Start(L"--logon") || !tray.WaitForOutput("in the notification area", 10000)) {
-        std::printf("idle: could not start\n");
-        return;
-    }
-    std::this_thread::sleep_for(std::chrono::seconds(2));  // past its start
-    const std::string process = LinuxProcessNamed("tarvel-host");
-    const auto before = TaskSwitches(process);
-    std::this_thread::sleep_for(std::chrono::seconds(30));
-    const auto after = TaskSwitches(process);
-    std::printf("idle 30 s, four hot corners on, pointer still: tarvel-host (Linux process %s) wake-ups by thread:",
-                process.empty() ? "not found" : process.c_str());
     for (const auto& [task, switches] : after) {
         const auto was = before.find(task);
         std::printf(" %s=%lld", task.c_str(), was == before.end() ? -1 : switches - was->second);
     }
     std::printf("\n");
+}
+
+// tarvel-host started in the background and past its start; its Linux process.
+std::string StartQuiet(HostProcess& tray)
+{
+    if (!tray.Start(L"--logon") || !tray.WaitForOutput("in the notification area", 10000))
+        return {};
+    std::this_thread::sleep_for(std::chrono::seconds(2));
+    return LinuxProcessNamed("tarvel-host");
+}
+
+void MouseReports()
+{
+    constexpr int kReports = 1000;
+    HostProcess tray;
+    const std::string process = StartQuiet(tray);
+    const auto before = TaskSwitches(process);
+    for (int i = 0; i < kReports; ++i) {
+        INPUT input{};
+        input.type = INPUT_MOUSE;
+        input.mi.dwFlags = MOUSEEVENTF_MOVE;
+        input.mi.dx = i & 1 ? -1 : 1;
+        SendInput(1, &input, sizeof(input));
+        Sleep(1);
+    }
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    const auto after = TaskSwitches(process);
+    const auto main = after.find(process);
+    const auto mainBefore = before.find(process);
+    std::printf("1,000 mouse reports: main thread (task %s) wake-ups %lld (goal 0); by thread:",
+                process.empty() ? "not found" : process.c_str(),
+                main == after.end() || mainBefore == before.end() ? -1 : main->second - mainBefore->second);
+    PrintWakeUps(before, after);
+    RunHost(L"--quit");
+    tray.WaitForExit(10000);
+}
+
+void Idle(bool corners)
+{
+    const wchar_t all[] = L"top-left\0top-right\0bottom-left\0bottom-right\0";
+    if (corners)
+        RegSetKeyValueW(HKEY_CURRENT_USER, kSettingsKey, L"Corners", REG_MULTI_SZ, all, sizeof(all));
+    else
+        RegDeleteKeyValueW(HKEY_CURRENT_USER, kSettingsKey, L"Corners");
+    HostProcess tray;
+    const std::string process = StartQuiet(tray);
+    const auto before = TaskSwitches(process);
+    std::this_thread::sleep_for(std::chrono::seconds(30));
+    const auto after = TaskSwitches(process);
+    std::printf("idle 30 s, hot corners %s, pointer still: tarvel-host (Linux process %s) wake-ups by thread:",
+                corners ? "all four on" : "off", process.empty() ? "not found" : process.c_str());
+    PrintWakeUps(before, after);
     RunHost(L"--quit");
     tray.WaitForExit(10000);
 }
@@ -132,7 +174,10 @@ int main()
                 "most %.1f (%zu presses); goal median <= 20 ms\n",
                 kHoldMs, Median(late), *std::min_element(late.begin(), late.end()),
                 *std::max_element(late.begin(), late.end()), late.size());
-    IdleWithCorners();
+    RegDeleteKeyValueW(HKEY_CURRENT_USER, kSettingsKey, L"HoldMs");
+    MouseReports();
+    Idle(true);
+    Idle(false);
     RegDeleteTreeW(HKEY_CURRENT_USER, kSettingsKey);
     return late.empty() ? 1 : 0;
 }

@@ -276,6 +276,8 @@ LRESULT CALLBACK ButtonObserver::Observe(int code, WPARAM message, LPARAM data) 
             ++(button == XBUTTON1 ? s_instance->xbutton1 : s_instance->xbutton2);
         } else if (message == WM_MBUTTONDOWN) {
             ++s_instance->middle;
+        } else if (message == WM_MBUTTONUP) {
+            ++s_instance->middleUp;
         } else if (message == WM_XBUTTONUP &&
                    HIWORD(reinterpret_cast<const MSLLHOOKSTRUCT*>(data)->mouseData) == XBUTTON1) {
             ++s_instance->xbutton1Up;

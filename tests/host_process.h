@@ -146,6 +146,7 @@ public:
     std::atomic<int> xbutton2{0};
     std::atomic<int> middle{0};
     std::atomic<int> xbutton1Up{0};
+    std::atomic<int> middleUp{0};
     bool Installed() const { return m_installed; }
 
 private:

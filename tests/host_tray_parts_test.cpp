@@ -8,6 +8,7 @@
 
 #include <windows.h>
 
+#include <memory>
 #include <set>
 #include <string>
 
@@ -15,6 +16,7 @@
 #include "button_hook.h"
 #include "hook_watchdog.h"
 #include "host_process.h"
+#include "press_timing.h"
 #include "support/foreground_switcher.h"
 #include "tray_icon.h"
 #include "tray_icons.h"
@@ -161,6 +163,16 @@ TEST(AutostartTakeover, NamesTheCopyWhoseEntryItTakes_NothingForItsOwnEntry)
     EXPECT_EQ(AutostartTakeover(zip, zip, L""), L"");
 }
 
+TEST(HookWatchdog, TouchpadAndInjectedReportsCount_PenTouchAndOurReplaysDoNot)
+{
+    EXPECT_TRUE(CountsForWatchdog(RIM_TYPEMOUSE, 0)) << "a touchpad's report (no device, no extra information)";
+    EXPECT_TRUE(CountsForWatchdog(RIM_TYPEMOUSE, 0x12345678)) << "another program's SendInput";
+    EXPECT_FALSE(CountsForWatchdog(RIM_TYPEMOUSE, 0xFF515700)) << "pen";
+    EXPECT_FALSE(CountsForWatchdog(RIM_TYPEMOUSE, 0xFF515780)) << "touch";
+    EXPECT_FALSE(CountsForWatchdog(RIM_TYPEMOUSE, 0x5452564C)) << "tarvel-host's own replay";
+    EXPECT_FALSE(CountsForWatchdog(RIM_TYPEKEYBOARD, 0));
+}
+
 TEST(HookWatchdog, MouseInputTheHookDidNotSee_CountsOnceAGraceHasPassed_OnceUntilTheNewHookSeesInput)
 {
     HookWatchdog watchdog;
@@ -218,6 +230,34 @@ TEST(ButtonHookPress, FilterChangesBetweenDownAndUp_TheDownsDecisionHolds)
     ASSERT_TRUE(WaitForCount(observer.middle, 1));
     EXPECT_EQ(observer.xbutton1.load(), 1);
     EXPECT_EQ(observer.xbutton1Up.load(), 1) << "the up of a swallowed down went through";
+}
+
+// A hook installed again mid-press (the watchdog, a resume): the middle
+// button's drag re-sent its down, so its up must reach the application.
+TEST(ButtonHookPress, ReinstalledBetweenAReSentDownAndItsUp_TheUpIsDelivered)
+{
+    constexpr UINT kPressed = WM_APP + 7;
+    ButtonObserver observer;
+    ASSERT_TRUE(observer.Installed());
+    auto hook = std::make_unique<ButtonHook>(nullptr, GetCurrentThreadId(), kPressed, MouseButton::Middle, false);
+    const auto send = [](DWORD flag, LONG x = 0) {
+        INPUT input{};
+        input.type = INPUT_MOUSE;
+        input.mi.dwFlags = flag;
+        input.mi.dx = x * 65536 / GetSystemMetrics(SM_CXSCREEN);
+        input.mi.dy = 300 * 65536 / GetSystemMetrics(SM_CYSCREEN);
+        SendInput(1, &input, sizeof(input));
+    };
+    press_timing::SetHoldMs(5000);
+    send(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, 400);
+    send(MOUSEEVENTF_MIDDLEDOWN);
+    send(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, 460);  // a drag: the down is sent again
+    EXPECT_TRUE(WaitForCount(observer.middle, 1)) << "the drag's down was not sent again";
+    hook.reset();
+    hook = std::make_unique<ButtonHook>(nullptr, GetCurrentThreadId(), kPressed, MouseButton::Middle, false);
+    send(MOUSEEVENTF_MIDDLEUP);
+    EXPECT_TRUE(WaitForCount(observer.middleUp, 1)) << "the drag's up was swallowed: the button stays down";
+    press_timing::SetHoldMs(0);
 }
 
 // The program as shipped: a manifest that makes it sharp at every scale, and

@@ -7,7 +7,8 @@
 // would offer, most recently used first, each with its icon and title; the one
 // behind the current window is selected, as in Alt+Tab.  A click on a window,
 // or the arrow keys and Enter, brings it to the front (restored if it was
-// minimised); Escape, or a click anywhere else, closes the list.  Started
+// minimised); Right and Left step as Down and Up do, round the ends; Escape,
+// or a click anywhere else, closes the list.  Started
 // while its list is shown, it closes that list, as a second press of the
 // button ends the system's flip (one that is still closing is waited for).
 // It writes no file and no registry value.
@@ -301,11 +302,24 @@ void PlaceOnPointersMonitor()
 }
 
 // Alt+Tab's choice: the window behind the current one.
-void SelectFirstChoice()
+void Select(int item)
 {
-    const int item = g_switcher.targets.size() > 1 ? 1 : 0;
     ListView_SetItemState(g_switcher.list, item, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
     ListView_EnsureVisible(g_switcher.list, item, FALSE);
+}
+
+void SelectFirstChoice() { Select(g_switcher.targets.size() > 1 ? 1 : 0); }
+
+// Right and Left, as the system's switchers take them (and tarvel-host's
+// wheel steps send them): the next window or the previous one, round the
+// list's ends as Alt+Tab goes round.
+void Step(int by)
+{
+    const int count = static_cast<int>(g_switcher.targets.size());
+    if (count == 0)
+        return;
+    const int selected = ListView_GetNextItem(g_switcher.list, -1, LVNI_SELECTED);
+    Select(((selected < 0 ? 0 : selected) + by + count) % count);
 }
 
 // Started by a program in the background (tarvel-host in the notification
@@ -430,16 +444,19 @@ bool CreateSwitcherWindow(HINSTANCE instance, const std::wstring& prompt)
     return true;
 }
 
-// Enter and Escape act wherever the focus is, before the list sees them.
+// Enter, Escape, Right and Left act wherever the focus is, before the list
+// sees them (a list of one column does nothing with Right and Left).
 bool HandledKey(const MSG& message)
 {
-    if (message.message != WM_KEYDOWN || (message.wParam != VK_RETURN && message.wParam != VK_ESCAPE))
+    if (message.message != WM_KEYDOWN)
         return false;
-    if (message.wParam == VK_RETURN)
-        SwitchToSelected();
-    else
-        PostMessageW(g_switcher.window, WM_CLOSE, 0, 0);
-    return true;
+    switch (message.wParam) {
+    case VK_RETURN: SwitchToSelected(); return true;
+    case VK_ESCAPE: PostMessageW(g_switcher.window, WM_CLOSE, 0, 0); return true;
+    case VK_RIGHT: Step(1); return true;
+    case VK_LEFT: Step(-1); return true;
+    default: return false;
+    }
 }
 
 int RunSwitcher(HINSTANCE instance, const std::wstring& prompt)

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "macro_session.h"
+#include "press_timing.h"
 
 namespace {
 
@@ -34,10 +35,13 @@ void PumpUntilQuit(MacroSession& session, MouseButton button)
 {
     MSG message;
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-        if (message.hwnd == nullptr && message.message == WM_BUTTON_PRESSED)
-            session.Press(button);
-        else
+        if (message.hwnd == nullptr && message.message == WM_BUTTON_PRESSED) {
+            // A press; the hook thread's other news (the watchdog's) is the tray's.
+            if (message.wParam == static_cast<WPARAM>(press_timing::PressKind::Flip))
+                session.Press(button);
+        } else {
             DispatchMessageW(&message);
+        }
     }
 }
 

@@ -1,5 +1,6 @@
 #include "button_hook.h"
 
+#include "hook_watchdog.h"
 #include "hot_corners.h"
 #include "press_timing.h"
 
@@ -26,17 +27,84 @@ struct HookState {
 // its decision.
 PressDecisions g_decisions;
 
-// The press's kind travels as the message's wParam.
-void PostPress(press_timing::PressKind kind)
+// The press's kind, or the watchdog's news, travels as the message's wParam.
+void Post(WPARAM wParam)
 {
-    const auto wParam = static_cast<WPARAM>(kind);
     if (HWND window = g_state.window.load())
         PostMessageW(window, g_state.message.load(), wParam, 0);
     else
         PostThreadMessageW(g_state.threadId.load(), g_state.message.load(), wParam, 0);
 }
 
+void PostPress(press_timing::PressKind kind) { Post(static_cast<WPARAM>(kind)); }
+
 void ReportCorner() { PostPress(press_timing::PressKind::Flip); }
+
+// The watchdog's side, on the hook thread: a message-only window there
+// receives Raw Input of the mouse, so that mouse reports (up to 8,000 a
+// second) wake only the thread that the hook wakes anyway, and the main
+// thread hears only of a hook that missed input.  Hook thread only; it
+// outlives a hook installed again, as g_decisions does.
+struct Sink {
+    HWND window = nullptr;
+    bool hookInstalled = false;
+    HookWatchdog watchdog;
+    DWORD lastNotInPlace = 0;  // when the main thread was last told so
+} g_sink;
+// Set by the main thread before a hook thread starts: it replaces one.
+bool g_reinstalling = false;
+
+void OnRawInput(HRAWINPUT input)
+{
+    RAWINPUT raw{};
+    UINT size = sizeof(raw);
+    if (GetRawInputData(input, RID_INPUT, &raw, &size, sizeof(RAWINPUTHEADER)) == static_cast<UINT>(-1) ||
+        !CountsForWatchdog(raw.header.dwType, raw.data.mouse.ulExtraInformation))
+        return;
+    const DWORD now = GetTickCount();
+    if (!g_sink.hookInstalled) {
+        // Asked again as the mouse moves, at most once within the grace.
+        if (now - g_sink.lastNotInPlace >= HookWatchdog::kGraceMs) {
+            g_sink.lastNotInPlace = now;
+            Post(kHookNotInPlace);
+        }
+    } else if (g_sink.watchdog.OnMouseInput(now, g_state.lastEvent.load(std::memory_order_relaxed))) {
+        Post(kHookMissedInput);
+    }
+}
+
+LRESULT CALLBACK SinkProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept
+{
+    if (message == WM_INPUT)
+        OnRawInput(reinterpret_cast<HRAWINPUT>(lParam));
+    return DefWindowProcW(window, message, wParam, lParam);  // which frees the input
+}
+
+void StartSink(bool hookInstalled)
+{
+    g_sink.hookInstalled = hookInstalled;
+    if (g_reinstalling)
+        g_sink.watchdog.Reinstalled(g_state.lastEvent.load(std::memory_order_relaxed));
+    WNDCLASSW windowClass{};
+    windowClass.lpfnWndProc = SinkProc;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = L"TarvelHost.RawInputSink";
+    RegisterClassW(&windowClass);  // fails harmlessly once registered
+    g_sink.window = CreateWindowExW(0, windowClass.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                    windowClass.hInstance, nullptr);
+    const RAWINPUTDEVICE mouse{0x01, 0x02, RIDEV_INPUTSINK, g_sink.window};  // generic desktop, mouse
+    if (g_sink.window != nullptr)
+        RegisterRawInputDevices(&mouse, 1, sizeof(mouse));
+}
+
+void StopSink()
+{
+    const RAWINPUTDEVICE mouse{0x01, 0x02, RIDEV_REMOVE, nullptr};
+    RegisterRawInputDevices(&mouse, 1, sizeof(mouse));
+    if (g_sink.window != nullptr)
+        DestroyWindow(g_sink.window);
+    g_sink.window = nullptr;
+}
 
 bool PressesWanted() { return !g_state.paused.load() && !g_state.passThrough.load(); }
 
@@ -53,6 +121,8 @@ LRESULT CALLBACK MouseHookProc(int code, WPARAM message, LPARAM data) noexcept
     const auto& info = *reinterpret_cast<const MSLLHOOKSTRUCT*>(data);
     if (press_timing::IsReplay(info))
         return CallNextHookEx(nullptr, code, message, data);
+    if (message == WM_MOUSEWHEEL && press_timing::OnWheel(static_cast<short>(HIWORD(info.mouseData))))
+        return 1;  // a step of the switcher, not the window's
     if (message == WM_MOUSEMOVE)
         press_timing::OnMove(info.pt);
     hot_corners::OnMouseEvent(message, info);
@@ -125,7 +195,9 @@ ButtonHook::ButtonHook(HWND window, DWORD threadId, UINT message, MouseButton bu
     g_state.lastEvent = GetTickCount();
     press_timing::Reset(&PostPress);  // no hook thread runs yet
     hot_corners::Reset(&ReportCorner, &PressesWanted);
-    m_thread = std::make_unique<HookThread>(WH_MOUSE_LL, MouseHookProc);
+    m_thread = std::make_unique<HookThread>(std::initializer_list<HookThread::Hook>{{WH_MOUSE_LL, MouseHookProc}},
+                                            HookThread::Companion{&StartSink, &StopSink});
+    g_reinstalling = true;  // the next one replaces this one
 }
 
 ButtonHook::~ButtonHook()

@@ -2,10 +2,12 @@
 // runs on a thread of its own (HookThread) and does as little as the system
 // demands of such a hook, which it removes when the hook answers slowly: it
 // decides whether to swallow the button and posts each press to the thread
-// or window that runs the macro.  Paused, or told to let the button through
-// (a full-screen game, an application the user excluded), it lets every
-// button through.  It notes when it last saw input, so that the host can
-// tell a hook the system has removed.
+// or window that runs the macro, with the wheel's steps and the desktop drag
+// while the button is held (press_timing.h).  Paused, or told to let the
+// button through (a full-screen game, an application the user excluded), it
+// lets every button through.  Its thread also receives Raw Input of the
+// mouse and, comparing it with when the hook last saw input, tells the host
+// when the hook has missed input (the watchdog: a hook the system removed).
 #pragma once
 
 #include <windows.h>
@@ -25,6 +27,11 @@ const wchar_t* MouseButtonKeyword(MouseButton button);
 const char* MouseButtonName(MouseButton button);
 // As said to users: "first side button", "second side button", "middle button".
 const wchar_t* MouseButtonDescription(MouseButton button);
+
+// What the hook's thread posts besides presses (press_timing::PressKind), as
+// the message's wParam: the hook missed real mouse input, or is not in place.
+inline constexpr WPARAM kHookMissedInput = 100;
+inline constexpr WPARAM kHookNotInPlace = 101;
 
 // One per process: the hook procedure gets no context from the system, so
 // what it reads is process-wide.

@@ -1,11 +1,11 @@
 #include "hook_thread.h"
 
-HookThread::HookThread(std::initializer_list<Hook> hooks)
+HookThread::HookThread(std::initializer_list<Hook> hooks, Companion companion)
 {
     HANDLE ready = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     if (ready == nullptr)
         return;
-    m_thread = std::thread(&HookThread::Run, this, std::vector<Hook>(hooks), ready);
+    m_thread = std::thread(&HookThread::Run, this, std::vector<Hook>(hooks), companion, ready);
     // The thread signals once its hooks are in place (or have failed) and its
     // message queue exists, so the WM_QUIT of the destructor cannot be lost.
     WaitForSingleObject(ready, INFINITE);
@@ -20,7 +20,7 @@ HookThread::~HookThread()
     m_thread.join();
 }
 
-void HookThread::Run(std::vector<Hook> hooks, HANDLE ready) noexcept
+void HookThread::Run(std::vector<Hook> hooks, Companion companion, HANDLE ready) noexcept
 {
     MSG message;
     PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE);  // makes the queue
@@ -34,11 +34,15 @@ void HookThread::Run(std::vector<Hook> hooks, HANDLE ready) noexcept
             installed.push_back(hook);
     }
     m_installed = !installed.empty() && installed.size() == hooks.size();
+    if (companion.start != nullptr)
+        companion.start(m_installed);
     SetEvent(ready);
-    if (m_installed) {
+    if (m_installed || companion.start != nullptr) {
         while (GetMessageW(&message, nullptr, 0, 0) > 0)
             DispatchMessageW(&message);
     }
+    if (companion.stop != nullptr)
+        companion.stop();
     for (HHOOK hook : installed)
         UnhookWindowsHookEx(hook);
 }

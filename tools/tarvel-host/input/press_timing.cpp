@@ -3,23 +3,37 @@
 #include <atomic>
 #include <cstdlib>
 
+#include "common/running_version.h"
+
 namespace press_timing {
 
 namespace {
 
 // Marks the input this unit sends again, so that the hook lets it pass ("TRVL").
 constexpr ULONG_PTR kReplayMark = 0x5452564C;
+// The desktop drag's distance at 96 DPI: half an inch.
+constexpr int kDesktopDragAt96 = 48;
 
 // The choices, written by the main thread and read by the hook thread at a
 // press's down; each is used on its own.
 std::atomic<DWORD> g_holdMs{0};
 std::atomic<bool> g_tapPrevious{false};
+std::atomic<bool> g_wheelSteps{false};  // off unless chosen: the console mode has no steps
+std::atomic<bool> g_desktopDrag{false};
+
+// Monitor DPI functions, newer than Windows 7 where they exist; found by
+// Reset, before the hook thread that reads them starts.
+using DpiForMonitor = HRESULT(WINAPI*)(HMONITOR, int, UINT*, UINT*);
+using MetricsForDpi = int(WINAPI*)(int, UINT);
+DpiForMonitor g_dpiForMonitor = nullptr;  // shcore.dll, 8.1
+MetricsForDpi g_metricsForDpi = nullptr;  // user32.dll, 10 (1607)
 
 enum class Phase {
     Idle,     // no press of ours under way
-    Held,     // down, swallowed, the timer running
-    Dragged,  // moved while held: the down sent again, the up is the application's
-    Flipped,  // held long enough: the flip reported, the up swallowed
+    Held,     // down, swallowed, undecided (the hold timer running, if any)
+    Dragged,  // the middle button moved while held: the down sent again, the up is the application's
+    Flipped,  // the flip reported (at the down, the hold time or a notch), the up swallowed
+    Desktop,  // the desktop switched by a drag, the up swallowed
 };
 
 // One press at a time, touched only on the hook thread (the hook procedure
@@ -29,6 +43,12 @@ struct Press {
     Phase phase = Phase::Idle;
     MouseButton button = MouseButton::XButton1;
     POINT down{};
+    DWORD downTick = 0;
+    bool desktopDrag = false;  // this press may still change the desktop
+    int dragDistance = 0;      // physical pixels at the down's monitor
+    int desktopDistance = 0;
+    int wheel = 0;         // the wheel's turn not yet a whole notch (high-resolution wheels)
+    bool stepped = false;  // the switcher was opened or stepped by the wheel
     UINT_PTR timer = 0;
 } g_press;
 
@@ -71,6 +91,13 @@ void Tell(PressKind kind)
         g_press.report(kind);
 }
 
+void Flip()
+{
+    StopTimer();
+    g_press.phase = Phase::Flipped;
+    Tell(PressKind::Flip);
+}
+
 // The hold time reached with the button still down.  A WM_TIMER queued
 // before KillTimer may still come: only the live timer of a held press counts.
 void CALLBACK OnHoldReached(HWND, UINT, UINT_PTR timer, DWORD) noexcept
@@ -79,8 +106,41 @@ void CALLBACK OnHoldReached(HWND, UINT, UINT_PTR timer, DWORD) noexcept
     if (timer != g_press.timer || g_press.phase != Phase::Held)
         return;
     g_press.timer = 0;
-    g_press.phase = Phase::Flipped;
-    Tell(PressKind::Flip);
+    Flip();
+}
+
+// The DPI of the monitor at `point`.  A low-level hook's points are physical
+// pixels, and GetSystemMetrics answers for one DPI only; 96 without the
+// newer functions (Windows 7 scales nothing per monitor).
+UINT DpiAt(POINT point)
+{
+    UINT x = 96, y = 96;
+    if (g_dpiForMonitor == nullptr ||
+        FAILED(g_dpiForMonitor(MonitorFromPoint(point, MONITOR_DEFAULTTONEAREST), 0, &x, &y)))  // MDT_EFFECTIVE_DPI
+        return 96;
+    return x;
+}
+
+void MeasureDistances(POINT point)
+{
+    const UINT dpi = DpiAt(point);
+    g_press.dragDistance = g_metricsForDpi != nullptr ? g_metricsForDpi(SM_CXDRAG, dpi)
+                                                      : MulDiv(GetSystemMetrics(SM_CXDRAG), dpi, 96);
+    g_press.desktopDistance = MulDiv(kDesktopDragAt96, dpi, 96);
+}
+
+// The middle button's press moved beyond the drag distance: the
+// application's drag.  A side button's press stays a press.
+bool IsApplicationDrag(int dx, int dy)
+{
+    return g_press.button == MouseButton::Middle && !g_press.desktopDrag &&
+           (std::abs(dx) > g_press.dragDistance || std::abs(dy) > g_press.dragDistance);
+}
+
+// Mostly sideways, and beyond half an inch.
+bool IsDesktopDrag(int dx, int dy)
+{
+    return g_press.desktopDrag && std::abs(dx) > g_press.desktopDistance && std::abs(dx) > std::abs(dy);
 }
 
 }  // namespace
@@ -89,7 +149,24 @@ void SetHoldMs(DWORD holdMs) { g_holdMs = holdMs; }
 
 void SetTapPrevious(bool tapPrevious) { g_tapPrevious = tapPrevious; }
 
-void Reset(Report report) { g_press = Press{report}; }
+void SetGestures(bool wheelSteps, bool desktopDrag)
+{
+    g_wheelSteps = wheelSteps;
+    g_desktopDrag = desktopDrag && ReadRunningWindowsVersion() >= 0x0A00;
+}
+
+void Reset(Report report)
+{
+    HMODULE shcore = g_dpiForMonitor == nullptr ? LoadLibraryExW(L"shcore.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32)
+                                                : nullptr;
+    if (shcore != nullptr)
+        g_dpiForMonitor = reinterpret_cast<DpiForMonitor>(
+            reinterpret_cast<void*>(GetProcAddress(shcore, "GetDpiForMonitor")));  // stays loaded
+    g_metricsForDpi = reinterpret_cast<MetricsForDpi>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetSystemMetricsForDpi")));
+    g_press.report = report;
+    g_press.timer = 0;  // ended with the thread that set it
+}
 
 void OnDown(const MSLLHOOKSTRUCT& event, MouseButton button)
 {
@@ -97,16 +174,62 @@ void OnDown(const MSLLHOOKSTRUCT& event, MouseButton button)
     const DWORD holdMs = g_holdMs.load();
     g_press.button = button;
     g_press.down = event.pt;
-    g_press.phase = Phase::Idle;
+    g_press.downTick = GetTickCount();
+    g_press.desktopDrag = g_desktopDrag.load();
+    g_press.wheel = 0;
+    g_press.stepped = false;
+    g_press.phase = Phase::Held;
+    MeasureDistances(event.pt);
     if (holdMs == 0) {
-        Tell(PressKind::Flip);
+        if (!g_press.desktopDrag)
+            Flip();  // with the desktop drag it flips at the up, unless it drags
         return;
     }
     g_press.timer = SetTimer(nullptr, 0, holdMs, OnHoldReached);
-    if (g_press.timer != 0)
-        g_press.phase = Phase::Held;
-    else
-        Tell(PressKind::Flip);  // no timer to tell the length: the press flips as without a hold time
+    if (g_press.timer == 0)
+        Flip();  // no timer to tell the length: the press flips as without a hold time
+}
+
+void OnMove(POINT point)
+{
+    if (g_press.phase != Phase::Held)
+        return;
+    const int dx = point.x - g_press.down.x, dy = point.y - g_press.down.y;
+    if (IsDesktopDrag(dx, dy)) {
+        StopTimer();
+        g_press.phase = Phase::Desktop;
+        Tell(dx > 0 ? PressKind::DesktopRight : PressKind::DesktopLeft);
+    } else if (IsApplicationDrag(dx, dy)) {
+        StopTimer();
+        g_press.phase = Phase::Dragged;
+        SendAgain(true, false);
+    }
+}
+
+bool OnWheel(short delta)
+{
+    const Phase phase = g_press.phase;
+    if (!g_wheelSteps.load() || phase == Phase::Idle || phase == Phase::Dragged)
+        return false;
+    if (phase == Phase::Desktop)
+        return true;
+    g_press.wheel += delta;
+    if (phase == Phase::Held) {
+        // The first whole notch opens the switcher, on the next window as
+        // Alt+Tab's first Tab does: that is its step.
+        if (std::abs(g_press.wheel) >= WHEEL_DELTA) {
+            g_press.wheel = 0;
+            g_press.stepped = true;
+            Flip();
+        }
+        return true;
+    }
+    // Toward the user (negative) to the next window.
+    for (; g_press.wheel <= -WHEEL_DELTA; g_press.wheel += WHEEL_DELTA, g_press.stepped = true)
+        Tell(PressKind::StepNext);
+    for (; g_press.wheel >= WHEEL_DELTA; g_press.wheel -= WHEEL_DELTA, g_press.stepped = true)
+        Tell(PressKind::StepBack);
+    return true;
 }
 
 bool OnUp()
@@ -115,29 +238,21 @@ bool OnUp()
     StopTimer();
     g_press.phase = Phase::Idle;
     if (phase == Phase::Held) {
-        if (g_tapPrevious.load())
+        // No hold time (the press waited for a drag that did not come), or
+        // held long enough while a hook installed again lost the timer.
+        const DWORD holdMs = g_holdMs.load();
+        if (holdMs == 0 || GetTickCount() - g_press.downTick >= holdMs)
+            Tell(PressKind::Flip);
+        else if (g_tapPrevious.load())
             Tell(PressKind::Previous);
         else
             SendAgain(true, true);
+    } else if (phase == Phase::Flipped && g_press.stepped) {
+        Tell(PressKind::Pick);
     }
     return phase != Phase::Dragged;
 }
 
-void OnMove(POINT point)
-{
-    if (g_press.phase != Phase::Held)
-        return;
-    if (std::abs(point.x - g_press.down.x) <= GetSystemMetrics(SM_CXDRAG) &&
-        std::abs(point.y - g_press.down.y) <= GetSystemMetrics(SM_CYDRAG))
-        return;
-    StopTimer();
-    g_press.phase = Phase::Dragged;
-    SendAgain(true, false);
-}
-
-bool IsReplay(const MSLLHOOKSTRUCT& event)
-{
-    return (event.flags & LLMHF_INJECTED) != 0 && event.dwExtraInfo == kReplayMark;
-}
+bool IsReplay(ULONG_PTR extraInfo) { return extraInfo == kReplayMark; }
 
 }  // namespace press_timing

@@ -1,11 +1,20 @@
 #include "hook_watchdog.h"
 
+#include "press_timing.h"
+
 namespace {
 
 // `later` is not before `earlier`, modulo 2^32.
 bool NotBefore(DWORD later, DWORD earlier) { return static_cast<LONG>(later - earlier) >= 0; }
 
 }  // namespace
+
+bool CountsForWatchdog(DWORD type, ULONG_PTR extraInfo)
+{
+    constexpr ULONG_PTR kPenOrTouchMask = 0xFFFFFF00, kPenOrTouchSignature = 0xFF515700;
+    return type == RIM_TYPEMOUSE && (extraInfo & kPenOrTouchMask) != kPenOrTouchSignature &&
+           !press_timing::IsReplay(extraInfo);
+}
 
 bool HookWatchdog::OnMouseInput(DWORD now, DWORD lastHookEvent)
 {

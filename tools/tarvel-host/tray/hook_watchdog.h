@@ -1,15 +1,22 @@
 // Windows removes a low-level hook that was slow even once, without telling
 // its program (LowLevelHooksTimeout, Windows 7 and later), and users of such
 // tools find hooks dead after sleep, a locked session or heavy load.  The
-// watchdog notices from the mouse alone: the tray registers for Raw Input of
-// the mouse (RIDEV_INPUTSINK, so also while other windows are in front) and
-// hands each real mouse event to OnMouseInput with the last event the hook
-// saw.  Raw Input of the mouse carries no touch or pen (GetLastInputInfo
-// counts those, and mouse hooks may never see them), and needs no clock:
-// while nobody moves the mouse nothing runs at all.
+// watchdog notices from the mouse alone: the hook's thread registers for Raw
+// Input of the mouse (RIDEV_INPUTSINK, so also while other windows are in
+// front) and hands each mouse report to OnMouseInput with the last event the
+// hook saw.  Raw Input needs no clock: while nobody moves the mouse nothing
+// runs at all.
 #pragma once
 
 #include <windows.h>
+
+// Whether a Raw Input report of `type` whose extra information is
+// `extraInfo` is mouse input the hook must see: pen and touch, which
+// Windows turns into mouse input with their signature (0xFF5157xx) in the
+// extra information and which mouse hooks may never see, do not count, nor
+// tarvel-host's own replays.  Precision touchpads report without a device
+// handle, and so does any program's SendInput: both reach the hook, and count.
+bool CountsForWatchdog(DWORD type, ULONG_PTR extraInfo);
 
 class HookWatchdog {
 public:

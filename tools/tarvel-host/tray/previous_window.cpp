@@ -75,7 +75,10 @@ bool SwitchToPreviousWindow()
     INPUT nothing{};
     nothing.type = INPUT_MOUSE;
     SendInput(1, &nothing, sizeof(nothing));
+    // ShowWindow would wait for the window's thread, which may not be
+    // answering ("Not Responding"): the async call only posts the restore.
+    // Nothing here sends the window a message.
     if (IsIconic(window))
-        ShowWindow(window, SW_RESTORE);
+        ShowWindowAsync(window, SW_RESTORE);
     return SetForegroundWindow(GetLastActivePopup(window)) != FALSE;
 }

@@ -7,6 +7,6 @@
 // The first window below the one in front, in the order Windows stacks
 // them (the order of use), that Alt+Tab would list; null when there is none.
 HWND PreviousWindow();
-// Brings PreviousWindow() to the front, restored if minimised; false when
-// there was none or Windows refused.
+// Brings PreviousWindow() to the front, restored if minimised, without
+// waiting on that window's thread; false when there was none or Windows refused.
 bool SwitchToPreviousWindow();

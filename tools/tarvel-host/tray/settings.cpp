@@ -17,6 +17,8 @@ const wchar_t kTapValue[] = L"Tap";
 const wchar_t kCornersValue[] = L"Corners";
 const wchar_t kCornerDwellValue[] = L"CornerMs";
 const wchar_t kPauseKeyValue[] = L"PauseKey";
+const wchar_t kWheelStepsValue[] = L"WheelSteps";
+const wchar_t kDesktopDragValue[] = L"DesktopDrag";
 // Longer than this a hold or a dwell is no choice anyone makes: nonsense.
 constexpr DWORD kLongestMs = 10000;
 
@@ -114,6 +116,8 @@ TraySettings LoadSettings()
     ReadMs(kCornerDwellValue, settings.cornerMs);
     if (ReadText(kPauseKeyValue, REG_SZ, text))
         settings.pauseKey = text.c_str();
+    ReadFlag(kWheelStepsValue, settings.wheelSteps);
+    ReadFlag(kDesktopDragValue, settings.desktopDrag);
     return settings;
 }
 
@@ -154,6 +158,12 @@ bool SaveSettings(const TraySettings& settings, std::string& error)
     if (status == ERROR_SUCCESS)
         status = Write(kPauseKeyValue, REG_SZ, settings.pauseKey.c_str(),
                        (settings.pauseKey.size() + 1) * sizeof(wchar_t));
+    const DWORD wheelSteps = settings.wheelSteps ? 1 : 0;
+    const DWORD desktopDrag = settings.desktopDrag ? 1 : 0;
+    if (status == ERROR_SUCCESS)
+        status = Write(kWheelStepsValue, REG_DWORD, &wheelSteps, sizeof(wheelSteps));
+    if (status == ERROR_SUCCESS)
+        status = Write(kDesktopDragValue, REG_DWORD, &desktopDrag, sizeof(desktopDrag));
     if (status != ERROR_SUCCESS)
         error = DescribeError(static_cast<DWORD>(status));
     return status == ERROR_SUCCESS;

@@ -32,6 +32,8 @@ struct TraySettings {
     unsigned corners = 0;      // HotCorner bits
     DWORD cornerMs = 150;      // how long the pointer stays in a corner
     std::wstring pauseKey;     // "Ctrl+Alt+P" or empty (pause_key.h reads it)
+    bool wheelSteps = true;      // "WheelSteps": the wheel steps through windows while the button is held
+    bool desktopDrag = false;    // "DesktopDrag": a sideways drag with the button held changes desktops (10 and 11)
 };
 
 // The corners' bits, and their names in "Corners" and the settings window.

@@ -58,10 +58,6 @@ bool TrayInstance::Start(bool showBalloon, std::string& error)
     StartPauseKey();
     m_filter = std::make_unique<ForegroundFilter>([this] { RefreshFilter(); });
     RefreshFilter();
-    // The watchdog's only input: real mouse events, also while other
-    // programs are in front; WM_INPUT comes only when the mouse is used.
-    const RAWINPUTDEVICE mouse{0x01, 0x02, RIDEV_INPUTSINK, m_window};  // generic desktop, mouse
-    m_rawInputRegistered = RegisterRawInputDevices(&mouse, 1, sizeof(mouse)) != FALSE;
     WTSRegisterSessionNotification(m_window, NOTIFY_FOR_THIS_SESSION);
     // Without a notification area yet (early at logon) the icon comes with
     // the taskbar's "TaskbarCreated", or with a retry.
@@ -85,11 +81,6 @@ void TrayInstance::End()
     m_icon.reset();
     if (m_session)
         m_session->End();
-    if (m_rawInputRegistered) {
-        const RAWINPUTDEVICE mouse{0x01, 0x02, RIDEV_REMOVE, nullptr};
-        RegisterRawInputDevices(&mouse, 1, sizeof(mouse));
-        m_rawInputRegistered = false;
-    }
     if (m_window != nullptr) {
         WTSUnRegisterSessionNotification(m_window);
         HWND window = m_window;
@@ -124,11 +115,11 @@ LRESULT TrayInstance::Handle(UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case WM_BUTTON_PRESSED:
-        OnPress(wParam);
+        if (wParam == kHookMissedInput || wParam == kHookNotInPlace)
+            ReinstallHook(wParam == kHookMissedInput ? "it missed input" : "it was not in place");
+        else
+            OnPress(wParam);
         return 0;
-    case WM_INPUT:
-        OnRawInput(reinterpret_cast<HRAWINPUT>(lParam));
-        return DefWindowProcW(m_window, message, wParam, lParam);  // which frees the input
     case kTrayIconMessage:
         if (LOWORD(lParam) == WM_RBUTTONUP || LOWORD(lParam) == WM_LBUTTONUP || LOWORD(lParam) == WM_CONTEXTMENU)
             ShowMenu();
@@ -310,34 +301,10 @@ void TrayInstance::RefreshFilter()
         Say("tarvel-host: %s\n", "the button is left to the full-screen application");
 }
 
-void TrayInstance::OnRawInput(HRAWINPUT input)
-{
-    RAWINPUTHEADER header{};
-    UINT size = sizeof(header);
-    if (!m_hook || GetRawInputData(input, RID_HEADER, &header, &size, sizeof(header)) != sizeof(header))
-        return;
-    // Input that SendInput made, or that the system made up (from touch or
-    // a pen, say), has no device: only a real mouse counts.
-    if (header.dwType != RIM_TYPEMOUSE || header.hDevice == nullptr)
-        return;
-    const DWORD now = GetTickCount();
-    if (!m_hook->Installed()) {
-        // Asked again as the mouse moves, at most once within the grace.
-        if (now - m_lastInstallTick >= HookWatchdog::kGraceMs)
-            ReinstallHook("it was not in place");
-        return;
-    }
-    if (m_watchdog.OnMouseInput(now, m_hook->LastEventTick())) {
-        ReinstallHook("it missed input");
-        m_watchdog.Reinstalled(m_hook->LastEventTick());
-    }
-}
-
 void TrayInstance::ReinstallHook(const char* reason)
 {
     if (!m_filter)
         return;  // a start that failed: its message box may pump a resume or an unlock
-    m_lastInstallTick = GetTickCount();
     m_hook.reset();
     m_hook = std::make_unique<ButtonHook>(m_window, 0, WM_BUTTON_PRESSED, m_settings.button, m_settings.paused);
     m_letThrough = LetThrough::No;  // the new hook starts with the button on

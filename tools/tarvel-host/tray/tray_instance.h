@@ -14,7 +14,6 @@
 
 #include "button_hook.h"
 #include "foreground_filter.h"
-#include "hook_watchdog.h"
 #include "macro_session.h"
 #include "pause_key.h"
 #include "settings.h"
@@ -77,8 +76,6 @@ private:
     void ShowIcon();
     // The foreground filter asked again, its answer given to the hook.
     void RefreshFilter();
-    // Raw Input of the mouse: the hook again if it missed that input.
-    void OnRawInput(HRAWINPUT input);
     void ReinstallHook(const char* reason);
     std::wstring Tooltip() const;
 
@@ -93,9 +90,6 @@ private:
     bool m_endDeferred = false;  // End was asked for meanwhile
     LetThrough m_letThrough = LetThrough::No;  // what the hook and the tooltip were last told
     std::wstring m_letThroughTo;  // the excluded application it names
-    bool m_rawInputRegistered = false;
-    HookWatchdog m_watchdog;
-    DWORD m_lastInstallTick = 0;  // when ReinstallHook last ran
     std::unique_ptr<TrayIcon> m_icon;
     std::unique_ptr<ButtonHook> m_hook;
     std::unique_ptr<ForegroundFilter> m_filter;

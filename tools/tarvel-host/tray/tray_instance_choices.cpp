@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "autostart.h"
+#include "gesture_keys.h"
 #include "hot_corners.h"
 #include "press_timing.h"
 #include "previous_window.h"
@@ -13,6 +14,8 @@
 
 void TrayInstance::OnPress(WPARAM kind)
 {
+    if (SendGestureKeys(kind))
+        return;  // a step, a pick or a desktop switch
     if (kind == static_cast<WPARAM>(press_timing::PressKind::Previous)) {
         if (!SwitchToPreviousWindow())
             Say("tarvel-host: %s\n", "no previous window to switch to");
@@ -25,6 +28,7 @@ void TrayInstance::ApplyInputChoices()
 {
     press_timing::SetHoldMs(m_settings.holdMs);
     press_timing::SetTapPrevious(m_settings.tapPrevious);
+    press_timing::SetGestures(m_settings.wheelSteps, m_settings.desktopDrag);
     hot_corners::SetPlaces(hot_corners::FindPlaces(m_settings.corners), m_settings.cornerMs);
 }
 
