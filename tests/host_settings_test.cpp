@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <commctrl.h>
 
 #include <string>
 
@@ -71,7 +72,7 @@ TEST(HostSettings, SettingsWindowApplied_TheNextPressFollowsTheHoldTime_PauseKey
     SetDlgItemTextW(dialog, IDC_HOLD_MS, L"400");
     // A key another program holds: the window says so.
     ASSERT_TRUE(RegisterHotKey(nullptr, 1, MOD_CONTROL | MOD_ALT, 'O'));
-    SetDlgItemTextW(dialog, IDC_PAUSE_KEY, L"Ctrl+Alt+O");
+    SendDlgItemMessageW(dialog, IDC_PAUSE_KEY, HKM_SETHOTKEY, MAKEWORD('O', HOTKEYF_CONTROL | HOTKEYF_ALT), 0);
     Press(dialog, IDC_APPLY);
     EXPECT_TRUE(tray.WaitForOutput("settings applied", kGenerous)) << tray.Output();
     EXPECT_NE(ControlText(dialog, IDC_PAUSE_STATUS).find(L"taken by another program"), std::wstring::npos)
@@ -87,7 +88,7 @@ TEST(HostSettings, SettingsWindowApplied_TheNextPressFollowsTheHoldTime_PauseKey
     EXPECT_EQ(holdMs, 400u);
 
     // A free key, with OK: registered, the window closes, and the key pauses.
-    SetDlgItemTextW(dialog, IDC_PAUSE_KEY, L"Ctrl+Alt+P");
+    SendDlgItemMessageW(dialog, IDC_PAUSE_KEY, HKM_SETHOTKEY, MAKEWORD('P', HOTKEYF_CONTROL | HOTKEYF_ALT), 0);
     Press(dialog, IDOK);
     EXPECT_TRUE(WaitUntil([&] { return !IsWindow(dialog); }, std::chrono::milliseconds(kGenerous)))
         << "OK did not close the window";

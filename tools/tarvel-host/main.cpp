@@ -19,6 +19,7 @@
 #include "demo.h"
 #include "plugin_library.h"
 #include "autostart.h"
+#include "shell_actions.h"
 #include "tray_mode.h"
 #include "version.h"
 

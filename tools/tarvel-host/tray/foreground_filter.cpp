@@ -203,11 +203,8 @@ void ForegroundFilter::Update(const std::vector<std::wstring>& excluded, bool le
         m_frontName = ExecutableNameOf(application);
         const DWORD processId = ProcessOf(front);
         m_frontOurs = processId == GetCurrentProcessId() || IsTaskbar(front);
-        if (!m_frontName.empty() && !m_frontOurs && !m_switcherInFront && !IsAppSwitcher(front, m_frontName) &&
-            m_frontName != m_lastApplication) {
-            m_lastApplication = m_frontName;
-            m_lastTitle = ApplicationTitle(ExecutablePathOf(application));
-        }
+        if (!m_frontOurs && !m_switcherInFront)
+            TakeAsLastApplication(front);
         WatchFrontWindow(processId == GetCurrentProcessId() ? nullptr : front);
     }
     m_pressName = m_frontOurs ? m_lastApplication : m_frontName;
@@ -216,6 +213,38 @@ void ForegroundFilter::Update(const std::vector<std::wstring>& excluded, bool le
     const QUERY_USER_NOTIFICATION_STATE shell = ShellState();
     m_letThrough = DecideLetThrough(shell, m_switcherInFront, isExcluded, shell == QUNS_BUSY && CoversMonitor(front),
                                     letThroughFullScreen);
+}
+
+bool ForegroundFilter::TakeAsLastApplication(HWND window)
+{
+    const HWND application = ApplicationWindowOf(window);
+    const std::wstring name = ExecutableNameOf(application);
+    if (name.empty() || IsAppSwitcher(window, name))
+        return false;
+    if (name != m_lastApplication) {
+        m_lastApplication = name;
+        m_lastTitle = ApplicationTitle(ExecutablePathOf(application));
+    }
+    return true;
+}
+
+void ForegroundFilter::ReadLastApplication()
+{
+    for (HWND window = GetTopWindow(nullptr); window != nullptr; window = GetWindow(window, GW_HWNDNEXT)) {
+        if (!IsWindowVisible(window) || IsIconic(window) ||
+            (GetWindowLongPtrW(window, GWL_EXSTYLE) & WS_EX_TOOLWINDOW) != 0 ||
+            ProcessOf(window) == GetCurrentProcessId() || IsTaskbar(window) ||
+            ClassifyFlipWindow(window) != FlipWindow::Ordinary)
+            continue;
+        wchar_t className[16]{};
+        GetClassNameW(window, className, ARRAYSIZE(className));
+        if (lstrcmpW(className, L"Progman") == 0 || lstrcmpW(className, L"WorkerW") == 0)
+            break;  // the desktop: no application above it
+        if (TakeAsLastApplication(window))
+            return;
+    }
+    m_lastApplication.clear();
+    m_lastTitle.clear();
 }
 
 void ForegroundFilter::WatchFrontWindow(HWND window)

@@ -60,6 +60,12 @@ public:
     // Its name for people: the description in its version record, else its
     // file name.
     const std::wstring& LastApplicationTitle() const { return m_lastTitle; }
+    // The last application read again from the windows on screen: the
+    // topmost visible, unminimised window that is an application's (as
+    // above); none when the desktop comes first.  For the menu, which puts
+    // this program in front: what was in front at the last report may be
+    // long gone.
+    void ReadLastApplication();
 
 private:
     static void CALLBACK OnEvent(HWINEVENTHOOK hook, DWORD event, HWND window, LONG object, LONG child,
@@ -67,6 +73,8 @@ private:
     // Moves of the window in front are watched on its own thread only: a
     // browser's or a game's other threads move things all the time.
     void WatchFrontWindow(HWND window);
+    // An application the user can exclude: its name and title taken.
+    bool TakeAsLastApplication(HWND window);
 
     std::function<void()> m_changed;
     UniqueWinEventHook m_foregroundHook;

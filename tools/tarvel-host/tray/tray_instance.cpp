@@ -3,13 +3,15 @@
 #include <shellapi.h>
 #include <wtsapi32.h>
 
-#include <cstdio>
-
 #include "autostart.h"
-#include "common/unique_handle.h"
+#include "common/running_version.h"
+#include "hot_corners.h"
 #include "plugin_library.h"
+#include "press_timing.h"
+#include "previous_window.h"
+#include "shell_actions.h"
 #include "tray_menu.h"
-#include "tray_mode.h"
+#include "tray_texts.h"
 #include "version.h"
 
 namespace {
@@ -18,10 +20,14 @@ constexpr UINT WM_BUTTON_PRESSED = WM_APP + 2;
 
 const wchar_t kVersion[] = L"" TARVEL_VERSION_TEXT;
 
+// Virtual desktops, and so the sideways drag, exist from Windows 10.
+bool DesktopsExist() { return ReadRunningWindowsVersion() >= 0x0A00; }
+
 }  // namespace
 
-TrayInstance::TrayInstance(std::unique_ptr<MacroSession> session, TraySettings settings)
-    : m_session(std::move(session)), m_settings(std::move(settings))
+TrayInstance::TrayInstance(std::unique_ptr<MacroSession> session, TraySettings settings,
+                           std::wstring settingsProblems)
+    : m_session(std::move(session)), m_settings(std::move(settings)), m_settingsProblems(std::move(settingsProblems))
 {
 }
 
@@ -55,7 +61,9 @@ bool TrayInstance::Start(bool showBalloon, std::string& error)
         m_hook.reset();
         return false;
     }
-    StartPauseKey();
+    ApplyInputChoices();
+    m_pauseKey = std::make_unique<PauseKey>(m_window);
+    m_pauseKey->Set(m_settings.pauseKey);
     m_filter = std::make_unique<ForegroundFilter>([this] { RefreshFilter(); });
     RefreshFilter();
     // The watchdog's only input: real mouse events, also while other
@@ -69,6 +77,7 @@ bool TrayInstance::Start(bool showBalloon, std::string& error)
     ShowIcon();
     if (showBalloon)
         ShowBalloon();
+    ReportSettingsProblems();
     return true;
 }
 
@@ -172,7 +181,7 @@ bool TrayInstance::HandleShellMessage(UINT message, WPARAM wParam, LPARAM)
             m_icon->OnDpiChanged();
         ApplyInputChoices();  // the corners moved
     } else if (message == WM_HOTKEY && wParam == PauseKey::kId) {
-        TogglePause();
+        OnCommand(TrayCommandPause);
     } else if (message == m_settingsMessage && message != 0) {
         OpenSettings();  // "--settings"
     } else if (message == m_taskbarCreated && message != 0) {
@@ -188,8 +197,13 @@ bool TrayInstance::HandleShellMessage(UINT message, WPARAM wParam, LPARAM)
     return true;
 }
 
-void TrayInstance::RunMacro()
+void TrayInstance::OnPress(WPARAM kind)
 {
+    if (kind == static_cast<WPARAM>(press_timing::PressKind::Previous)) {
+        if (!SwitchToPreviousWindow())
+            Say("tarvel-host: %s\n", "no previous window to switch to");
+        return;
+    }
     m_pressing = true;
     try {
         m_session->Press(m_settings.button);
@@ -205,28 +219,99 @@ void TrayInstance::RunMacro()
 void TrayInstance::OnCommand(UINT command)
 {
     switch (command) {
-    case TrayCommandXButton1: SetButton(MouseButton::XButton1); break;
-    case TrayCommandXButton2: SetButton(MouseButton::XButton2); break;
-    case TrayCommandMiddle: SetButton(MouseButton::Middle); break;
-    case TrayCommandSlowWheel: SetDevice(FlipDevice::Wheel); break;
-    case TrayCommandSlowPointer: SetDevice(FlipDevice::Pointer); break;
-    case TrayCommandExclude: ToggleExclusion(); break;
-    case TrayCommandFullScreen: ToggleFullScreen(); break;
-    case TrayCommandPause: TogglePause(); break;
-    case TrayCommandAutostart: ToggleAutostart(); break;
     case TrayCommandRestartElevated: RestartElevated(m_window); break;
-    case TrayCommandAbout:
-        Tell(m_window, std::wstring(L"Tarvel ") + kVersion + L"\n\nThe " + MouseButtonDescription(m_settings.button) +
-                           L" shows your open windows. Click Tarvel's icon in the notification area for the "
-                           L"menu that changes the button (on Windows 10 and 11 the icon may be under the ^ "
-                           L"arrow beside the clock).\n\nProgram: " +
-                           ThisProgram() + L"\n\nFree software under the MIT License (LICENSE.txt beside it).");
-        break;
+    case TrayCommandAbout: Tell(m_window, AboutText(m_settings, kVersion, ThisProgram())); break;
     case TrayCommandReadme: OpenReadme(m_window); break;
     case TrayCommandSettings: OpenSettings(); break;
     case TrayCommandQuit: End(); break;
-    default: break;
+    case TrayCommandExclude: {
+        if (!m_filter)
+            return;
+        // Named by the menu; sent without one, the last application in front.
+        RefreshFilter();
+        const std::wstring application = m_menuApplication.empty() ? m_filter->LastApplication() : m_menuApplication;
+        RememberApplicationName(application, m_filter->LastApplicationTitle());
+        Apply(ChooseFromMenu(Current(), command, application));
+        break;
     }
+    default: Apply(ChooseFromMenu(Current(), command, L"")); break;
+    }
+}
+
+TrayChoices TrayInstance::Current() const { return TrayChoices{m_settings, AutostartEnabled(ThisProgram())}; }
+
+void TrayInstance::Apply(const TrayChoices& next)
+{
+    if (!m_hook || !m_pauseKey)
+        return;  // not started, or ended
+    const unsigned changes = ChangesBetween(Current(), next);
+    if (changes == 0)
+        return;
+    std::wstring problem;
+    if (!SaveChoices(next, changes, problem))
+        Tell(m_window, problem, MB_ICONWARNING);
+    m_settings = next.settings;
+    if (changes & ChangedButton)
+        m_hook->SetButton(m_settings.button);
+    if (changes & ChangedPause)
+        m_hook->SetPaused(m_settings.paused);
+    if (changes & ChangedDevice)
+        m_session->SetDevice(m_settings.device == FlipDevice::Wheel ? HostApplication::WheelId
+                                                                     : HostApplication::MouseId);
+    if (changes & (ChangedTrigger | ChangedCorners))
+        ApplyInputChoices();
+    if (changes & ChangedPauseKey)
+        m_pauseKey->Set(m_settings.pauseKey);
+    if (changes & (ChangedExclusions | ChangedFullScreen))
+        RefreshFilter();
+    ShowIcon();
+    ShowSettingsView(View());
+}
+
+void TrayInstance::ApplyInputChoices()
+{
+    press_timing::SetHoldMs(m_settings.holdMs);
+    press_timing::SetTapPrevious(m_settings.tapPrevious);
+    hot_corners::SetPlaces(hot_corners::FindPlaces(m_settings.corners), m_settings.cornerMs);
+}
+
+void TrayInstance::ReportSettingsProblems()
+{
+    std::wstring problems = m_settingsProblems;
+    if (!m_settingsProblems.empty()) {
+        std::string error;
+        SaveSettings(m_settings, error);  // the mended values, so that this is said once
+        m_settingsProblems.clear();
+    }
+    if (!m_pauseKey->Problem().empty())
+        problems += L"Pause key: " + m_pauseKey->Problem();
+    if (problems.empty())
+        return;
+    Say("tarvel-host: %s\n", Narrow(problems));
+    if (m_icon)
+        m_icon->ShowBalloon(L"Tarvel changed or refused a setting", problems.substr(0, 255));
+}
+
+SettingsView TrayInstance::View() const
+{
+    SettingsView view{Current(), m_pauseKey ? m_pauseKey->Problem() : L"", {}, DesktopsExist()};
+    for (const std::wstring& application : m_settings.excluded)
+        view.excludedNames.push_back(ApplicationName(application));
+    return view;
+}
+
+void TrayInstance::OpenSettings()
+{
+    if (!m_pauseKey)
+        return;  // not started, or ended
+    OpenSettingsWindow(m_window, View(), [this](const TrayChoices& shown, const TrayChoices& edited) {
+        // A key another program held may be free now: asked again.
+        if (m_pauseKey && !m_pauseKey->Problem().empty())
+            m_pauseKey->Set(m_settings.pauseKey);
+        Apply(ChooseFromWindow(Current(), shown, edited));
+        ShowSettingsView(View());
+        Say("tarvel-host: %s\n", "settings applied");
+    });
 }
 
 void TrayInstance::ShowMenu()
@@ -234,8 +319,10 @@ void TrayInstance::ShowMenu()
     if (!m_filter)
         return;  // not started
     RefreshFilter();
-    const TrayMenuState state{m_settings, AutostartEnabled(ThisProgram()), m_filter->LastApplication(),
-                              m_filter->LastApplicationTitle(), CanRestartElevated()};
+    m_filter->ReadLastApplication();
+    m_menuApplication = m_filter->LastApplication();
+    const TrayMenuState state{m_settings, AutostartEnabled(ThisProgram()), m_menuApplication,
+                              m_filter->LastApplicationTitle(), ThisCopysElevation(), DesktopsExist()};
     ShowTrayMenu(m_window, state);
 }
 
@@ -243,8 +330,7 @@ void TrayInstance::ShowBalloon()
 {
     if (!m_icon)
         return;
-    m_icon->ShowBalloon(L"Tarvel is running", std::wstring(L"The ") + MouseButtonDescription(m_settings.button) +
-                                                  L" shows your open windows. Click this icon for the menu.");
+    m_icon->ShowBalloon(L"Tarvel is running", BalloonText(m_settings));
     if (!m_icon->BalloonWaiting())
         Say("tarvel-host: %s\n", "balloon shown: Tarvel is running");
 }
@@ -264,29 +350,12 @@ void TrayInstance::ShowYourself()
 
 void TrayInstance::ShowIcon()
 {
-    const std::wstring tooltip = Tooltip();
+    const std::wstring tooltip = TooltipText(m_settings, m_letThrough, m_letThroughTo);
     // The window's title says the same, for tools that list windows (and the
     // tests, which cannot read a tooltip back from the notification area).
     SetWindowTextW(m_window, tooltip.c_str());
     if (m_icon)
         m_icon->Show(m_settings.paused, tooltip);
-}
-
-// The button, and whether it flips: on, paused, or let through and why.
-std::wstring TrayInstance::Tooltip() const
-{
-    std::wstring state = L", on";
-    if (m_settings.paused)
-        state = L", paused";
-    else if (m_letThrough == LetThrough::Game)
-        state = L", let through to the full-screen game";
-    else if (m_letThrough == LetThrough::Presentation)
-        state = L", let through to the presentation";
-    else if (m_letThrough == LetThrough::Excluded)
-        state = L", let through to " + m_letThroughTo + L" (excluded)";
-    else if (m_letThrough == LetThrough::FullScreenWindow)
-        state = L", let through to the full-screen window";
-    return std::wstring(L"Tarvel: ") + MouseButtonDescription(m_settings.button) + state;
 }
 
 void TrayInstance::RefreshFilter()
