@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "foreground/switcher_windows.h"
+#include "plugin_library.h"
+#include "shell_actions.h"
 
 namespace {
 
@@ -245,6 +247,23 @@ void ForegroundFilter::ReadLastApplication()
     }
     m_lastApplication.clear();
     m_lastTitle.clear();
+}
+
+bool ForegroundFilter::Refresh(const std::vector<std::wstring>& excluded, bool letThroughFullScreen)
+{
+    Update(excluded, letThroughFullScreen);
+    const std::wstring name = m_letThrough == LetThrough::Excluded ? m_pressName : L"";
+    if (m_letThrough == m_told && name == m_toldName)
+        return false;
+    m_told = m_letThrough;
+    m_toldName = name;
+    if (m_letThrough == LetThrough::No)
+        Say("tarvel-host: %s\n", "the button flips windows again");
+    else if (m_letThrough == LetThrough::Excluded)
+        Say("tarvel-host: the button is left to %s\n", Narrow(name));
+    else
+        Say("tarvel-host: %s\n", "the button is left to the full-screen application");
+    return true;
 }
 
 void ForegroundFilter::WatchFrontWindow(HWND window)

@@ -45,6 +45,12 @@ public:
     // Looks at the foreground and the shell's state again, with `excluded`
     // the file names (lower case) that keep the button.
     void Update(const std::vector<std::wstring>& excluded, bool letThroughFullScreen);
+    // Update, and true when the answer (or the excluded application it
+    // names) differs from the last one Refresh gave, which it then says on
+    // the output.
+    bool Refresh(const std::vector<std::wstring>& excluded, bool letThroughFullScreen);
+    // The next Refresh compares with "not let through" (a new hook starts so).
+    void Forget() { m_told = LetThrough::No, m_toldName.clear(); }
     bool PassThrough() const { return m_letThrough != LetThrough::No; }
     LetThrough Reason() const { return m_letThrough; }
     // The application a press goes to, lower case, "" if unknown: the one in
@@ -88,6 +94,8 @@ private:
     bool m_frontOurs = false;  // m_front is this program's window or the taskbar
     std::wstring m_pressName;
     LetThrough m_letThrough = LetThrough::No;
+    LetThrough m_told = LetThrough::No;  // the answer Refresh gave last
+    std::wstring m_toldName;             // the excluded application it named
 };
 
 // The executable file name of the process that owns `window`, lower case;

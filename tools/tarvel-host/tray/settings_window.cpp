@@ -245,6 +245,14 @@ void ShowView(HWND dialog, const SettingsView& view, const TrayChoices& choices)
 
 }  // namespace
 
+SettingsView SettingsViewOf(const TrayChoices& choices, const std::wstring& pauseKeyProblem)
+{
+    SettingsView view{choices, pauseKeyProblem, {}, DesktopDragAvailable()};
+    for (const std::wstring& application : choices.settings.excluded)
+        view.excludedNames.push_back(ApplicationName(application));
+    return view;
+}
+
 void OpenSettingsWindow(HWND owner, const SettingsView& current, ApplyEdits apply)
 {
     if (g_open.window == nullptr) {

@@ -24,6 +24,9 @@ struct SettingsView {
     bool desktopsExist = true;  // Windows 10 and later
 };
 
+// The view of `choices`, the excluded applications named as the menu named them.
+SettingsView SettingsViewOf(const TrayChoices& choices, const std::wstring& pauseKeyProblem);
+
 // Applies the user's edits (`shown`: the choices the window showed;
 // `edited`: its controls' choices).  The instance then calls
 // ShowSettingsView with what is in force.

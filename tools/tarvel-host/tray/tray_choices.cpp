@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "autostart.h"
+#include "common/running_version.h"
 #include "plugin_library.h"
 #include "tray_menu.h"
 
@@ -121,6 +122,8 @@ bool ApplyWaits(const TrayChoices& shown, const TrayChoices& edited, bool number
 {
     return numberRefused || ChangesBetween(shown, edited) != 0;
 }
+
+bool DesktopDragAvailable() { return ReadRunningWindowsVersion() >= 0x0A00; }
 
 bool SaveChoices(const TrayChoices& choices, unsigned changes, std::wstring& problem)
 {

@@ -54,6 +54,9 @@ TypedMs ReadTypedMs(const std::wstring& text, MsRange range);
 // Whether Apply has something to do: a change, or a number to refuse.
 bool ApplyWaits(const TrayChoices& shown, const TrayChoices& edited, bool numberRefused);
 
+// Whether the desktop drag can be chosen: virtual desktops exist from Windows 10.
+bool DesktopDragAvailable();
+
 // Writes what changed (the registry's settings and the Run value); false,
 // with what to tell the user, when the registry refused.
 bool SaveChoices(const TrayChoices& choices, unsigned changes, std::wstring& problem);

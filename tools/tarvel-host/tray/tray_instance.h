@@ -1,12 +1,12 @@
 // One running instance of the background mode: its hidden window and what
 // hangs off it (the icon, the mouse hook with its watchdog, the foreground
 // filter, the pause key and the plug-in's session), all on the main thread,
-// and the one place that applies a change of the choices (tray_choices.h
-// makes them).  Nothing on the way of a press, the menu or the end waits on
-// another program's window; idle, nothing wakes it (no timer).  Quit,
-// "--quit", WM_CLOSE (taskkill) and the end of the session all end it the
-// same way: the hook removed, the icon deleted, the handler destroyed, the
-// plug-in unloaded, the Windows key up and the device back.
+// and the one place that applies a change of the choices (choice_owner.h
+// keeps and saves them).  Nothing on the way of a press, the menu or the end
+// waits on another program's window; idle, nothing wakes it (no timer).
+// Quit, "--quit", WM_CLOSE (taskkill) and the end of the session all end it
+// the same way: the hook removed, the icon deleted, the handler destroyed,
+// the plug-in unloaded, the Windows key up and the device back.
 #pragma once
 
 #include <windows.h>
@@ -15,12 +15,11 @@
 #include <string>
 
 #include "button_hook.h"
+#include "choice_owner.h"
 #include "foreground_filter.h"
 #include "hook_watchdog.h"
 #include "macro_session.h"
 #include "pause_key.h"
-#include "settings_window.h"
-#include "tray_choices.h"
 #include "tray_icon.h"
 #include "tray_window.h"
 
@@ -43,48 +42,38 @@ public:
     void End();
 
 private:
-    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
-    LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
-    bool HandleShellMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    TrayWindowEvents WindowEvents();
     // A press the hook reported: a flip, or the tap's previous window.
     void OnPress(WPARAM kind);
+    // Raw Input of the mouse: the hook again if it missed that input.
+    void OnRawInput(HRAWINPUT input);
     void OnCommand(UINT command);
-    TrayChoices Current() const;
-    // Saves `next` and gives what changed to the hook, the session, the
-    // filter, the pause key, the icon and the settings window.
-    void Apply(const TrayChoices& next);
+    void OnSettingsAsked();
+    // A second start: the balloon, or the menu when the shell would not show
+    // the balloon (Focus Assist, quiet hours, a full-screen window, no icon).
+    void OnShowYourself();
+    // What changed (bits of ChoiceChange) given to the hook, the session,
+    // the filter, the pause key, the icon and the settings window.
+    void Apply(unsigned changes);
     // The long press, the tap and the corners given to the hook (again after
     // a display or DPI change, which moves the corners).
     void ApplyInputChoices();
-    // The settings mended at load and a pause key refused: said once, in a balloon.
+    // The settings mended at load and a pause key refused, in a balloon.
     void ReportSettingsProblems();
-    SettingsView View() const;
-    void OpenSettings();
     void ShowMenu();
     void ShowBalloon();
-    // A second start: the balloon, or the menu when the shell would not show
-    // the balloon (Focus Assist, quiet hours, a full-screen window, no icon).
-    void ShowYourself();
     void ShowIcon();
     // The foreground filter asked again, its answer given to the hook.
     void RefreshFilter();
-    // Raw Input of the mouse: the hook again if it missed that input.
-    void OnRawInput(HRAWINPUT input);
     void ReinstallHook(const char* reason);
 
     std::unique_ptr<MacroSession> m_session;
-    TraySettings m_settings;
-    std::wstring m_settingsProblems;
-    UINT m_taskbarCreated = RegisterWindowMessageW(L"TaskbarCreated");
-    UINT m_showMessage = RegisterWindowMessageW(kShowMessageName);
-    UINT m_quitMessage = RegisterWindowMessageW(kQuitMessageName);
-    UINT m_settingsMessage = RegisterWindowMessageW(kSettingsMessageName);
-    HWND m_window = nullptr;  // destroyed last in End
+    ChoiceOwner m_choices;
+    const TraySettings& Settings() const { return m_choices.Settings(); }
+    TrayWindow m_trayWindow;
+    HWND m_window = nullptr;     // m_trayWindow's, destroyed last in End
     bool m_pressing = false;     // inside the plug-in's Execute
     bool m_endDeferred = false;  // End was asked for meanwhile
-    LetThrough m_letThrough = LetThrough::No;  // what the hook and the tooltip were last told
-    std::wstring m_letThroughTo;  // the excluded application it names
-    std::wstring m_menuApplication;  // what the menu last named for its exclusion
     bool m_rawInputRegistered = false;
     HookWatchdog m_watchdog;
     DWORD m_lastInstallTick = 0;  // when ReinstallHook last ran

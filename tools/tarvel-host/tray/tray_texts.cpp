@@ -1,5 +1,7 @@
 #include "tray_texts.h"
 
+#include "plugin_library.h"
+
 namespace {
 
 std::wstring CornersPhrase(unsigned corners)
@@ -26,6 +28,12 @@ std::wstring TriggerDescription(const TraySettings& settings)
                                    ? L"Press the " + button
                                    : L"Hold the " + button + L" down (" + std::to_wstring(settings.holdMs) + L" ms)";
     return press + CornersPhrase(settings.corners);
+}
+
+std::string HookRefusedText(unsigned long error)
+{
+    return "Tarvel cannot start: Windows did not let it watch the mouse (its mouse hook could not be installed: " +
+           DescribeError(error) + "). Start Tarvel again; if this keeps happening, restart Windows.";
 }
 
 std::wstring BalloonText(const TraySettings& settings)

@@ -10,6 +10,8 @@
 // "Press the first side button", "Hold the middle button down (300 ms)",
 // with " or push the pointer into the top-left corner" for chosen corners.
 std::wstring TriggerDescription(const TraySettings& settings);
+// Why the start failed when Windows refused the mouse hook (`error`).
+std::string HookRefusedText(unsigned long error);
 std::wstring BalloonText(const TraySettings& settings);
 std::wstring AboutText(const TraySettings& settings, const std::wstring& version, const std::wstring& program);
 // "Tarvel: first side button, on", or paused, or let through and why
