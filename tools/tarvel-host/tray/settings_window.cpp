@@ -79,7 +79,18 @@ std::wstring ReadPauseKey(HWND dialog)
     const BYTE flags = HIBYTE(value);
     const UINT modifiers = ((flags & HOTKEYF_SHIFT) ? MOD_SHIFT : 0) | ((flags & HOTKEYF_CONTROL) ? MOD_CONTROL : 0) |
                            ((flags & HOTKEYF_ALT) ? MOD_ALT : 0);
-    return LOBYTE(value) == 0 ? std::wstring() : FormatPauseKey(modifiers, LOBYTE(value));
+    if (LOBYTE(value) == 0)
+        return {};
+    const std::wstring text = FormatPauseKey(modifiers, LOBYTE(value));
+    if (!text.empty())
+        return text;
+    // A key the pause key cannot be ("Ctrl+Alt+Ü"): named as Windows names
+    // it, so that the instance says why.
+    wchar_t name[32]{};
+    GetKeyNameTextW(static_cast<LONG>(MapVirtualKeyW(LOBYTE(value), MAPVK_VK_TO_VSC) << 16), name, 32);
+    std::wstring held = FormatPauseKey(modifiers, 'A');
+    held.pop_back();
+    return held + (name[0] != 0 ? name : L"?");
 }
 
 // The same text as the hot-key control gives back, so that a key written

@@ -155,8 +155,8 @@ void TrayInstance::Apply(unsigned changes)
         m_session->SetDevice(DeviceIdOf(settings.device));
     if (changes & (ChangedTrigger | ChangedCorners))
         ApplyInputChoices();
-    // A key another program held may be free by now: OK asks again.
-    if ((changes & ChangedPauseKey) != 0 || (changes == 0 && !m_pauseKey->Problem().empty()))
+    // A key another program held may be free by now: asked again.
+    if ((changes & ChangedPauseKey) != 0 || !m_pauseKey->Problem().empty())
         m_pauseKey->Set(settings.pauseKey);
     if (changes & (ChangedExclusions | ChangedFullScreen))
         RefreshFilter();
