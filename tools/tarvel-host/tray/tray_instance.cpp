@@ -176,6 +176,8 @@ void TrayInstance::ReportSettingsProblems()
     std::wstring problems = m_choices.TakeLoadProblems();
     if (!m_pauseKey->Problem().empty())
         problems += L"Pause key: " + m_pauseKey->Problem();
+    while (!problems.empty() && problems.back() == L'\n')
+        problems.pop_back();
     if (problems.empty())
         return;
     Say("tarvel-host: %s\n", Narrow(problems));
