@@ -12,12 +12,17 @@ ChoiceOwner::ChoiceOwner(TraySettings settings, std::wstring loadProblems, std::
 {
 }
 
-std::wstring ChoiceOwner::TakeLoadProblems()
+std::wstring ChoiceOwner::TakeStartProblems(const std::wstring& pauseKeyProblem)
 {
     std::string error;
     if (!m_loadProblems.empty())
         SaveSettings(m_settings, error);
-    return std::exchange(m_loadProblems, std::wstring());
+    std::wstring problems = std::exchange(m_loadProblems, std::wstring());
+    if (!pauseKeyProblem.empty())
+        problems += L"Pause key: " + pauseKeyProblem;
+    while (!problems.empty() && problems.back() == L'\n')
+        problems.pop_back();
+    return problems;
 }
 
 TrayChoices ChoiceOwner::Current() const { return TrayChoices{m_settings, AutostartEnabled(ThisProgram())}; }

@@ -21,9 +21,9 @@ public:
     ChoiceOwner(TraySettings settings, std::wstring loadProblems, std::function<void(unsigned changes)> applied);
     // The window that owns the menu, the settings window and the message boxes.
     void Attach(HWND window) { m_window = window; }
-    // What loading mended, once: the mended values are saved, so that the
-    // next start has nothing to say.
-    std::wstring TakeLoadProblems();
+    // What loading mended, once (the mended values are saved, so that the
+    // next start has nothing to say), and a refused pause key.
+    std::wstring TakeStartProblems(const std::wstring& pauseKeyProblem);
 
     const TraySettings& Settings() const { return m_settings; }
     TrayChoices Current() const;

@@ -1,6 +1,7 @@
 #include "tray_instance.h"
 
 #include "autostart.h"
+#include "common/scope_exit.h"
 #include "hot_corners.h"
 #include "plugin_library.h"
 #include "press_timing.h"
@@ -58,7 +59,12 @@ bool TrayInstance::Start(bool showBalloon, std::string& error)
     ShowIcon();
     if (showBalloon)
         ShowBalloon();
-    ReportSettingsProblems();
+    // What loading mended and a refused pause key, said once.
+    const std::wstring problems = m_choices.TakeStartProblems(m_pauseKey->Problem());
+    if (!problems.empty()) {
+        Say("tarvel-host: %s\n", Narrow(problems));
+        m_icon->ShowBalloon(L"Tarvel changed or refused a setting", problems.substr(0, 255));
+    }
     return true;
 }
 
@@ -76,7 +82,7 @@ TrayWindowEvents TrayInstance::WindowEvents()
             m_icon->OnDpiChanged();
         ApplyInputChoices();  // the corners moved
     };
-    events.settingsAsked = [this] { OnSettingsAsked(); };
+    events.settingsAsked = [this] { OnCommand(TrayCommandSettings); };
     events.showYourself = [this] { OnShowYourself(); };
     events.taskbarCreated = [this] { m_icon ? m_icon->OnTaskbarCreated() : void(); };
     events.iconRetryTimer = [this] { m_icon ? m_icon->OnRetryTimer() : void(); };
@@ -92,9 +98,7 @@ void TrayInstance::End()
     m_hook.reset();
     m_filter.reset();
     m_pauseKey.reset();
-    if (m_icon)
-        m_icon->Remove();
-    m_icon.reset();
+    m_icon.reset();  // which deletes it
     if (m_session)
         m_session->End();
     if (m_rawInputRegistered) {
@@ -114,13 +118,10 @@ void TrayInstance::OnPress(WPARAM kind)
         return;
     }
     m_pressing = true;
-    try {
+    {
+        const ScopeExit notPressing([this] { m_pressing = false; });
         m_session->Press(Settings().button);
-    } catch (...) {
-        m_pressing = false;
-        throw;
     }
-    m_pressing = false;
     if (m_endDeferred)
         End();
 }
@@ -131,7 +132,10 @@ void TrayInstance::OnCommand(UINT command)
     case TrayCommandRestartElevated: RestartElevated(m_window); break;
     case TrayCommandAbout: Tell(m_window, AboutText(Settings(), kVersion, ThisProgram())); break;
     case TrayCommandReadme: OpenReadme(m_window); break;
-    case TrayCommandSettings: OnSettingsAsked(); break;
+    case TrayCommandSettings:
+        if (m_pauseKey)  // not before the start, nor after the end
+            m_choices.OpenSettings(m_pauseKey->Problem());
+        break;
     case TrayCommandQuit: End(); break;
     default:
         if (m_filter) {
@@ -171,25 +175,6 @@ void TrayInstance::ApplyInputChoices()
     hot_corners::SetPlaces(hot_corners::FindPlaces(Settings().corners), Settings().cornerMs);
 }
 
-void TrayInstance::ReportSettingsProblems()
-{
-    std::wstring problems = m_choices.TakeLoadProblems();
-    if (!m_pauseKey->Problem().empty())
-        problems += L"Pause key: " + m_pauseKey->Problem();
-    while (!problems.empty() && problems.back() == L'\n')
-        problems.pop_back();
-    if (problems.empty())
-        return;
-    Say("tarvel-host: %s\n", Narrow(problems));
-    m_icon->ShowBalloon(L"Tarvel changed or refused a setting", problems.substr(0, 255));
-}
-
-void TrayInstance::OnSettingsAsked()
-{
-    if (m_pauseKey)  // not before the start, nor after the end
-        m_choices.OpenSettings(m_pauseKey->Problem());
-}
-
 void TrayInstance::ShowMenu()
 {
     if (!m_filter)
@@ -209,10 +194,8 @@ void TrayInstance::ShowBalloon()
 
 void TrayInstance::OnShowYourself()
 {
-    if (m_icon && m_icon->Shown() && TrayIcon::ShellShowsBalloons()) {
-        ShowBalloon();
-        return;
-    }
+    if (m_icon && m_icon->Shown() && TrayIcon::ShellShowsBalloons())
+        return ShowBalloon();
     Say("tarvel-host: %s\n", "no balloon can show: the menu instead");
     ShowMenu();
 }

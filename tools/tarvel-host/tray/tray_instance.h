@@ -48,7 +48,6 @@ private:
     // Raw Input of the mouse: the hook again if it missed that input.
     void OnRawInput(HRAWINPUT input);
     void OnCommand(UINT command);
-    void OnSettingsAsked();
     // A second start: the balloon, or the menu when the shell would not show
     // the balloon (Focus Assist, quiet hours, a full-screen window, no icon).
     void OnShowYourself();
@@ -58,8 +57,6 @@ private:
     // The long press, the tap and the corners given to the hook (again after
     // a display or DPI change, which moves the corners).
     void ApplyInputChoices();
-    // The settings mended at load and a pause key refused, in a balloon.
-    void ReportSettingsProblems();
     void ShowMenu();
     void ShowBalloon();
     void ShowIcon();
