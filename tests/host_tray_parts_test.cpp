@@ -278,6 +278,20 @@ TEST(TrayChoices, NumbersOutsideTheirRangeRefusedNamingIt_ApplyWaitsForAChangeOr
     EXPECT_EQ(ChangesBetween(shown, edited), unsigned{ChangedDesktopDrag});
 }
 
+// A time out of range in the registry: the nearest valid one, said once.
+TEST(TrayChoices, RegistryTimesOutOfRange_TheNearestValidOneAndWhatWasMended)
+{
+    const TarvelSettingsForTest registry;
+    registry.Set(L"HoldMs", 99999);
+    registry.Set(L"CornerMs", 0);
+    std::wstring problems;
+    const TraySettings settings = LoadSettings(&problems);
+    EXPECT_EQ(settings.holdMs, 5000u);
+    EXPECT_EQ(settings.cornerMs, 50u);
+    EXPECT_NE(problems.find(L"HoldMs was 99999 ms; Tarvel uses 5000 ms"), std::wstring::npos) << problems;
+    EXPECT_NE(problems.find(L"CornerMs was 0 ms; Tarvel uses 50 ms"), std::wstring::npos) << problems;
+}
+
 // No layout types a character with these (a US keyboard's way).
 std::wstring TypesNothing(UINT, UINT) { return {}; }
 
