@@ -32,7 +32,7 @@ void ChoiceOwner::ShowMenu(ForegroundFilter& filter)
     filter.ReadLastApplication();
     m_menuApplication = filter.LastApplication();
     const TrayMenuState state{m_settings,       AutostartEnabled(ThisProgram()), m_menuApplication,
-                              filter.LastApplicationTitle(), ThisCopysElevation(), DesktopDragAvailable()};
+                              filter.LastApplicationTitle(), ElevationOfThisCopy(), DesktopDragAvailable()};
     ShowTrayMenu(m_window, state);
 }
 

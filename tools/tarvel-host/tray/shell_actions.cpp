@@ -80,7 +80,7 @@ Elevation ElevationFor(bool limitedAdministrator, bool underProgramFiles)
     return underProgramFiles ? Elevation::Offered : Elevation::NeedsInstalledCopy;
 }
 
-Elevation ThisCopysElevation() { return ElevationFor(LimitedAdministrator(), UnderProgramFiles(ThisProgram())); }
+Elevation ElevationOfThisCopy() { return ElevationFor(LimitedAdministrator(), UnderProgramFiles(ThisProgram())); }
 
 bool IsPathInFolder(const std::wstring& path, const std::wstring& folder)
 {

@@ -31,7 +31,7 @@ enum class Elevation {
 // and only a copy under Program Files, which users cannot change, is worth
 // elevating.
 Elevation ElevationFor(bool limitedAdministrator, bool underProgramFiles);
-Elevation ThisCopysElevation();
+Elevation ElevationOfThisCopy();
 // True when `path` lies in `folder` or below it (compared without regard to
 // case; `folder` without a trailing separator).
 bool IsPathInFolder(const std::wstring& path, const std::wstring& folder);
