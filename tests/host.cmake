@@ -42,16 +42,20 @@ tarvel_test(host_tray_test
   SERIAL)
 target_include_directories(host_tray_test PRIVATE ${TARVEL_HOST_INCLUDE_DIRS})
 # The background mode's icon bookkeeping, Start with Windows, the hook
-# watchdog and the hook's own decision per press, compiled in with the
-# host's resources (the icons).
+# watchdog, the hook's own decision per press, the choices' owner and the
+# pause key's rules, compiled in with the host's resources (the icons and
+# the settings dialog).
 tarvel_test(host_tray_parts_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/host_tray_parts_test.cpp
           ${TARVEL_HOST_DIR}/tray/tray_icon.cpp ${TARVEL_HOST_DIR}/tray/autostart.cpp
           ${TARVEL_HOST_DIR}/tray/hook_watchdog.cpp ${TARVEL_HOST_DIR}/input/button_hook.cpp
           ${TARVEL_HOST_DIR}/input/hook_thread.cpp ${TARVEL_HOST_DIR}/input/press_decision.cpp
           ${TARVEL_HOST_DIR}/input/press_timing.cpp ${TARVEL_HOST_DIR}/input/hot_corners.cpp
+          ${TARVEL_HOST_DIR}/tray/tray_choices.cpp ${TARVEL_HOST_DIR}/tray/settings.cpp
+          ${TARVEL_HOST_DIR}/tray/pause_key.cpp ${TARVEL_HOST_DIR}/tray/shell_actions.cpp
+          ${TARVEL_HOST_DIR}/session/plugin_library.cpp
           ${TARVEL_HOST_DIR}/tarvel-host.rc
-  LIBS host_process comctl32 shell32
+  LIBS host_process comctl32 ole32 shell32 version
   DEPENDS tarvel-host
   SERIAL)
 target_include_directories(host_tray_parts_test PRIVATE ${TARVEL_HOST_INCLUDE_DIRS})

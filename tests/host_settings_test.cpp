@@ -3,12 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <commctrl.h>
 
 #include <string>
 
 #include "host_process.h"
 #include "settings_window_ids.h"
 #include "support/foreground_switcher.h"
+#include "tray_menu.h"
 #include "tray_mode.h"
 
 namespace {
@@ -65,13 +67,14 @@ TEST(HostSettings, SettingsWindowApplied_TheNextPressFollowsTheHoldTime_PauseKey
     EXPECT_EQ(RunHost(L"--settings").exitCode, 0);
     HWND dialog = FindSettingsWindow();
     ASSERT_NE(dialog, nullptr) << "no settings window";
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, IDC_APPLY))) << "Apply enabled with nothing to apply";
     // The long press chosen (a radio button's click needs the pointer on it under Wine).
     SendDlgItemMessageW(dialog, IDC_CLICK_FLIPS, BM_SETCHECK, BST_UNCHECKED, 0);
     SendDlgItemMessageW(dialog, IDC_HOLD_FLIPS, BM_SETCHECK, BST_CHECKED, 0);
     SetDlgItemTextW(dialog, IDC_HOLD_MS, L"400");
     // A key another program holds: the window says so.
     ASSERT_TRUE(RegisterHotKey(nullptr, 1, MOD_CONTROL | MOD_ALT, 'O'));
-    SetDlgItemTextW(dialog, IDC_PAUSE_KEY, L"Ctrl+Alt+O");
+    SendDlgItemMessageW(dialog, IDC_PAUSE_KEY, HKM_SETHOTKEY, MAKEWORD('O', HOTKEYF_CONTROL | HOTKEYF_ALT), 0);
     Press(dialog, IDC_APPLY);
     EXPECT_TRUE(tray.WaitForOutput("settings applied", kGenerous)) << tray.Output();
     EXPECT_NE(ControlText(dialog, IDC_PAUSE_STATUS).find(L"taken by another program"), std::wstring::npos)
@@ -86,11 +89,24 @@ TEST(HostSettings, SettingsWindowApplied_TheNextPressFollowsTheHoldTime_PauseKey
     RegGetValueW(HKEY_CURRENT_USER, L"Software\\Tarvel", L"HoldMs", RRF_RT_REG_DWORD, nullptr, &holdMs, &size);
     EXPECT_EQ(holdMs, 400u);
 
+    // A menu change while the window is open shows there, and its OK keeps it;
+    // a time out of range is refused beside its box and keeps the window open.
+    SendMessageW(trayWindow, WM_COMMAND, TrayCommandFullScreen, 0);
+    EXPECT_EQ(SendDlgItemMessageW(dialog, IDC_FULL_SCREEN, BM_GETCHECK, 0, 0), BST_UNCHECKED);
+    SetDlgItemTextW(dialog, IDC_CORNER_MS, L"0");
+    Press(dialog, IDOK);
+    EXPECT_NE(ControlText(dialog, IDC_CORNER_STATUS).find(L"from 50 to 5000"), std::wstring::npos);
+    SetDlgItemTextW(dialog, IDC_CORNER_MS, L"150");
+
     // A free key, with OK: registered, the window closes, and the key pauses.
-    SetDlgItemTextW(dialog, IDC_PAUSE_KEY, L"Ctrl+Alt+P");
+    SendDlgItemMessageW(dialog, IDC_PAUSE_KEY, HKM_SETHOTKEY, MAKEWORD('P', HOTKEYF_CONTROL | HOTKEYF_ALT), 0);
     Press(dialog, IDOK);
     EXPECT_TRUE(WaitUntil([&] { return !IsWindow(dialog); }, std::chrono::milliseconds(kGenerous)))
         << "OK did not close the window";
+    DWORD fullScreen = 1;
+    RegGetValueW(HKEY_CURRENT_USER, L"Software\\Tarvel", L"FullScreenKeepsButton", RRF_RT_REG_DWORD, nullptr,
+                 &fullScreen, &size);
+    EXPECT_EQ(fullScreen, 0u) << "OK put back the choice the window showed before the menu changed it";
     // Wine hands typed keys, a hot key's included, to the thread in front;
     // with the window closed there may be none, and the key would be lost.
     ForegroundSwitcher apps;

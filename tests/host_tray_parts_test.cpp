@@ -2,12 +2,16 @@
 // their own: the icon's bookkeeping against a notification area that answers
 // as the shell does (Wine's cannot refuse an icon that exists), Start with
 // Windows against Windows' record of the user turning it off, the hook
-// watchdog's decision, and the hook's one decision per press with real
-// injected input through the real hook.
+// watchdog's decision, the hook's one decision per press with real
+// injected input through the real hook, the choices' owner, the pause key's
+// rules and the settings dialog as built.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
+#include <commctrl.h>
+
+#include <map>
 #include <memory>
 #include <set>
 #include <string>
@@ -16,10 +20,15 @@
 #include "button_hook.h"
 #include "hook_watchdog.h"
 #include "host_process.h"
+#include "pause_key.h"
 #include "press_timing.h"
+#include "settings_window_ids.h"
+#include "shell_actions.h"
 #include "support/foreground_switcher.h"
 #include "tray_icon.h"
+#include "tray_choices.h"
 #include "tray_icons.h"
+#include "tray_menu.h"
 
 namespace {
 
@@ -286,6 +295,120 @@ TEST(HostProgramResources, ManifestAndEveryIconSize)
         EXPECT_EQ(sizes, (std::set<int>{16, 20, 24, 32, 40, 48, 256})) << "icon " << id;
     }
     FreeLibrary(program);
+}
+
+// With the settings window open, the menu picks another button and excludes
+// an application; the window's OK brings only what was edited in it.
+TEST(TrayChoices, MenuChangesWhileTheWindowIsOpen_KeptByItsOk_WhichBringsOnlyItsOwnEdits)
+{
+    TrayChoices shown;
+    shown.settings.corners = CornerTopLeft;
+    shown.settings.excluded = {L"game.exe"};
+    TrayChoices current = ChooseFromMenu(shown, TrayCommandXButton2, L"");
+    current = ChooseFromMenu(current, TrayCommandExclude, L"notepad.exe");
+    TrayChoices edited = shown;
+    edited.settings.holdMs = 400;
+    edited.settings.corners |= CornerBottomRight;
+    edited.settings.excluded.clear();  // "game.exe" removed in the window
+    const TrayChoices result = ChooseFromWindow(current, shown, edited);
+    EXPECT_EQ(result.settings.button, MouseButton::XButton2) << "OK put back the button the window showed";
+    EXPECT_EQ(result.settings.excluded, std::vector<std::wstring>{L"notepad.exe"});
+    EXPECT_EQ(result.settings.holdMs, 400u);
+    EXPECT_EQ(result.settings.corners, unsigned{CornerTopLeft | CornerBottomRight});
+    EXPECT_EQ(ChangesBetween(current, result), unsigned{ChangedTrigger | ChangedCorners | ChangedExclusions});
+}
+
+TEST(TrayChoices, NumbersOutsideTheirRangeRefusedNamingIt_ApplyWaitsForAChangeOrARefusal)
+{
+    for (const wchar_t* typed : {L"99999", L"0", L"", L"3x"}) {
+        const TypedMs hold = ReadTypedMs(typed, kHoldRange);
+        EXPECT_NE(hold.problem.find(L"from 100 to 5000"), std::wstring::npos) << typed;
+    }
+    EXPECT_EQ(ReadTypedMs(L"400", kHoldRange).ms, 400u);
+    EXPECT_TRUE(ReadTypedMs(L"400", kHoldRange).problem.empty());
+    TrayChoices shown, edited;
+    EXPECT_FALSE(ApplyWaits(shown, edited, false));
+    EXPECT_TRUE(ApplyWaits(shown, edited, true));
+    edited.settings.wheelSteps = false;
+    EXPECT_TRUE(ApplyWaits(shown, edited, false));
+    edited = ChooseFromMenu(shown, TrayCommandDesktopDrag, L"");
+    EXPECT_EQ(ChangesBetween(shown, edited), unsigned{ChangedDesktopDrag});
+}
+
+// A time out of range in the registry: the nearest valid one, said once.
+TEST(TrayChoices, RegistryTimesOutOfRange_TheNearestValidOneAndWhatWasMended)
+{
+    const TarvelSettingsForTest registry;
+    registry.Set(L"HoldMs", 99999);
+    registry.Set(L"CornerMs", 0);
+    std::wstring problems;
+    const TraySettings settings = LoadSettings(&problems);
+    EXPECT_EQ(settings.holdMs, 5000u);
+    EXPECT_EQ(settings.cornerMs, 50u);
+    EXPECT_NE(problems.find(L"HoldMs was 99999 ms; Tarvel uses 5000 ms"), std::wstring::npos) << problems;
+    EXPECT_NE(problems.find(L"CornerMs was 0 ms; Tarvel uses 50 ms"), std::wstring::npos) << problems;
+}
+
+// No layout types a character with these (a US keyboard's way).
+std::wstring TypesNothing(UINT, UINT) { return {}; }
+
+TEST(PauseKeyRules, KeysTypingNeedsRefused_CombinationsAndKeysMadeForItAccepted)
+{
+    for (const auto& [modifiers, key] : {std::pair<UINT, UINT>{0, 'P'}, {MOD_SHIFT, 'A'}, {MOD_CONTROL, VK_F12}})
+        EXPECT_FALSE(PauseKeyRefusal(modifiers, key, &TypesNothing).empty()) << FormatPauseKey(modifiers, key);
+    for (const auto& [modifiers, key] : {std::pair<UINT, UINT>{MOD_CONTROL | MOD_ALT, 'P'}, {0, VK_PAUSE}, {0, VK_F13}})
+        EXPECT_EQ(PauseKeyRefusal(modifiers, key, &TypesNothing), L"") << FormatPauseKey(modifiers, key);
+    // AltGr is Ctrl+Alt to Windows: on a German keyboard it types these.
+    // (Wine's ToUnicodeEx reads the X server's keymap whatever the layout, so
+    // the layout's answer stands in here.)
+    const auto typedOnGerman = [](UINT modifiers, UINT key) -> std::wstring {
+        const std::map<UINT, std::wstring> altGr{{'Q', L"@"}, {'E', L"\u20AC"}, {'7', L"{"}, {'M', L"\u00B5"}};
+        const auto found = altGr.find(key);
+        return modifiers == (MOD_CONTROL | MOD_ALT) && found != altGr.end() ? found->second : L"";
+    };
+    EXPECT_NE(PauseKeyRefusal(MOD_CONTROL | MOD_ALT, 'Q', typedOnGerman).find(L"\"@\""), std::wstring::npos);
+    EXPECT_EQ(PauseKeyRefusal(MOD_CONTROL | MOD_ALT, 'P', typedOnGerman), L"");
+    EXPECT_EQ(SuggestedPauseKey(typedOnGerman), L"Ctrl+Alt+P");
+    // The user's own layouts, asked: Shift+A types "A"; Ctrl+P's control code types nothing.
+    EXPECT_EQ(CharacterOfAnyLayout(MOD_SHIFT, 'A'), L"A");
+    EXPECT_EQ(CharacterOfAnyLayout(MOD_CONTROL, 'P'), L"");
+}
+
+// Elevating a copy that the user's programs can change would run what they planted there.
+TEST(Elevation, OfferedOnlyToAnAdministratorsCopyUnderProgramFiles)
+{
+    EXPECT_TRUE(IsPathInFolder(L"C:\\Program Files\\Tarvel\\tarvel-host.exe", L"c:\\program files"));
+    EXPECT_FALSE(IsPathInFolder(L"C:\\Program Files Mine\\tarvel-host.exe", L"C:\\Program Files"));
+    EXPECT_EQ(ElevationFor(true, true), Elevation::Offered);
+    EXPECT_EQ(ElevationFor(true, false), Elevation::NeedsInstalledCopy);
+    EXPECT_EQ(ElevationFor(false, true), Elevation::Pointless);
+}
+
+// The settings window as the program builds it: the menu's words, and the
+// pause key taken as keys pressed, as Windows' own shortcut boxes do.
+TEST(HostProgramResources, SettingsDialogSaysSwitchNeverFlip_ItsPauseKeyIsAHotKeyControl)
+{
+    const INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_HOTKEY_CLASS};
+    ASSERT_TRUE(InitCommonControlsEx(&controls));
+    HWND dialog = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_SETTINGS), nullptr,
+                                     [](HWND, UINT, WPARAM, LPARAM) -> INT_PTR { return FALSE; }, 0);
+    ASSERT_NE(dialog, nullptr);
+    std::wstring texts;
+    EnumChildWindows(
+        dialog,
+        [](HWND child, LPARAM all) -> BOOL {
+            wchar_t text[128]{};
+            GetWindowTextW(child, text, 128);
+            *reinterpret_cast<std::wstring*>(all) += CharLowerW(text) + std::wstring(L"|");
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&texts));
+    EXPECT_EQ(texts.find(L"flip"), std::wstring::npos) << texts;
+    EXPECT_NE(texts.find(L"switch"), std::wstring::npos) << texts;
+    wchar_t className[32]{};
+    GetClassNameW(GetDlgItem(dialog, IDC_PAUSE_KEY), className, 32);
+    EXPECT_STREQ(className, HOTKEY_CLASSW);
+    DestroyWindow(dialog);
 }
 
 }  // namespace

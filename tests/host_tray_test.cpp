@@ -21,6 +21,7 @@
 #include "support/foreground_switcher.h"
 #include "support/import_patch.h"
 #include "support/key_recorder.h"
+#include "tray_menu.h"
 #include "tray_mode.h"
 
 namespace {

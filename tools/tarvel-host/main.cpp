@@ -20,6 +20,7 @@
 #include "host_objects.h"
 #include "plugin_library.h"
 #include "autostart.h"
+#include "shell_actions.h"
 #include "tray_mode.h"
 #include "version.h"
 

@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "foreground/switcher_windows.h"
+#include "plugin_library.h"
+#include "shell_actions.h"
 
 namespace {
 
@@ -203,11 +205,8 @@ void ForegroundFilter::Update(const std::vector<std::wstring>& excluded, bool le
         m_frontName = ExecutableNameOf(application);
         const DWORD processId = ProcessOf(front);
         m_frontOurs = processId == GetCurrentProcessId() || IsTaskbar(front);
-        if (!m_frontName.empty() && !m_frontOurs && !m_switcherInFront && !IsAppSwitcher(front, m_frontName) &&
-            m_frontName != m_lastApplication) {
-            m_lastApplication = m_frontName;
-            m_lastTitle = ApplicationTitle(ExecutablePathOf(application));
-        }
+        if (!m_frontOurs && !m_switcherInFront)
+            TakeAsLastApplication(front);
         WatchFrontWindow(processId == GetCurrentProcessId() ? nullptr : front);
     }
     m_pressName = m_frontOurs ? m_lastApplication : m_frontName;
@@ -216,6 +215,55 @@ void ForegroundFilter::Update(const std::vector<std::wstring>& excluded, bool le
     const QUERY_USER_NOTIFICATION_STATE shell = ShellState();
     m_letThrough = DecideLetThrough(shell, m_switcherInFront, isExcluded, shell == QUNS_BUSY && CoversMonitor(front),
                                     letThroughFullScreen);
+}
+
+bool ForegroundFilter::TakeAsLastApplication(HWND window)
+{
+    const HWND application = ApplicationWindowOf(window);
+    const std::wstring name = ExecutableNameOf(application);
+    if (name.empty() || IsAppSwitcher(window, name))
+        return false;
+    if (name != m_lastApplication) {
+        m_lastApplication = name;
+        m_lastTitle = ApplicationTitle(ExecutablePathOf(application));
+    }
+    return true;
+}
+
+void ForegroundFilter::ReadLastApplication()
+{
+    for (HWND window = GetTopWindow(nullptr); window != nullptr; window = GetWindow(window, GW_HWNDNEXT)) {
+        if (!IsWindowVisible(window) || IsIconic(window) ||
+            (GetWindowLongPtrW(window, GWL_EXSTYLE) & WS_EX_TOOLWINDOW) != 0 ||
+            ProcessOf(window) == GetCurrentProcessId() || IsTaskbar(window) ||
+            ClassifyFlipWindow(window) != FlipWindow::Ordinary)
+            continue;
+        wchar_t className[16]{};
+        GetClassNameW(window, className, ARRAYSIZE(className));
+        if (lstrcmpW(className, L"Progman") == 0 || lstrcmpW(className, L"WorkerW") == 0)
+            break;  // the desktop: no application above it
+        if (TakeAsLastApplication(window))
+            return;
+    }
+    m_lastApplication.clear();
+    m_lastTitle.clear();
+}
+
+bool ForegroundFilter::Refresh(const std::vector<std::wstring>& excluded, bool letThroughFullScreen)
+{
+    Update(excluded, letThroughFullScreen);
+    const std::wstring name = m_letThrough == LetThrough::Excluded ? m_pressName : L"";
+    if (m_letThrough == m_told && name == m_toldName)
+        return false;
+    m_told = m_letThrough;
+    m_toldName = name;
+    if (m_letThrough == LetThrough::No)
+        Say("tarvel-host: %s\n", "the button flips windows again");
+    else if (m_letThrough == LetThrough::Excluded)
+        Say("tarvel-host: the button is left to %s\n", Narrow(name));
+    else
+        Say("tarvel-host: %s\n", "the button is left to the full-screen application");
+    return true;
 }
 
 void ForegroundFilter::WatchFrontWindow(HWND window)

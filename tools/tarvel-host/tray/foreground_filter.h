@@ -45,6 +45,12 @@ public:
     // Looks at the foreground and the shell's state again, with `excluded`
     // the file names (lower case) that keep the button.
     void Update(const std::vector<std::wstring>& excluded, bool letThroughFullScreen);
+    // Update, and true when the answer (or the excluded application it
+    // names) differs from the last one Refresh gave, which it then says on
+    // the output.
+    bool Refresh(const std::vector<std::wstring>& excluded, bool letThroughFullScreen);
+    // The next Refresh compares with "not let through" (a new hook starts so).
+    void Forget() { m_told = LetThrough::No, m_toldName.clear(); }
     bool PassThrough() const { return m_letThrough != LetThrough::No; }
     LetThrough Reason() const { return m_letThrough; }
     // The application a press goes to, lower case, "" if unknown: the one in
@@ -60,6 +66,12 @@ public:
     // Its name for people: the description in its version record, else its
     // file name.
     const std::wstring& LastApplicationTitle() const { return m_lastTitle; }
+    // The last application read again from the windows on screen: the
+    // topmost visible, unminimised window that is an application's (as
+    // above); none when the desktop comes first.  For the menu, which puts
+    // this program in front: what was in front at the last report may be
+    // long gone.
+    void ReadLastApplication();
 
 private:
     static void CALLBACK OnEvent(HWINEVENTHOOK hook, DWORD event, HWND window, LONG object, LONG child,
@@ -67,6 +79,8 @@ private:
     // Moves of the window in front are watched on its own thread only: a
     // browser's or a game's other threads move things all the time.
     void WatchFrontWindow(HWND window);
+    // An application the user can exclude: its name and title taken.
+    bool TakeAsLastApplication(HWND window);
 
     std::function<void()> m_changed;
     UniqueWinEventHook m_foregroundHook;
@@ -80,6 +94,8 @@ private:
     bool m_frontOurs = false;  // m_front is this program's window or the taskbar
     std::wstring m_pressName;
     LetThrough m_letThrough = LetThrough::No;
+    LetThrough m_told = LetThrough::No;  // the answer Refresh gave last
+    std::wstring m_toldName;             // the excluded application it named
 };
 
 // The executable file name of the process that owns `window`, lower case;

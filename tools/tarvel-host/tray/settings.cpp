@@ -7,6 +7,7 @@
 namespace {
 
 const wchar_t kSettingsKey[] = L"Software\\Tarvel";
+const wchar_t kNamesKey[] = L"Software\\Tarvel\\Names";
 const wchar_t kButtonValue[] = L"Button";
 const wchar_t kPausedValue[] = L"Paused";
 const wchar_t kDeviceValue[] = L"Slows";
@@ -19,8 +20,6 @@ const wchar_t kCornerDwellValue[] = L"CornerMs";
 const wchar_t kPauseKeyValue[] = L"PauseKey";
 const wchar_t kWheelStepsValue[] = L"WheelSteps";
 const wchar_t kDesktopDragValue[] = L"DesktopDrag";
-// Longer than this a hold or a dwell is no choice anyone makes: nonsense.
-constexpr DWORD kLongestMs = 10000;
 
 // A value of HKEY_CURRENT_USER\Software\Tarvel of type `type` (REG_SZ or
 // REG_MULTI_SZ) as its characters; false when missing or of another type.
@@ -54,16 +53,21 @@ std::vector<std::wstring> SplitList(const std::wstring& list)
     return items;
 }
 
-bool ReadMs(const wchar_t* name, DWORD& ms)
+// A time within `range` into `ms`; one outside it gives the nearest, said in
+// `problems`.  Left alone when missing (or 0 for the hold, which means none).
+void ReadMs(const wchar_t* name, MsRange range, DWORD& ms, std::wstring* problems)
 {
     DWORD value = 0;
     DWORD size = sizeof(value);
     if (RegGetValueW(HKEY_CURRENT_USER, kSettingsKey, name, RRF_RT_REG_DWORD, nullptr, &value, &size) !=
             ERROR_SUCCESS ||
-        value > kLongestMs)
-        return false;
-    ms = value;
-    return true;
+        (value == 0 && name == kHoldValue))
+        return;
+    ms = NearestInRange(value, range);
+    if (ms != value && problems != nullptr)
+        *problems += std::wstring(name) + L" was " + std::to_wstring(value) + L" ms; Tarvel uses " +
+                     std::to_wstring(ms) + L" ms (it takes " + std::to_wstring(range.least) + L" to " +
+                     std::to_wstring(range.most) + L").\n";
 }
 
 unsigned ParseCorners(const std::vector<std::wstring>& names)
@@ -96,7 +100,7 @@ void ReadFlag(const wchar_t* name, bool& flag)
 
 }  // namespace
 
-TraySettings LoadSettings()
+TraySettings LoadSettings(std::wstring* problems)
 {
     TraySettings settings;
     std::wstring text;
@@ -108,12 +112,12 @@ TraySettings LoadSettings()
         settings.device = FlipDevice::Pointer;
     if (ReadText(kExcludedValue, REG_MULTI_SZ, text))
         settings.excluded = SplitList(text);
-    ReadMs(kHoldValue, settings.holdMs);
+    ReadMs(kHoldValue, kHoldRange, settings.holdMs, problems);
     if (ReadText(kTapValue, REG_SZ, text))
         settings.tapPrevious = std::wstring(text.c_str()) == L"previous";
     if (ReadText(kCornersValue, REG_MULTI_SZ, text))
         settings.corners = ParseCorners(SplitList(text));
-    ReadMs(kCornerDwellValue, settings.cornerMs);
+    ReadMs(kCornerDwellValue, kCornerRange, settings.cornerMs, problems);
     if (ReadText(kPauseKeyValue, REG_SZ, text))
         settings.pauseKey = text.c_str();
     ReadFlag(kWheelStepsValue, settings.wheelSteps);
@@ -167,4 +171,22 @@ bool SaveSettings(const TraySettings& settings, std::string& error)
     if (status != ERROR_SUCCESS)
         error = DescribeError(static_cast<DWORD>(status));
     return status == ERROR_SUCCESS;
+}
+
+void RememberApplicationName(const std::wstring& file, const std::wstring& name)
+{
+    if (!file.empty() && !name.empty() && name != file)
+        RegSetKeyValueW(HKEY_CURRENT_USER, kNamesKey, file.c_str(), REG_SZ, name.c_str(),
+                        static_cast<DWORD>((name.size() + 1) * sizeof(wchar_t)));
+}
+
+std::wstring ApplicationName(const std::wstring& file)
+{
+    wchar_t name[256]{};
+    DWORD size = sizeof(name);
+    if (RegGetValueW(HKEY_CURRENT_USER, kNamesKey, file.c_str(), RRF_RT_REG_SZ, nullptr, name, &size) !=
+            ERROR_SUCCESS ||
+        name[0] == L'\0')
+        return file;
+    return std::wstring(name) + L" (" + file + L")";
 }

@@ -1,29 +1,42 @@
 // "Tarvel settings": every choice in one small window, beside the menu's
-// quick ones.  Modeless, owned by the tray's window, one at a time; OK and
-// Apply hand the choices to the running instance, which applies them at
-// once, and show what it answers about the pause key.
+// quick ones.  Modeless, owned by the tray's window, one at a time.  It
+// shows what is in force and follows changes made elsewhere while it is
+// open; OK and Apply hand over only what the user changed in it
+// (tray_choices.h lays that over the choices in force), and only once every
+// number in it is within its range.  Apply is enabled while changes wait.
 #pragma once
 
 #include <windows.h>
 
 #include <functional>
 #include <string>
+#include <vector>
 
-#include "settings.h"
+#include "tray_choices.h"
 
-struct SettingsChoices {
-    TraySettings settings;
-    bool autostart = false;
+// What the window shows.
+struct SettingsView {
+    TrayChoices choices;
+    std::wstring pauseKeyProblem;  // what the pause key's line says
+    // The excluded applications' names as the menu shows them, in the order
+    // of choices.settings.excluded.
+    std::vector<std::wstring> excludedNames;
+    bool desktopsExist = true;  // Windows 10 and later
 };
 
-// Applies the choices; returns what the window is to say under the pause key
-// ("" when it was registered or none was chosen).
-using ApplyChoices = std::function<std::wstring(const SettingsChoices&)>;
+// The view of `choices`, the excluded applications named as the menu named them.
+SettingsView SettingsViewOf(const TrayChoices& choices, const std::wstring& pauseKeyProblem);
 
-// Opens the window, or brings the open one forward.  `pauseKeyProblem` is
-// what the pause key's line says at first.
-void OpenSettingsWindow(HWND owner, const SettingsChoices& current, const std::wstring& pauseKeyProblem,
-                        ApplyChoices apply);
+// Applies the user's edits (`shown`: the choices the window showed;
+// `edited`: its controls' choices).  The instance then calls
+// ShowSettingsView with what is in force.
+using ApplyEdits = std::function<void(const TrayChoices& shown, const TrayChoices& edited)>;
+
+// Opens the window, or brings the open one forward.
+void OpenSettingsWindow(HWND owner, const SettingsView& current, ApplyEdits apply);
+// The choices in force, for the open window (if any): a control the user
+// has not edited shows the new value; an edit waiting keeps its own.
+void ShowSettingsView(const SettingsView& current);
 // For the message loop: true when `message` was the window's keyboard
 // navigation (Tab, Enter, Escape, the underlined letters) and is done.
 bool SettingsWindowMessage(MSG& message);

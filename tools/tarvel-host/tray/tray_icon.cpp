@@ -124,3 +124,9 @@ void TrayIcon::FlushBalloon()
     data.dwInfoFlags = NIIF_INFO;
     m_balloonWaiting = !m_notify(NIM_MODIFY, &data);
 }
+
+bool TrayIcon::ShellShowsBalloons()
+{
+    QUERY_USER_NOTIFICATION_STATE shell{};
+    return SUCCEEDED(SHQueryUserNotificationState(&shell)) && shell == QUNS_ACCEPTS_NOTIFICATIONS;
+}

@@ -42,6 +42,9 @@ public:
     // Deletes the icon and stops asking for it.
     void Remove();
 
+    // False while the shell would not show a balloon (Focus Assist, quiet
+    // hours, a full-screen window).
+    static bool ShellShowsBalloons();
     bool Shown() const { return m_shown; }
     bool RetryPending() const { return m_retryPending; }
     bool BalloonWaiting() const { return m_balloonWaiting; }

@@ -21,9 +21,9 @@ std::wstring WithoutMnemonics(const std::wstring& text)
     return shown;
 }
 
-void Add(HMENU menu, UINT command, const std::wstring& text, bool checked = false)
+void Add(HMENU menu, UINT command, const std::wstring& text, bool checked = false, bool available = true)
 {
-    AppendMenuW(menu, MF_STRING | (checked ? MF_CHECKED : 0), command, text.c_str());
+    AppendMenuW(menu, MF_STRING | (checked ? MF_CHECKED : 0) | (available ? 0 : MF_GRAYED), command, text.c_str());
 }
 
 // A heading over a group of choices: readable, never picked.
@@ -60,6 +60,13 @@ void ShowTrayMenu(HWND window, const TrayMenuState& state)
     AddRadio(menu.get(), TrayCommandSlowWheel, TrayCommandSlowPointer,
              settings.device == FlipDevice::Wheel ? TrayCommandSlowWheel : TrayCommandSlowPointer);
     AppendMenuW(menu.get(), MF_SEPARATOR, 0, nullptr);
+    AddHeading(menu.get(), L"While you hold the button:");
+    Add(menu.get(), TrayCommandWheelSteps, L"The wheel steps through windows", settings.wheelSteps);
+    Add(menu.get(), TrayCommandDesktopDrag,
+        state.desktopsExist ? L"A sideways drag changes desktops"
+                            : L"A sideways drag changes desktops (Windows 10 and 11)",
+        settings.desktopDrag && state.desktopsExist, state.desktopsExist);
+    AppendMenuW(menu.get(), MF_SEPARATOR, 0, nullptr);
     if (!state.application.empty()) {
         const bool excluded = std::find(settings.excluded.begin(), settings.excluded.end(), state.application) !=
                               settings.excluded.end();
@@ -69,8 +76,10 @@ void ShowTrayMenu(HWND window, const TrayMenuState& state)
         settings.letThroughFullScreen);
     Add(menu.get(), TrayCommandPause, L"Pause", settings.paused);
     Add(menu.get(), TrayCommandAutostart, L"Start with Windows", state.autostart);
-    if (state.canRestartElevated)
+    if (state.elevation == Elevation::Offered)
         Add(menu.get(), TrayCommandRestartElevated, L"Restart as administrator");
+    else if (state.elevation == Elevation::NeedsInstalledCopy)
+        AddHeading(menu.get(), L"To run as administrator, install Tarvel under Program Files");
     Add(menu.get(), TrayCommandSettings, L"Settings\u2026");
     AppendMenuW(menu.get(), MF_SEPARATOR, 0, nullptr);
     Add(menu.get(), TrayCommandAbout, L"About Tarvel");

@@ -1,7 +1,6 @@
 #include "tray_mode.h"
 
 #include <sddl.h>
-#include <shellapi.h>
 
 #include <cstdio>
 #include <memory>
@@ -13,6 +12,7 @@
 #include "plugin_library.h"
 #include "settings.h"
 #include "settings_window.h"
+#include "shell_actions.h"
 #include "tray_instance.h"
 
 namespace {
@@ -148,10 +148,11 @@ std::string WhatToDo(const std::string& error)
 int RunInstance(std::unique_ptr<MacroSession> session, const TrayStart& start)
 {
     std::string error;
-    const TraySettings settings = LoadSettings();
+    std::wstring problems;
+    const TraySettings settings = LoadSettings(&problems);
     int exitCode = 0;
     {
-        TrayInstance tray(std::move(session), settings);
+        TrayInstance tray(std::move(session), settings, problems);
         if (tray.Start(!start.logon, error)) {
             std::printf("tarvel-host: in the notification area, \"Tarvel\" runs on %s\n",
                         MouseButtonName(settings.button));
@@ -174,16 +175,6 @@ int RunInstance(std::unique_ptr<MacroSession> session, const TrayStart& start)
 }
 
 }  // namespace
-
-void ReportFailure(const std::string& error)
-{
-    HANDLE errors = GetStdHandle(STD_ERROR_HANDLE);
-    if (errors != nullptr && errors != INVALID_HANDLE_VALUE && GetFileType(errors) != FILE_TYPE_UNKNOWN) {
-        std::fprintf(stderr, "tarvel-host: %s\n", error.c_str());
-        std::fflush(stderr);
-    }
-    MessageBoxW(nullptr, Widen(error).c_str(), L"Tarvel", MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
-}
 
 int RunTrayMode(const TrayStart& start)
 {
@@ -233,68 +224,4 @@ int QuitRunningInstance()
         return 0;
     std::printf("tarvel-host: the running instance did not end\n");
     return 1;
-}
-
-void RestartElevated(HWND window)
-{
-    const std::wstring program = ThisProgram();
-    SHELLEXECUTEINFOW execute{};
-    execute.cbSize = sizeof(execute);
-    execute.fMask = SEE_MASK_NOASYNC;
-    execute.hwnd = window;
-    execute.lpVerb = L"runas";
-    execute.lpFile = program.c_str();
-    execute.lpParameters = L"--replace";
-    execute.nShow = SW_SHOWNORMAL;
-    if (ShellExecuteExW(&execute))
-        return;  // the new copy asks this one to end
-    const DWORD error = GetLastError();
-    if (error != ERROR_CANCELLED) {
-        const std::string text = "Tarvel could not start as administrator (" + DescribeError(error) + ").";
-        MessageBoxW(window, Widen(text).c_str(), L"Tarvel", MB_OK | MB_ICONWARNING);
-    }
-}
-
-bool CanRestartElevated()
-{
-    HANDLE handle = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &handle))
-        return false;
-    const UniqueHandle token(handle);
-    TOKEN_ELEVATION_TYPE type = TokenElevationTypeDefault;
-    DWORD size = 0;
-    return GetTokenInformation(token.get(), TokenElevationType, &type, sizeof(type), &size) &&
-           type == TokenElevationTypeLimited;
-}
-
-void Tell(HWND window, const std::wstring& text, UINT icon)
-{
-    MessageBoxW(window, text.c_str(), L"Tarvel", MB_OK | icon);
-}
-
-void Say(const char* format, const std::string& text)
-{
-    std::printf(format, text.c_str());
-    std::fflush(stdout);
-}
-
-void OpenReadme(HWND window)
-{
-    const std::wstring readme = ExecutableFolder() + L"README.txt";
-    if (GetFileAttributesW(readme.c_str()) == INVALID_FILE_ATTRIBUTES) {
-        MessageBoxW(window, (L"The README is not where Tarvel looked for it:\n" + readme).c_str(), L"Tarvel",
-                    MB_OK | MB_ICONWARNING);
-        return;
-    }
-    // The user's program for .txt files; Notepad when the association is
-    // missing or broken, which every Windows has.
-    if (reinterpret_cast<INT_PTR>(ShellExecuteW(window, L"open", readme.c_str(), nullptr, nullptr, SW_SHOWNORMAL)) > 32)
-        return;
-    const std::wstring quoted = L"\"" + readme + L"\"";
-    if (reinterpret_cast<INT_PTR>(ShellExecuteW(window, L"open", L"notepad.exe", quoted.c_str(), nullptr,
-                                                SW_SHOWNORMAL)) > 32)
-        return;
-    const std::string text = "Tarvel could not open its README (" + DescribeError(GetLastError()) +
-                             "). Open it with any text editor:\n" + Narrow(readme);
-    MessageBoxW(window, Widen(text).c_str(), L"Tarvel", MB_OK | MB_ICONWARNING);
 }
