@@ -30,7 +30,7 @@ constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
 
 const char kHelp[] =
-    "Tarvel " TARVEL_VERSION_TEXT ": flip between your windows with a mouse button.\n"
+    "Tarvel " TARVEL_VERSION_TEXT ": switch windows with a mouse button.\n"
     "\n"
     "Usage: tarvel-host.exe [--logon | --replace] (runs in the background)\n"
     "       tarvel-host.exe --quit | --autostart on|off  [--silent]\n"
@@ -94,7 +94,7 @@ const char kHelp[] =
 // What --help says in a message box, where the whole text would not fit
 // on the screen.
 const char kHelpInABox[] =
-    "Tarvel " TARVEL_VERSION_TEXT ": flip between your windows with a mouse button.\n"
+    "Tarvel " TARVEL_VERSION_TEXT ": switch windows with a mouse button.\n"
     "\n"
     "tarvel-host.exe\truns in the background (its icon is beside the clock)\n"
     "--quit\tends the copy that runs\n"
