@@ -153,7 +153,7 @@ void RestoreSetting(uint64_t deviceId)
 // flip, and none is made for this.
 void EndWatch(unsigned flip) noexcept
 {
-    MonitorReference monitor(CForegroundMonitor::AcquireExisting());
+    MonitorReference monitor(CForegroundMonitor::Acquire(false));
     if (monitor)
         monitor->EndWatch(flip);
 }

@@ -20,9 +20,6 @@ constexpr UINT kWatchMessage = WM_APP + 2;
 // Long enough for a burst of switches (the user cycling through the flip) to
 // settle into one look-up.
 constexpr UINT kSettleMs = 700;
-// A pick behind the switcher is decisive: checked at once (the timer's
-// minimum, about 10 ms), not after the settling delay.
-constexpr UINT kPickMs = 0;
 // The host's executable decides the monitor thread's stack, as for its own
 // threads: the host's device and application objects run on it (and may go
 // through COM, the registry or a HID stack), and so do exception dispatch and
@@ -41,31 +38,23 @@ const wchar_t* FileNamePart(const wchar_t* path)
     return slash != nullptr ? slash + 1 : path;
 }
 
-// A thread timer: its WM_TIMER comes to the thread's queue, where the loop takes it.
-void Arm(UniqueThreadTimer& timer, UINT elapseMs) noexcept
+// The earlier of two due times (0: none).
+ULONGLONG Earlier(ULONGLONG first, ULONGLONG second)
 {
-    timer.reset(SetTimer(nullptr, 0, elapseMs, nullptr));
+    return first == 0 || (second != 0 && second < first) ? second : first;
 }
 
 }  // namespace
 
-CForegroundMonitor* CForegroundMonitor::Acquire()
+CForegroundMonitor* CForegroundMonitor::Acquire(bool create)
 {
     SrwGuard guard(s_lock);
-    if (s_instance == nullptr) {
-        auto* monitor = new (std::nothrow) CForegroundMonitor();
-        if (monitor == nullptr)
+    if (s_instance == nullptr && create) {
+        s_instance = new (std::nothrow) CForegroundMonitor();
+        if (s_instance == nullptr)
             ATL::AtlThrow(E_OUTOFMEMORY);
-        monitor->Start();  // kept however it went: a monitor whose thread is not up takes watches, and reports nothing
-        s_instance = monitor;
+        s_instance->Start();  // kept however it went: a monitor whose thread is not up takes watches, and reports nothing
     }
-    InterlockedIncrement(&s_instance->m_references);
-    return s_instance;
-}
-
-CForegroundMonitor* CForegroundMonitor::AcquireExisting() noexcept
-{
-    SrwGuard guard(s_lock);
     if (s_instance != nullptr)
         InterlockedIncrement(&s_instance->m_references);
     return s_instance;
@@ -90,8 +79,7 @@ bool CForegroundMonitor::DestroyInstance(DWORD waitMs)
         return true;
     {
         SrwGuard guard(monitor->m_lock);
-        monitor->m_watch = {};
-        monitor->m_rules.NeverShownArmed = false;
+        monitor->m_watch = {};  // dropped unreported
     }
     const bool ended = monitor->Stop(waitMs);
     monitor->Release();  // the singleton's reference
@@ -163,44 +151,57 @@ void CForegroundMonitor::Run() noexcept
                                             WinEventProc, 0, 0, WINEVENT_OUTOFCONTEXT));
     if (!hook)
         return;
+    // Loaded once, for the test of cloaked windows, and freed here, not with
+    // the last reference, which may go under the loader lock.
+    UniqueModule dwmapi(LoadSystemDwmapi());
+    m_cloakQuery = reinterpret_cast<WindowAttributeQuery>(
+        reinterpret_cast<void*>(dwmapi ? GetProcAddress(dwmapi.get(), "DwmGetWindowAttribute") : nullptr));
     SetEvent(m_readyEvent.get());
     RunMessageLoop();
-    m_settleTimer.reset();
-    m_neverShownTimer.reset();
-    m_dwmapi.reset();  // here, not with the last reference, which may go under the loader lock
 }
 
+// The thread's two timers are due times that bound its wait: none while
+// nothing is due, so an idle monitor never wakes, and arming one costs no
+// call to the system.
 void CForegroundMonitor::RunMessageLoop() noexcept
 {
     const HANDLE stop = m_stopEvent.get();
     for (;;) {
+        const ULONGLONG due = Earlier(m_settleDue, m_neverShownDue);
+        const ULONGLONG now = GetTickCount64();
+        const DWORD waitMs = due == 0 ? INFINITE : due > now ? static_cast<DWORD>(due - now) : 0;
+        const DWORD woken = MsgWaitForMultipleObjects(1, &stop, FALSE, waitMs, QS_ALLINPUT);
+        if (woken == WAIT_TIMEOUT) {
+            RunDue();
+            continue;
+        }
         // Anything but input ends the loop: the stop event, or a failed wait,
         // which would otherwise come back at once, for ever.
-        if (MsgWaitForMultipleObjects(1, &stop, FALSE, INFINITE, QS_ALLINPUT) != WAIT_OBJECT_0 + 1)
+        if (woken != WAIT_OBJECT_0 + 1)
             return;
         MSG message;
         while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-            if (message.hwnd != nullptr || !HandleThreadMessage(message))
+            if (message.hwnd == nullptr && message.message == kSwitchMessage)
+                OnSwitch(reinterpret_cast<HWND>(message.wParam));
+            else if (message.hwnd == nullptr && message.message == kWatchMessage)
+                OnWatchStarted(static_cast<unsigned>(message.wParam));
+            else
                 DispatchMessageW(&message);
         }
     }
 }
 
-// A WM_TIMER of a timer already killed (KillTimer leaves one that was queued)
-// matches neither timer and is dropped.
-bool CForegroundMonitor::HandleThreadMessage(const MSG& message) noexcept
+void CForegroundMonitor::RunDue() noexcept
 {
-    if (message.message == kSwitchMessage)
-        OnSwitch(reinterpret_cast<HWND>(message.wParam));
-    else if (message.message == kWatchMessage)
-        OnWatchStarted(static_cast<unsigned>(message.wParam));
-    else if (message.message == WM_TIMER && m_settleTimer && message.wParam == m_settleTimer.get())
+    const ULONGLONG now = GetTickCount64();
+    if (m_settleDue != 0 && m_settleDue <= now) {
+        m_settleDue = 0;  // the delay fires once
         OnSettled();
-    else if (message.message == WM_TIMER && m_neverShownTimer && message.wParam == m_neverShownTimer.get())
+    }
+    if (m_neverShownDue != 0 && m_neverShownDue <= now) {
+        m_neverShownDue = 0;
         OnNeverShownBound();
-    else
-        return false;
-    return true;
+    }
 }
 
 // Out of context, the event comes on the hook's own thread, inside its loop:
@@ -219,7 +220,7 @@ void CForegroundMonitor::OnSwitch(HWND window) noexcept
         SrwGuard guard(m_lock);
         step = m_rules.OnSwitch(kind);
     }
-    m_neverShownTimer.reset();
+    m_neverShownDue = 0;
     Take(step);
 }
 
@@ -233,22 +234,22 @@ void CForegroundMonitor::OnWatchStarted(unsigned flip) noexcept
         m_rules.NeverShownArmed = true;
         bound = m_watch.NeverShownMs;
     }
-    Arm(m_neverShownTimer, bound);
+    m_neverShownDue = GetTickCount64() + bound;
 }
 
 void CForegroundMonitor::Take(BurstStep step) noexcept
 {
-    if (step == BurstStep::CheckAtOnce) {
-        m_settleTimer.reset();  // the pick shortens a delay under way
-        Arm(m_settleTimer, kPickMs);
-    } else if (step == BurstStep::CheckAfterSettling && !m_settleTimer) {
-        Arm(m_settleTimer, kSettleMs);  // a switch while armed neither restarts nor extends the delay
-    }
+    // A pick behind the switcher is decisive: checked at once, and so it
+    // shortens a delay under way.  Otherwise a switch while armed neither
+    // restarts nor extends the delay.
+    if (step == BurstStep::CheckAtOnce)
+        m_settleDue = GetTickCount64();
+    else if (step == BurstStep::CheckAfterSettling && m_settleDue == 0)
+        m_settleDue = GetTickCount64() + kSettleMs;
 }
 
 void CForegroundMonitor::OnSettled() noexcept
 {
-    m_settleTimer.reset();  // the delay fires once
     Front front;
     ReadFront(front);
     Watch watch;
@@ -264,10 +265,15 @@ void CForegroundMonitor::OnSettled() noexcept
     }
     if (step != BurstStep::Report)
         return Take(step);
+    Deliver(watch, front);
+}
+
+void CForegroundMonitor::Deliver(const Watch& watch, Front& report) noexcept
+{
     if (watch.Report == nullptr)
         return;
     try {
-        watch.Report(front.Name, front.Kind, watch.Flip);
+        watch.Report(report.Name, report.Kind, watch.Flip);
     } catch (...) {
         // A host object threw in the flip's end, which is over by then.
         // Nothing may leave the monitor's loop.
@@ -279,9 +285,8 @@ void CForegroundMonitor::OnSettled() noexcept
 // change the foreground without an event.
 void CForegroundMonitor::OnNeverShownBound() noexcept
 {
-    m_neverShownTimer.reset();
     const HWND front = GetForegroundWindow();
-    const bool switcherShows = SwitcherWindowShowsNow();
+    const bool switcherShows = SwitcherWindowShows(m_cloakQuery);
     Front report;
     Watch watch;
     BurstStep step = BurstStep::Nothing;
@@ -294,14 +299,11 @@ void CForegroundMonitor::OnNeverShownBound() noexcept
             ReportLocked(watch, report);
     }
     if (step == BurstStep::WaitAgain)
-        return Arm(m_neverShownTimer, watch.NeverShownMs);
-    if (step != BurstStep::Report)
-        return Take(step);
-    try {
-        watch.Report(report.Name, report.Kind, watch.Flip);
-    } catch (...) {
-        // As in OnSettled.
-    }
+        m_neverShownDue = GetTickCount64() + watch.NeverShownMs;
+    else if (step != BurstStep::Report)
+        Take(step);
+    else
+        Deliver(watch, report);
 }
 
 // The current name and kind, copied for a report, and the watch to call.
@@ -339,10 +341,8 @@ void CForegroundMonitor::StartWatch(WatchReport report, unsigned flip, DWORD nev
 void CForegroundMonitor::EndWatch(unsigned flip) noexcept
 {
     SrwGuard guard(m_lock);
-    if (m_watch.Report == nullptr || m_watch.Flip != flip)
-        return;
-    m_watch = {};
-    m_rules.NeverShownArmed = false;
+    if (m_watch.Flip == flip)
+        m_watch = {};  // its never-shown bound, if still due, then finds no watch
 }
 
 // The foreground's file name, unless its process cannot be opened (none in
@@ -369,16 +369,4 @@ void CForegroundMonitor::ReadFront(Front& front, HWND* window) noexcept
     wcscpy(front.Name, FileNamePart(path));
     front.Named = true;
     front.Kind = ClassifyFlipWindow(foreground);
-}
-
-// dwmapi.dll is loaded once, at the first bound, and kept until the thread ends.
-bool CForegroundMonitor::SwitcherWindowShowsNow() noexcept
-{
-    if (!m_dwmapiTried) {
-        m_dwmapiTried = true;
-        m_dwmapi.reset(LoadSystemDwmapi());
-    }
-    const auto query = reinterpret_cast<WindowAttributeQuery>(reinterpret_cast<void*>(
-        m_dwmapi ? GetProcAddress(m_dwmapi.get(), "DwmGetWindowAttribute") : nullptr));
-    return SwitcherWindowShows(query);
 }

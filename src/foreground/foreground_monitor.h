@@ -26,6 +26,7 @@
 #include "common/srw_lock.h"
 #include "common/unique_handle.h"
 #include "foreground/burst_rules.h"
+#include "foreground/switcher_windows.h"
 
 // A report to the watch of flip `flip`, on the monitor thread: the name (the
 // monitor's copy for this call, writable) and the kind of window in front.
@@ -34,11 +35,10 @@ using WatchReport = void (*)(wchar_t* name, FlipWindow kind, unsigned flip);
 class CForegroundMonitor {
 public:
     // The process-wide monitor with a reference for the caller, created and
-    // started on first use (which waits up to 200 ms for its thread).  Raises
+    // started on first use when `create` (which waits up to 200 ms for its
+    // thread); null when there is none and none is to be made.  Raises
     // CAtlException(E_OUTOFMEMORY) when none can be made.
-    static CForegroundMonitor* Acquire();
-    // The monitor if there is one, with a reference; null otherwise.
-    static CForegroundMonitor* AcquireExisting() noexcept;
+    static CForegroundMonitor* Acquire(bool create = true);
     void Release() noexcept;
     // Stops the monitor, if there is one, dropping its watch unreported, and
     // waits up to `waitMs` for its thread, answering messages sent to the
@@ -79,7 +79,7 @@ private:
     static unsigned __stdcall ThreadProc(void* parameter);
     void Run() noexcept;
     void RunMessageLoop() noexcept;
-    bool HandleThreadMessage(const MSG& message) noexcept;
+    void RunDue() noexcept;
     static void CALLBACK WinEventProc(HWINEVENTHOOK hook, DWORD event, HWND window, LONG objectId,
                                       LONG childId, DWORD eventThread, DWORD eventTime) noexcept;
     void OnSwitch(HWND window) noexcept;
@@ -88,9 +88,9 @@ private:
     void OnNeverShownBound() noexcept;
     void Take(BurstStep step) noexcept;
     void ReportLocked(Watch& watch, Front& report) noexcept;  // under m_lock: what to report
+    void Deliver(const Watch& watch, Front& report) noexcept;
     void Adopt(const Front& front) noexcept;                  // under m_lock
     static void ReadFront(Front& front, HWND* window = nullptr) noexcept;
-    bool SwitcherWindowShowsNow() noexcept;
 
     // m_lock guards what host threads and the monitor thread share: the
     // watch, the current name and the rules.  It is held only for short
@@ -110,10 +110,9 @@ private:
     UniqueHandle m_readyEvent;
     UniqueHandle m_stopEvent;
     // The monitor thread only.
-    UniqueThreadTimer m_settleTimer;
-    UniqueThreadTimer m_neverShownTimer;
-    UniqueModule m_dwmapi;  // loaded at the first never-shown bound, for the cloaked test
-    bool m_dwmapiTried = false;
+    ULONGLONG m_settleDue = 0;      // GetTickCount64 of the check; 0: none
+    ULONGLONG m_neverShownDue = 0;  // of the watch's never-shown bound; 0: none
+    WindowAttributeQuery m_cloakQuery = nullptr;  // from dwmapi.dll, which Run holds
 
     // The singleton holds one reference, a running thread another, and each
     // caller outside the monitor thread one while it uses the monitor.

@@ -47,7 +47,7 @@ int32_t PrStartWatch(PrWatchReport report, uint32_t flip, uint32_t neverShownMs)
 int32_t PrEndWatch(uint32_t flip)
 {
     return Guarded([&] {
-        MonitorReference monitor(CForegroundMonitor::AcquireExisting());
+        MonitorReference monitor(CForegroundMonitor::Acquire(false));
         if (monitor)
             monitor->EndWatch(flip);
     });
