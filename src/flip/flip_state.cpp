@@ -21,7 +21,11 @@ wchar_t g_noName[] = L"";
 // device answers well within it; a host that holds a lock of its own around
 // Destroy, which its device also takes, gets its thread back before Windows
 // would call its window hung (5 s).
-constexpr ULONGLONG kCompletionWaitMs = 3000;
+constexpr DWORD kCompletionWaitMs = 3000;
+// How long a Destroy waits for the monitor thread otherwise: a Destroy under
+// the loader lock (a host's static destructor) waits for a thread that
+// cannot end until it returns.
+constexpr DWORD kStopWaitMs = 200;
 // A flip whose keys were swallowed (a game, an elevated window in front, a
 // policy, a remote session) shows nothing and brings no foreground switch;
 // it ends by itself after this, unless a switcher's window shows.  Task View
@@ -260,7 +264,7 @@ bool EndFlipFromHost()
 
 void StopMonitorForDestroy()
 {
-    if (CForegroundMonitor::DestroyInstance(static_cast<DWORD>(kCompletionWaitMs)))
+    if (CForegroundMonitor::DestroyInstance(Phase() == FlipCompleting ? kCompletionWaitMs : kStopWaitMs))
         return;
     // The monitor thread is still inside a report: past the bound, a
     // completion there calls the host's objects no more.

@@ -151,13 +151,9 @@ void CForegroundMonitor::Run() noexcept
                                             WinEventProc, 0, 0, WINEVENT_OUTOFCONTEXT));
     if (!hook)
         return;
-    // Loaded once, for the test of cloaked windows, and freed here, not with
-    // the last reference, which may go under the loader lock.
-    UniqueModule dwmapi(LoadSystemDwmapi());
-    m_cloakQuery = reinterpret_cast<WindowAttributeQuery>(
-        reinterpret_cast<void*>(dwmapi ? GetProcAddress(dwmapi.get(), "DwmGetWindowAttribute") : nullptr));
     SetEvent(m_readyEvent.get());
     RunMessageLoop();
+    m_dwmapi.reset();  // here, not with the last reference, which may go under the loader lock
 }
 
 // The thread's two timers are due times that bound its wait: none while
@@ -286,7 +282,7 @@ void CForegroundMonitor::Deliver(const Watch& watch, Front& report) noexcept
 void CForegroundMonitor::OnNeverShownBound() noexcept
 {
     const HWND front = GetForegroundWindow();
-    const bool switcherShows = SwitcherWindowShows(m_cloakQuery);
+    const bool switcherShows = SwitcherWindowShows(CloakQuery());
     Front report;
     Watch watch;
     BurstStep step = BurstStep::Nothing;
@@ -369,4 +365,16 @@ void CForegroundMonitor::ReadFront(Front& front, HWND* window) noexcept
     wcscpy(front.Name, FileNamePart(path));
     front.Named = true;
     front.Kind = ClassifyFlipWindow(foreground);
+}
+
+// dwmapi.dll, for the test of cloaked windows, is loaded once, at the first
+// never-shown bound (most flips show, and never need it).
+WindowAttributeQuery CForegroundMonitor::CloakQuery() noexcept
+{
+    if (!m_dwmapiTried) {
+        m_dwmapiTried = true;
+        m_dwmapi.reset(LoadSystemDwmapi());
+    }
+    return reinterpret_cast<WindowAttributeQuery>(
+        reinterpret_cast<void*>(m_dwmapi ? GetProcAddress(m_dwmapi.get(), "DwmGetWindowAttribute") : nullptr));
 }

@@ -80,6 +80,7 @@ private:
     void Run() noexcept;
     void RunMessageLoop() noexcept;
     void RunDue() noexcept;
+    WindowAttributeQuery CloakQuery() noexcept;
     static void CALLBACK WinEventProc(HWINEVENTHOOK hook, DWORD event, HWND window, LONG objectId,
                                       LONG childId, DWORD eventThread, DWORD eventTime) noexcept;
     void OnSwitch(HWND window) noexcept;
@@ -112,7 +113,8 @@ private:
     // The monitor thread only.
     ULONGLONG m_settleDue = 0;      // GetTickCount64 of the check; 0: none
     ULONGLONG m_neverShownDue = 0;  // of the watch's never-shown bound; 0: none
-    WindowAttributeQuery m_cloakQuery = nullptr;  // from dwmapi.dll, which Run holds
+    UniqueModule m_dwmapi;
+    bool m_dwmapiTried = false;
 
     // The singleton holds one reference, a running thread another, and each
     // caller outside the monitor thread one while it uses the monitor.
