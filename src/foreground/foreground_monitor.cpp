@@ -167,16 +167,12 @@ void CForegroundMonitor::RunMessageLoop() noexcept
         const ULONGLONG now = GetTickCount64();
         const DWORD waitMs = due == 0 ? INFINITE : due > now ? static_cast<DWORD>(due - now) : 0;
         const DWORD woken = MsgWaitForMultipleObjects(1, &stop, FALSE, waitMs, QS_ALLINPUT);
-        if (woken == WAIT_TIMEOUT) {
-            RunDue();
-            continue;
-        }
-        // Anything but input ends the loop: the stop event, or a failed wait,
-        // which would otherwise come back at once, for ever.
-        if (woken != WAIT_OBJECT_0 + 1)
+        // Anything but input or a due time ends the loop: the stop event, or
+        // a failed wait, which would otherwise come back at once, for ever.
+        if (woken != WAIT_OBJECT_0 + 1 && woken != WAIT_TIMEOUT)
             return;
         MSG message;
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        while (woken != WAIT_TIMEOUT && PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
             if (message.hwnd == nullptr && message.message == kSwitchMessage)
                 OnSwitch(reinterpret_cast<HWND>(message.wParam));
             else if (message.hwnd == nullptr && message.message == kWatchMessage)
@@ -184,6 +180,7 @@ void CForegroundMonitor::RunMessageLoop() noexcept
             else
                 DispatchMessageW(&message);
         }
+        RunDue();  // also amid a stream of messages, which never lets the wait time out
     }
 }
 
@@ -281,6 +278,11 @@ void CForegroundMonitor::Deliver(const Watch& watch, Front& report) noexcept
 // change the foreground without an event.
 void CForegroundMonitor::OnNeverShownBound() noexcept
 {
+    {
+        SrwGuard guard(m_lock);
+        if (m_watch.Report == nullptr || !m_rules.NeverShownArmed)
+            return;  // the flip ended, or a switch came: no walk of the windows
+    }
     const HWND front = GetForegroundWindow();
     const bool switcherShows = SwitcherWindowShows(CloakQuery());
     Front report;
