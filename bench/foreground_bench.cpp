@@ -56,12 +56,9 @@ double Median(std::vector<double> values)
 std::atomic<int> g_reports{0};
 std::atomic<long long> g_lastReport{0};  // Clock ticks
 std::atomic<int> g_lookups{0};
-DWORD g_mainThread = 0;
 
-void CountReport(wchar_t*, uintptr_t)
+void CountReport(wchar_t*, int32_t, uint32_t)
 {
-    if (GetCurrentThreadId() == g_mainThread)
-        return;  // the immediate call of the registration
     g_lastReport = Clock::now().time_since_epoch().count();
     ++g_reports;
 }
@@ -117,11 +114,11 @@ void TimeToReady()
     std::vector<double> times;
     for (int i = 0; i < kStarts; ++i) {
         const auto start = Clock::now();
-        CForegroundMonitor::GetInstance();
+        Monitor::Start();
         times.push_back(Milliseconds(Clock::now() - start));
-        CForegroundMonitor::DestroyInstance();
+        Monitor::Destroy();
     }
-    std::printf("time from the first GetInstance to ready: median %.1f ms of %d starts (min %.1f, max %.1f); budget 200 ms\n",
+    std::printf("time from the first use to ready: median %.1f ms of %d starts (min %.1f, max %.1f); budget 200 ms\n",
                 Median(times), kStarts, *std::min_element(times.begin(), times.end()),
                 *std::max_element(times.begin(), times.end()));
 }
@@ -131,7 +128,7 @@ void IdleCost(ForegroundSwitcher& switcher)
     const std::set<DWORD> threadsBefore = OwnThreadIds();
     const std::string process = LinuxProcessNamed("foreground_ben");
     const std::set<std::string> tasksBefore = LinuxTasks(process);
-    CForegroundMonitor::GetInstance();
+    Monitor::Start();
     std::vector<DWORD> newThreads;
     for (DWORD id : OwnThreadIds()) {
         if (!threadsBefore.count(id))
@@ -169,7 +166,7 @@ void IdleCost(ForegroundSwitcher& switcher)
     } else
         std::printf("idle: wake-ups not measured (Linux process %s, %zu new tasks)\n",
                     process.empty() ? "not found" : process.c_str(), newTasks.size());
-    CForegroundMonitor::DestroyInstance();
+    Monitor::Destroy();
 }
 
 void BurstAndDelay(ForegroundSwitcher& switcher)
@@ -178,9 +175,9 @@ void BurstAndDelay(ForegroundSwitcher& switcher)
     ForegroundWindowProcess& b = switcher.Window(L"burst_b.exe");
     ForegroundWindowProcess& start = switcher.Window(L"burst_start.exe");
     std::this_thread::sleep_for(1s);  // nothing pending from starting them
-    CForegroundMonitor::GetInstance()->RegisterCallback(CountReport, 0);
+    Monitor::StartWatch(CountReport, 1);
 
-    ImportPatch counting(CForegroundMonitor::Module(), "kernel32.dll", "OpenProcess",
+    ImportPatch counting(Monitor::Module(), "kernel32.dll", "OpenProcess",
                          reinterpret_cast<void*>(&CountingOpenProcess));
     if (!counting.Applied())
         std::printf("burst: the monitor's OpenProcess import was not found; look-ups read 0\n");
@@ -214,7 +211,7 @@ void BurstAndDelay(ForegroundSwitcher& switcher)
         std::printf("single switch to report: median %.0f ms of %zu (min %.0f, max %.0f); design 700 ms\n",
                     Median(delays), delays.size(), *std::min_element(delays.begin(), delays.end()),
                     *std::max_element(delays.begin(), delays.end()));
-    CForegroundMonitor::DestroyInstance();
+    Monitor::Destroy();
 }
 
 // The pick behind the switcher of Windows 10 and 11 (a stand-in named
@@ -224,7 +221,7 @@ void PickBehindTheSwitcher(ForegroundSwitcher& switcher)
     ForegroundWindowProcess& explorer = switcher.StartSwitcher(L"explorer.exe", L"XamlExplorerHostIslandWindow");
     ForegroundWindowProcess& pick = switcher.Window(L"pick.exe");
     std::this_thread::sleep_for(1s);  // nothing pending from starting them
-    CForegroundMonitor::GetInstance()->RegisterCallback(CountReport, 0);
+    Monitor::StartWatch(CountReport, 1);
     std::vector<double> delays;
     for (int i = 0; i < kPicks; ++i) {
         int before = g_reports;
@@ -244,14 +241,13 @@ void PickBehindTheSwitcher(ForegroundSwitcher& switcher)
                     *std::max_element(delays.begin(), delays.end()));
     else
         std::printf("pick behind the switcher: no report came\n");
-    CForegroundMonitor::DestroyInstance();
+    Monitor::Destroy();
 }
 
 }  // namespace
 
 int main()
 {
-    g_mainThread = GetCurrentThreadId();
     std::printf("foreground monitor benchmark\n");
     ForegroundSwitcher switcher;
     if (!switcher.SwitchTo(L"bench_base.exe")) {

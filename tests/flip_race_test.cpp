@@ -40,7 +40,7 @@ void EndFromBothThreadsAtOnce()
     std::thread monitor([&] {
         wchar_t name[] = L"Notepad.exe";
         together();
-        PrOnForegroundChanged(name, kDeviceId);
+        PrOnForegroundChanged(name, 0, PrFlipNumber());
     });
     host.join();
     monitor.join();
@@ -52,7 +52,7 @@ TEST(FlipRace, SecondPressAndReportAtOnce_EndTheFlipExactlyOnce)
     KeyRecorder keys;
     ASSERT_TRUE(keys.Installed());
     ForegroundSwitcher desktop;
-    ASSERT_TRUE(desktop.SwitchTo(L"start.exe"));  // named by the registration's call
+    ASSERT_TRUE(desktop.SwitchTo(L"start.exe"));  // named as the watch starts
     FakePointingDevice device(5);
     FakeApplication application;
     application.AddDevice(kDeviceId, &device);
@@ -71,7 +71,7 @@ TEST(FlipRace, SecondPressAndReportAtOnce_EndTheFlipExactlyOnce)
         ASSERT_EQ(PrFlipPhase(), kIdle) << "round " << round;
         ASSERT_EQ(keys.Count(VK_LWIN, false), static_cast<size_t>(round + 1)) << "round " << round;
     }
-    CForegroundMonitor::DestroyInstance();
+    Monitor::Destroy();
 
     const std::vector<int> sets = device.SetCalls();
     EXPECT_EQ(std::count(sets.begin(), sets.end(), 1), kRounds);

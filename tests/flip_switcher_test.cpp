@@ -61,16 +61,17 @@ TEST_F(FlipSwitcher, ExplorersTransientWindowLeftInFrontAfterTheSwitcher_EndsThe
     ExpectEnded();
 }
 
-TEST_F(FlipSwitcher, SwitcherShownBehindAnotherWindow_TheFlipDoesNotEndByItself_ThePickEndsIt)
+TEST_F(FlipSwitcher, SwitcherShownBehindAnotherWindow_KeepsTheFlipWhileItShows_ItsHidingEndsItWithinTheBound)
 {
     // No switch ever reports it: its window shows, though not in front.
-    desktop.StartSwitcher(kExplorer, kWindows10AltTab);
+    ForegroundWindowProcess& switcher = desktop.StartSwitcher(kExplorer, kWindows10AltTab);
     ASSERT_TRUE(desktop.SwitchTo(L"start.exe"));
     ASSERT_EQ(Press(), 1);
     EXPECT_FALSE(output->WaitFor(LineFor("start.exe"), 6s)) << "ended as a flip that never showed";
     EXPECT_EQ(device.Setting(), 1);
 
-    SwitchAndWaitForLine(L"notepad.exe", LineFor("notepad.exe"));
+    switcher.Stop();  // closed back to the same window: no switch
+    EXPECT_TRUE(output->WaitFor(LineFor("start.exe"), 4s + kReportLimit)) << "the setting stays lowered";
     ExpectEnded();
 }
 
@@ -115,6 +116,14 @@ TEST_F(FlipSwitcher, SecondPressWithTheSwitcherInFront_EndsTheFlipAndClosesTheSw
     ASSERT_EQ(Press(), 1);
     EXPECT_EQ(Press(), 0);
     EXPECT_EQ(InjectedKeys().back(), (Key{VK_LWIN, false}));
+}
+
+TEST_F(FlipSwitcher, DwmWindowOn10_IsAPick)
+{
+    // From 8 on dwm.exe owns the stand-ins of hung programs, which Task View lists.
+    ASSERT_EQ(Press(), 1);
+    SwitchAndWaitForLine(L"dwm.exe", LineFor("dwm.exe"));
+    ExpectEnded();
 }
 
 TEST_F(FlipSwitcher, SwitcherClassInAnotherProcess_IsAnOrdinaryApplication)

@@ -65,6 +65,16 @@ UINT WINAPI DropFromFirstWindowsUp(UINT count, INPUT* inputs, int size)
     return g_sendInput(count, inputs, size);
 }
 
+// The batch goes in up to its Tab down only.
+UINT WINAPI CutAfterTheTabDown(UINT count, INPUT* inputs, int size)
+{
+    for (UINT i = 0; i < count; ++i) {
+        if (inputs[i].ki.wVk == VK_TAB)
+            return g_sendInput(i + 1, inputs, size);
+    }
+    return g_sendInput(count, inputs, size);
+}
+
 // Standard output as a console handle opened for writing only (a GUI host's
 // freopen("CONOUT$", "w", stdout)), on which GetConsoleMode fails on Windows;
 // Wine does not check the handle's access.
@@ -271,6 +281,21 @@ TEST_F(Flip, KeyUpsThatDidNotGoIn_AreSentAgainAtTheNextReport)
     EXPECT_FALSE(Held()) << "the key-up was not sent again";
     EXPECT_EQ(keys.Count(VK_LCONTROL, false), 1u);
     EXPECT_EQ(device.Setting(), 5);
+}
+
+TEST_F(Flip, BatchCutAfterTheTabDown_ThePressThatEndsTheFlipSendsTheOwedKeyUps)
+{
+    {
+        ImportPatch cut(plugin.Module(), "USER32.dll", "SendInput", reinterpret_cast<void*>(&CutAfterTheTabDown));
+        ASSERT_TRUE(cut.Applied());
+        g_sendInput = cut.Original<SendInputFunction>();
+        ASSERT_EQ(Press(), 1);
+    }
+    ASSERT_EQ(Press(), 0);
+    // Well before the flip's 4 s bound, whose report would send them too.
+    EXPECT_TRUE(keys.WaitFor(VK_TAB, false, 1, 1500ms)) << "owed until some foreground change";
+    EXPECT_TRUE(keys.WaitFor(VK_LWIN, false, 1, 1500ms));
+    EXPECT_EQ(keys.Count(VK_LCONTROL, false), 1u);
 }
 
 TEST_F(Flip, SettingThatCouldNotComeBack_StaysTheOneToRestore)

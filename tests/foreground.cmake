@@ -10,6 +10,10 @@ tarvel_test(foreground_support_test
   DEPENDS foreground_window
   SERIAL)
 
+# The rules of a burst, a pure unit built into the test itself.
+tarvel_test(burst_rules_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/burst_rules_test.cpp ${TARVEL_ROOT}/src/foreground/burst_rules.cpp)
+
 # The monitor itself is reached through tarvel_probe.dll (foreground_probe.h).
 set(TARVEL_PROBE ${TARVEL_BIN_DIR}/tarvel_probe.dll)
 

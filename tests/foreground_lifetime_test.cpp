@@ -1,6 +1,6 @@
-// A monitor destroyed while its thread is still inside a callback: Stop gives
-// up after its wait, the monitor is gone for the host, and the thread finishes
-// its callback, ends by itself and touches nothing freed.
+// A monitor destroyed while its thread is still inside a report: Destroy
+// gives up after its wait, the monitor is gone for the host, and the thread
+// finishes the report, ends by itself and touches nothing freed.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -15,28 +15,22 @@ namespace {
 using namespace std::chrono_literals;
 using Names = std::vector<std::wstring>;
 
-constexpr uintptr_t kBlocking = 1;
-constexpr uintptr_t kAfterIt = 2;
-constexpr uintptr_t kFresh = 3;
+constexpr uint32_t kBlocking = 1;
+constexpr uint32_t kFresh = 2;
 
 UniqueHandle g_entered(CreateEventW(nullptr, TRUE, FALSE, nullptr));
 UniqueHandle g_gate(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-std::atomic<DWORD> g_callbackThread{0};
+std::atomic<DWORD> g_reportThread{0};
 std::atomic<bool> g_finished{false};
 
-// Like the flip's completion: takes the monitor, waits on the host (here: the
-// gate), then removes its own registration.
-void BlockingCallback(wchar_t* name, uintptr_t context)
+// Like the flip's completion: waits on the host (here: the gate), then ends its watch.
+void BlockingReport(wchar_t* name, int32_t, uint32_t flip)
 {
-    ForegroundRecorder::Add(name, context);
-    if (GetCurrentThreadId() == ForegroundRecorder::TestThread())
-        return;
-    CForegroundMonitor* monitor = CForegroundMonitor::GetInstance();
-    g_callbackThread = GetCurrentThreadId();
+    ForegroundRecorder::Add(name, flip);
+    g_reportThread = GetCurrentThreadId();
     SetEvent(g_entered.get());
     WaitForSingleObject(g_gate.get(), 30000);
-    monitor->UnregisterCallback(BlockingCallback, context);
-    CForegroundMonitor::GetInstance()->UnregisterCallback(BlockingCallback, context);
+    Monitor::EndWatch(flip);
     g_finished = true;
 }
 
@@ -50,27 +44,26 @@ ULONGLONG CpuTime100ns(HANDLE thread)
     return value(kernel) + value(user);
 }
 
-TEST(MonitorLifetime, DestroyedWhileACallbackRuns_StopGivesUp_TheThreadFinishesAndEndsByItself)
+TEST(MonitorLifetime, DestroyedWhileAReportRuns_DestroyGivesUp_TheThreadFinishesAndEndsByItself)
 {
     ForegroundRecorder::Clear();
     ForegroundSwitcher switcher;
     ASSERT_TRUE(switcher.SwitchTo(L"base.exe"));
-    CForegroundMonitor::GetInstance()->RegisterCallback(BlockingCallback, kBlocking);
-    CForegroundMonitor::GetInstance()->RegisterCallback(RecordForeground, kAfterIt);
+    Monitor::StartWatch(BlockingReport, kBlocking);
     ASSERT_TRUE(switcher.SwitchTo(L"pick.exe"));
     ASSERT_EQ(WaitForSingleObject(g_entered.get(), 10000), WAIT_OBJECT_0);
-    UniqueHandle oldThread(OpenThread(SYNCHRONIZE | THREAD_QUERY_LIMITED_INFORMATION, FALSE, g_callbackThread));
+    UniqueHandle oldThread(OpenThread(SYNCHRONIZE | THREAD_QUERY_LIMITED_INFORMATION, FALSE, g_reportThread));
     ASSERT_TRUE(oldThread);
 
     const auto destroying = std::chrono::steady_clock::now();
-    CForegroundMonitor::DestroyInstance();
+    Monitor::Destroy(200);
     const auto waited = std::chrono::steady_clock::now() - destroying;
-    EXPECT_GE(waited, 150ms) << "Stop waits for the thread";
-    EXPECT_LT(waited, 5s) << "and gives up without the callback";
+    EXPECT_GE(waited, 150ms) << "Destroy waits for the thread";
+    EXPECT_LT(waited, 5s) << "and gives up without the report";
     EXPECT_EQ(WaitForSingleObject(oldThread.get(), 0), static_cast<DWORD>(WAIT_TIMEOUT));
 
     // A fresh monitor while the old thread lingers.
-    CForegroundMonitor::GetInstance()->RegisterCallback(RecordForeground, kFresh);
+    Monitor::StartWatch(RecordForeground, kFresh);
     SetEvent(g_gate.get());
     EXPECT_EQ(WaitForSingleObject(oldThread.get(), 10000), WAIT_OBJECT_0) << "the old thread ends by itself";
     EXPECT_TRUE(g_finished);
@@ -80,9 +73,8 @@ TEST(MonitorLifetime, DestroyedWhileACallbackRuns_StopGivesUp_TheThreadFinishesA
     ASSERT_TRUE(ForegroundRecorder::WaitForReports(2));
     std::this_thread::sleep_for(1200ms);
     EXPECT_EQ(ForegroundRecorder::NamesFor(kBlocking), (Names{L"pick.exe"}));
-    EXPECT_TRUE(ForegroundRecorder::NamesFor(kAfterIt).empty()) << "dropped with the old monitor, uncalled";
-    EXPECT_EQ(ForegroundRecorder::NamesFor(kFresh), (Names{L"after.exe"}));
-    CForegroundMonitor::DestroyInstance();
+    EXPECT_EQ(ForegroundRecorder::NamesFor(kFresh), (Names{L"after.exe"})) << "the old flip's end left it alone";
+    Monitor::Destroy();
 }
 
 }  // namespace

@@ -1,8 +1,7 @@
-// 100,000 registrations made and removed on a running foreground monitor: the
-// list, the immediate call and the names must give back all they take.
+// 100,000 watches started and ended on a running foreground monitor: each
+// reads the window in front and posts one message, and must give back all
+// it takes.
 #include <gtest/gtest.h>
-
-#include <atomic>
 
 #include "foreground_probe.h"
 #include "soak_figures.h"
@@ -10,40 +9,34 @@
 
 namespace {
 
-std::atomic<int> g_calls{0};
+void Report(wchar_t*, int32_t, uint32_t) {}
 
-void CountCall(wchar_t*, uintptr_t) { ++g_calls; }
-
-void RegisterAndUnregister(CForegroundMonitor& monitor, int pairs)
+void StartAndEnd(uint32_t first, uint32_t count)
 {
-    for (int i = 0; i < pairs; ++i) {
-        monitor.RegisterCallback(CountCall, static_cast<uintptr_t>(i));
-        monitor.UnregisterCallback(CountCall, static_cast<uintptr_t>(i));
+    for (uint32_t flip = first; flip < first + count; ++flip) {
+        Monitor::StartWatch(Report, flip);
+        Monitor::EndWatch(flip);
     }
 }
 
-TEST(Soak, HundredThousandRegisterUnregisterPairs_NoHandleOrMemoryGrowth)
+TEST(Soak, HundredThousandWatchesStartedAndEnded_NoHandleOrMemoryGrowth)
 {
-    constexpr int kPairs = 100000;
+    constexpr uint32_t kWatches = 100000;
     ForegroundSwitcher desktop;
-    ASSERT_TRUE(desktop.SwitchTo(L"notepad.exe")) << "the monitor needs a foreground application to name";
-    CForegroundMonitor* monitor = CForegroundMonitor::GetInstance();
-    ASSERT_NE(monitor, nullptr);
-    // Warm-up: the heap's first blocks and the monitor's first name.
-    RegisterAndUnregister(*monitor, 1000);
+    ASSERT_TRUE(desktop.SwitchTo(L"notepad.exe")) << "a watch reads the application in front";
+    // Warm-up: the monitor, its thread and the heap's first blocks.
+    StartAndEnd(1, 1000);
 
-    g_calls = 0;
     const ProcessFigures before = MeasureProcess();
-    RegisterAndUnregister(*monitor, kPairs);
+    StartAndEnd(1001, kWatches);
     const ProcessFigures after = MeasureProcess();
-    PrintFigures("100,000 register/unregister pairs", before, after);
-    CForegroundMonitor::DestroyInstance();
+    PrintFigures("100,000 watches started and ended", before, after);
+    Monitor::Destroy();
 
-    EXPECT_EQ(g_calls.load(), kPairs) << "each registration is called once at once";
-    // No handle may be left behind: every pair opens and closes the same ones.
+    // No handle may be left behind: every watch opens and closes the same ones.
     EXPECT_LE(after.handles, before.handles);
     // 64 KiB is one step of heap growth, which allocator noise can take; a
-    // leak of even one byte per pair would be 100,000 bytes.
+    // leak of even one byte per watch would be 100,000 bytes.
     EXPECT_LE(after.privateBytes, before.privateBytes + 64 * 1024);
 }
 

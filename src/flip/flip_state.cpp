@@ -6,8 +6,8 @@
 #include "common/unique_handle.h"
 #include "flip/composition.h"
 #include "flip/diagnostic_line.h"
+#include "flip/flip_keys.h"
 #include "foreground/foreground_monitor.h"
-#include "foreground/switcher_windows.h"
 #include "host/host.h"
 
 FlipState g_flipState;
@@ -17,14 +17,15 @@ namespace {
 // The name written for a flip ended by the host.  Never written to.
 wchar_t g_noName[] = L"";
 
-// How often a Destroy looks again whether a completion is over: a completion
-// has no handle to wait on, and lasts as long as the host's calls.
-constexpr DWORD kCompletionPollMs = 10;
-// How long a Destroy waits for a completion on another thread.  A slow
+// How long a Destroy waits for a completion on the monitor thread.  A slow
 // device answers well within it; a host that holds a lock of its own around
 // Destroy, which its device also takes, gets its thread back before Windows
 // would call its window hung (5 s).
-constexpr ULONGLONG kCompletionWaitMs = 3000;
+constexpr DWORD kCompletionWaitMs = 3000;
+// How long a Destroy waits for the monitor thread otherwise: a Destroy under
+// the loader lock (a host's static destructor) waits for a thread that
+// cannot end until it returns.
+constexpr DWORD kStopWaitMs = 200;
 // A flip whose keys were swallowed (a game, an elevated window in front, a
 // policy, a remote session) shows nothing and brings no foreground switch;
 // it ends by itself after this, unless a switcher's window shows.  Task View
@@ -34,130 +35,6 @@ constexpr ULONGLONG kCompletionWaitMs = 3000;
 constexpr DWORD kNeverShowedMs = 4000;
 // The session's one flip, across processes (Local\: this session's namespace).
 constexpr wchar_t kSessionFlipName[] = L"Local\\Tarvel.Flip";
-
-// The keys the plug-in sends, by bit.  Scan codes as a keyboard sends them
-// (some games read those, not the virtual keys); the right-hand Ctrl and Alt
-// and the Windows keys are extended keys (E0).
-struct KeyCode {
-    WORD vk;
-    WORD scan;
-    bool extended;
-};
-enum KeyBit { LShift, RShift, LCtrl, RCtrl, LAlt, RAlt, LWin, RWin, Tab, EscapeKey, EnterKey, MaskKey, KeyCount };
-constexpr KeyCode kKeys[KeyCount] = {
-    {VK_LSHIFT, 0x2A, false}, {VK_RSHIFT, 0x36, false}, {VK_LCONTROL, 0x1D, false}, {VK_RCONTROL, 0x1D, true},
-    {VK_LMENU, 0x38, false},  {VK_RMENU, 0x38, true},   {VK_LWIN, 0x5B, true},      {VK_RWIN, 0x5C, true},
-    {VK_TAB, 0x0F, false},    {VK_ESCAPE, 0x01, false}, {VK_RETURN, 0x1C, false},   {0xE8, 0, false},
-};
-constexpr int kModifiers = RWin + 1;  // Shift, Ctrl, Alt and Windows, left and right
-// A Windows or Alt key that goes up with no other key since its down opens
-// the Start menu or the window's menu bar.  A tap of an unassigned key (E8)
-// before the lift, and after the put-back for the user's own release, makes
-// each a combination that does nothing.
-constexpr LONG kMaskedModifiers = 1L << LAlt | 1L << RAlt | 1L << LWin | 1L << RWin;
-
-// The sticky shortcut of each version's switcher, which stays open with
-// every key up: Task View on 10 and 11; Alt+Tab's window on 8 and 8.1 (their
-// Windows+Tab lists only full-screen apps); the 3-D flip on Vista and 7.
-constexpr KeyBit kWindows10Keys[] = {LWin, Tab};
-constexpr KeyBit kWindows8Keys[] = {LCtrl, LAlt, Tab};
-constexpr KeyBit kWindows7Keys[] = {LCtrl, LWin, Tab};
-
-// One step's events, sent in one call.
-class KeyEvents {
-public:
-    void Add(int bit, bool down)
-    {
-        INPUT& input = m_inputs[m_count];
-        input.type = INPUT_KEYBOARD;
-        input.ki.wVk = kKeys[bit].vk;
-        input.ki.wScan = kKeys[bit].scan;
-        input.ki.dwFlags = (kKeys[bit].extended ? KEYEVENTF_EXTENDEDKEY : 0) | (down ? 0 : KEYEVENTF_KEYUP);
-        m_bits[m_count++] = bit;
-    }
-    void Tap(int bit)
-    {
-        Add(bit, true);
-        Add(bit, false);
-    }
-    void AddEach(LONG bits, bool down)
-    {
-        for (int bit = 0; bit < KeyCount; ++bit) {
-            if (bits & (1L << bit))
-                Add(bit, down);
-        }
-    }
-    // Sends the events; from the keys down before, returns those down after.
-    // SendInput answers how many went in, in order; UIPI (an elevated window
-    // in front) drops them without a word, which no count shows.
-    LONG Send(LONG downBefore)
-    {
-        const UINT sent = m_count ? SendInput(m_count, m_inputs, sizeof(INPUT)) : 0;
-        LONG down = downBefore;
-        for (UINT i = 0; i < sent; ++i) {
-            const LONG bit = 1L << m_bits[i];
-            down = (m_inputs[i].ki.dwFlags & KEYEVENTF_KEYUP) ? down & ~bit : down | bit;
-        }
-        return down;
-    }
-
-private:
-    static constexpr int kMost = 2 * kModifiers + 2 * 3 + 2 * 2;
-    INPUT m_inputs[kMost] = {};
-    int m_bits[kMost] = {};
-    UINT m_count = 0;
-};
-
-LONG HeldModifiers()
-{
-    LONG held = 0;
-    for (int bit = 0; bit < kModifiers; ++bit) {
-        if (GetAsyncKeyState(kKeys[bit].vk) & 0x8000)
-            held |= 1L << bit;
-    }
-    return held;
-}
-
-// Sends `keys` down in order and up in reverse, in one call, with the
-// modifiers the user holds (a host's binding such as Shift+button) lifted
-// before and put back after: the switcher opens as for the bare shortcut
-// (Shift would run the 3-D flip backwards), and the user's keys end as they
-// were.  A key-up that did not go in is owed.
-template <size_t N>
-void SendShortcut(const KeyBit (&keys)[N])
-{
-    const LONG held = HeldModifiers();
-    const bool masked = (held & kMaskedModifiers) != 0;
-    KeyEvents events;
-    if (masked)
-        events.Tap(MaskKey);
-    events.AddEach(held, false);
-    for (size_t i = 0; i < N; ++i)
-        events.Add(keys[i], true);
-    for (size_t i = N; i-- > 0;)
-        events.Add(keys[i], false);
-    events.AddEach(held, true);
-    if (masked)
-        events.Tap(MaskKey);
-    if (const LONG owed = events.Send(held) & ~held)
-        InterlockedOr(&g_flipState.OwedKeyUps, owed);
-}
-
-void SendFlipKeys()
-{
-    const DWORD version = RunningWindowsVersion();
-    if (version >= kWindows10)
-        SendShortcut(kWindows10Keys);
-    else if (version >= kWindows8)
-        SendShortcut(kWindows8Keys);
-    else
-        SendShortcut(kWindows7Keys);
-}
-
-bool KeyUpsOwed()
-{
-    return InterlockedCompareExchange(&g_flipState.OwedKeyUps, 0, 0) != 0;
-}
 
 LONG Phase()
 {
@@ -174,18 +51,25 @@ bool MovePhase(FlipPhase from, FlipPhase to)
     return InterlockedCompareExchange(&g_flipState.Phase, to, from) == from;
 }
 
-// False when a process of this session shows a flip now.  One that runs
-// with other rights (an elevated host) made the object for its own account:
-// this process may not open it, and the refusal says that it exists.
-// Without the object otherwise (no memory for it) the flip goes on
-// unguarded across processes.
+// False when a process of this session shows a flip now.  A refused
+// creation means either that a process with other rights (an elevated host)
+// made the object for its own account, or that this process may make none
+// (a restricted or low-integrity token): opening it tells the two apart.
+// Without the object (it does not exist, or no memory for it) the flip goes
+// on unguarded across processes.
 bool ClaimSessionFlip()
 {
     UniqueHandle claim(CreateEventW(nullptr, TRUE, FALSE, kSessionFlipName));
-    if (claim ? GetLastError() == ERROR_ALREADY_EXISTS : GetLastError() == ERROR_ACCESS_DENIED)
-        return false;
-    g_flipState.SessionClaim = claim.release();
-    return true;
+    if (claim) {
+        if (GetLastError() == ERROR_ALREADY_EXISTS)
+            return false;
+        g_flipState.SessionClaim = claim.release();
+        return true;
+    }
+    if (GetLastError() != ERROR_ACCESS_DENIED)
+        return true;
+    UniqueHandle existing(OpenEventW(SYNCHRONIZE, FALSE, kSessionFlipName));
+    return !existing && GetLastError() == ERROR_FILE_NOT_FOUND;
 }
 
 void ReleaseSessionFlip()
@@ -269,21 +153,27 @@ void RestoreSetting(uint64_t deviceId)
         CallHost([&] { PutSettingBack(device); });
 }
 
-// The registration ends with the flip.  Never throws: it runs while a host
-// exception may be on its way out.
-void Unregister(uintptr_t context) noexcept
+// The watch ends with the flip; a monitor made since holds no watch of this
+// flip, and none is made for this.
+void EndWatch(unsigned flip) noexcept
 {
-    try {
-        CForegroundMonitor::GetInstance()->UnregisterCallback(OnForegroundChanged, context);
-    } catch (...) {
-        // No monitor could be made, so none holds the registration.
-    }
+    MonitorReference monitor(CForegroundMonitor::Acquire(false));
+    if (monitor)
+        monitor->EndWatch(flip);
 }
 
-bool IsWindowManager(const wchar_t* name)
+unsigned CurrentFlip()
 {
-    // Over 8 characters, the terminator included: "dwm.exe" exactly.
-    return wcsncmp(name, L"dwm.exe", 8) == 0;
+    return static_cast<unsigned>(InterlockedCompareExchange(&g_flipState.Flip, 0, 0));
+}
+
+// The switcher keeps the flip shown.  So do dwm.exe's windows below Windows
+// 8 (Flip3D's own among them); from 8 on, dwm.exe owns the stand-ins of hung
+// programs, and picking one is a pick.  Over 8 characters, the terminator
+// included: "dwm.exe" exactly.
+bool KeepsTheFlip(const wchar_t* name, FlipWindow kind)
+{
+    return kind == FlipWindow::Switcher || (RunningWindowsVersion() < kWindows8 && wcsncmp(name, L"dwm.exe", 8) == 0);
 }
 
 // Runs in the thread that moved the flip from Showing to Completing.  The
@@ -292,32 +182,34 @@ bool IsWindowManager(const wchar_t* name)
 // flip is idle again; otherwise no later press could start a flip.  The
 // line comes last, so that an output that blocks (a full pipe, a console in
 // selection mode) cannot hold the pointer slow.
-void CompleteFlip(uintptr_t context, const wchar_t* name)
+void CompleteFlip(unsigned flip, const wchar_t* name)
 {
     g_flipState.CompletingThread = GetCurrentThreadId();
-    ScopeExit end([context, name] {
-        // A key-up that did not go in keeps the registration: the next report sends it again.
+    ScopeExit end([flip, name] {
+        // A key-up that did not go in keeps the watch: the next report sends it again.
         if (!KeyUpsOwed())
-            Unregister(context);
+            EndWatch(flip);
         g_flipState.CompletingThread = 0;
         ReleaseSessionFlip();
         SetPhase(FlipIdle);
         WriteForegroundLine(name);
     });
-    RestoreSetting(context);
+    RestoreSetting(g_flipState.DeviceId);
 }
 
-// Answers what other threads send to this one (a host object on the monitor
-// thread may call into the host's windows); posted messages stay queued for
-// the host's own loop.  False once `thread` (when there is one) has ended.
-bool AnswerSentMessagesWhile(HANDLE thread, DWORD waitMs)
+// Puts back what a start did, before any key went down: the setting (if
+// lowered), the watch, the session's claim.
+void UndoStart(const MacroContext& context, unsigned flip, bool lowered) noexcept
 {
-    if (MsgWaitForMultipleObjects(thread ? 1 : 0, &thread, FALSE, waitMs, QS_SENDMESSAGE) == WAIT_OBJECT_0 &&
-        thread != nullptr)
-        return false;
-    MSG message;
-    PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-    return true;
+    EndWatch(flip);
+    try {
+        if (lowered)
+            PutSettingBack(context.Device);  // left to restore if it throws
+    } catch (...) {
+        // The first exception is the one the host gets.
+    }
+    ReleaseSessionFlip();
+    SetPhase(FlipIdle);
 }
 
 }  // namespace
@@ -339,32 +231,25 @@ bool StartFlip(const MacroContext& context)
     }
     InterlockedExchange(&g_flipState.HostCalls, HostCallsOpen);
     SettleOwedKeys();
+    const unsigned flip = static_cast<unsigned>(InterlockedIncrement(&g_flipState.Flip));
     const uint64_t lastDeviceId = g_flipState.DeviceId;
-    Unregister(lastDeviceId);  // one kept for a key-up; this flip makes its own
     g_flipState.DeviceId = context.DeviceId;
     bool lowered = false;
-    // A start that fails before the keys are sent leaves no flip: the
-    // setting goes back, the registration (if made) goes.
-    ScopeExit undo([&context, &lowered] {
-        Unregister(context.DeviceId);
-        try {
-            if (lowered)
-                PutSettingBack(context.Device);  // left to restore if it throws
-        } catch (...) {
-            // The first exception is the one the host gets.
-        }
-        ReleaseSessionFlip();
-        SetPhase(FlipIdle);
-    });
+    // A start that fails before the keys are sent leaves no flip.
+    ScopeExit undo([&context, flip, &lowered] { UndoStart(context, flip, lowered); });
     LowerSetting(context, lastDeviceId, lowered);
-    // Registration first: its immediate call, ignored while starting, then
-    // names the application that was in front before the flip appeared.
-    CForegroundMonitor* monitor = CForegroundMonitor::GetInstance();
-    monitor->RegisterCallback(OnForegroundChanged, context.DeviceId);
+    {
+        // The watch first: it names the application that was in front
+        // before the flip appeared.
+        MonitorReference monitor(CForegroundMonitor::Acquire());
+        monitor->StartWatch(OnForegroundChanged, flip, kNeverShowedMs);
+    }
+    if (!SendFlipKeys()) {
+        SettleOwedKeys();
+        return false;  // undone: the next press starts a flip
+    }
     undo.Release();
-    SendFlipKeys();
     SetPhase(FlipShowing);
-    monitor->ReportIfNoSwitch(kNeverShowedMs);
     return true;
 }
 
@@ -372,57 +257,19 @@ bool EndFlipFromHost()
 {
     if (!MovePhase(FlipShowing, FlipCompleting))
         return false;  // none shown, or another thread is starting or ending it
-    CompleteFlip(static_cast<uintptr_t>(g_flipState.DeviceId), g_noName);
+    SettleOwedKeys();
+    CompleteFlip(CurrentFlip(), g_noName);
     return true;
 }
 
-void SettleSwitcherIfInFront()
+void StopMonitorForDestroy()
 {
-    constexpr KeyBit kClose[] = {EscapeKey};
-    constexpr KeyBit kSettle[] = {EnterKey};
-    if (ClassifyFlipWindow(GetForegroundWindow()) != FlipWindow::Switcher)
+    if (CForegroundMonitor::DestroyInstance(Phase() == FlipCompleting ? kCompletionWaitMs : kStopWaitMs))
         return;
-    if (RunningWindowsVersion() >= kWindows10)
-        SendShortcut(kClose);
-    else
-        SendShortcut(kSettle);
-}
-
-void WaitForCompletionElsewhere()
-{
-    UniqueHandle completing;
-    const ULONGLONG deadline = GetTickCount64() + kCompletionWaitMs;
-    while (Phase() == FlipCompleting) {
-        const DWORD owner = g_flipState.CompletingThread;  // 0 for the moment after its claim
-        // A completion on this very thread (a host object that destroys a
-        // handler from inside it) is up the stack: waiting would never end.
-        if (owner == GetCurrentThreadId())
-            return;
-        if (GetTickCount64() >= deadline) {
-            InterlockedExchange(&g_flipState.HostCalls, HostCallsClosed);
-            return;
-        }
-        // A thread that the system ended mid-completion (the host is exiting,
-        // and Destroy runs from a library's detach) never finishes it.
-        if (!completing && owner != 0) {
-            completing.reset(OpenThread(SYNCHRONIZE, FALSE, owner));
-            if (!completing)
-                return;
-        }
-        if (!AnswerSentMessagesWhile(completing.get(), kCompletionPollMs))
-            return;
-    }
-}
-
-void SettleOwedKeys()
-{
-    const LONG owed = InterlockedExchange(&g_flipState.OwedKeyUps, 0);
-    if (owed == 0)
-        return;
-    KeyEvents ups;
-    ups.AddEach(owed, false);
-    if (const LONG still = ups.Send(owed))
-        InterlockedOr(&g_flipState.OwedKeyUps, still);
+    // The monitor thread is still inside a report: past the bound, a
+    // completion there calls the host's objects no more.
+    if (Phase() == FlipCompleting && g_flipState.CompletingThread != GetCurrentThreadId())
+        InterlockedExchange(&g_flipState.HostCalls, HostCallsClosed);
 }
 
 void ReleaseAtExit()
@@ -431,21 +278,21 @@ void ReleaseAtExit()
     ReleaseSessionFlip();
 }
 
-void OnForegroundChanged(wchar_t* name, uintptr_t context)
+void OnForegroundChanged(wchar_t* name, FlipWindow kind, unsigned flip)
 {
     SettleOwedKeys();
-    // Starting: the registration's own call, or a switch from before the
-    // flip's keys; idle or completing: a late report.  Nothing to do but
-    // drop a registration that was kept for a key-up now sent.
-    if (Phase() != FlipShowing) {
+    // Another flip's report, or a late one (idle or completing), or one from
+    // before the flip's keys (starting): nothing to do but end a watch that
+    // was kept for a key-up now sent.
+    if (flip != CurrentFlip() || Phase() != FlipShowing) {
         if (Phase() == FlipIdle && !KeyUpsOwed())
-            Unregister(context);
+            EndWatch(flip);
         return;
     }
     if (name == nullptr)
         name = g_noName;
     MakeLower(name);
-    if (IsWindowManager(name) || CForegroundMonitor::GetInstance()->SwitcherInFront()) {
+    if (KeepsTheFlip(name, kind)) {
         WriteForegroundLine(name);  // the switcher, or Flip3D: the user has yet to pick
         return;
     }
@@ -453,7 +300,7 @@ void OnForegroundChanged(wchar_t* name, uintptr_t context)
         WriteForegroundLine(name);  // the other thread is completing this flip
         return;
     }
-    CompleteFlip(context, name);
+    CompleteFlip(flip, name);
 }
 
 wchar_t* MakeLower(wchar_t* text)

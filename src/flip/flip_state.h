@@ -12,12 +12,14 @@
 
 #include <stdint.h>
 
+#include "foreground/burst_rules.h"
+
 class IApplication;
 struct MacroContext;
 
 enum FlipPhase : LONG {
     FlipIdle,        // no flip
-    FlipStarting,    // one press is lowering the setting, registering and sending the keys
+    FlipStarting,    // one press is lowering the setting, starting the watch and sending the keys
     FlipShowing,     // keys sent; the next report of an application ends the flip,
                      // and so does a report that nothing switched since the press
     FlipCompleting,  // one thread is restoring the setting
@@ -37,14 +39,17 @@ struct FlipState {
     // to end; one thread owns a completion (Showing to Completing), so a
     // second press and a report that meet end the flip once.  No lock is held
     // across the host's calls: whoever loses simply returns.  SavedSetting,
-    // DeviceId, CompletingThread and SessionClaim are written by the owner of
-    // the phase.
+    // DeviceId, Flip, CompletingThread and SessionClaim are written by the
+    // owner of the phase.
     volatile LONG Phase;
     // The user's setting from before it was lowered to 1; 0: nothing to
     // restore.  Left set when it could not be put back: the next press keeps
     // it as the value to restore, and never saves the lowered 1 instead.
     LONG SavedSetting;
-    uint64_t DeviceId;  // the device that started the flip; also the registration's context
+    uint64_t DeviceId;  // the device that started the flip
+    // Counts flips; the number of the latest is its watch's, and a report
+    // for any other number is dropped.
+    volatile LONG Flip;
     volatile DWORD CompletingThread;  // the thread that owns a completion
     // From the latest Execute with composition on; not owned.  Read on the
     // monitor thread, so it is exchanged with Interlocked operations.
@@ -62,33 +67,30 @@ struct FlipState {
 extern FlipState g_flipState;
 
 // Starts a flip if none is under way in this session: lowers the device
-// setting, registers OnForegroundChanged with the monitor and sends the
+// setting, starts the monitor's watch with OnForegroundChanged and sends the
 // switcher's shortcut.  False, with nothing done, when a flip is starting,
-// showing or ending here or in another process.  Whatever throws on the way
-// (the host's device, memory) leaves no flip behind and is rethrown.
+// showing or ending here or in another process, and when the shortcut's
+// key-downs did not go in (UIPI refuses input into an elevated window in
+// front): that press is undone before it returns.  Whatever throws on the
+// way (the host's device, memory) leaves no flip behind and is rethrown.
 bool StartFlip(const MacroContext& context);
 // The second button press, and Destroy during a flip: ends a shown flip from
-// the host's thread.  False when there was none to end here.
+// the host's thread, sending first the key-ups owed.  False when there was
+// none to end here.
 bool EndFlipFromHost();
-// With the system's switcher in front, taps the key that closes it as a
-// second press should: Escape on 10 and later, Enter on 7 to 8.1 (which
-// settles on the window in front).  Sends nothing otherwise.
-void SettleSwitcherIfInFront();
-// Returns once no other thread is completing a flip inside the host's
-// objects, answering messages sent to this thread meanwhile.  Past its bound
-// (3 s) it returns anyway, and the completion calls the host no more.
-void WaitForCompletionElsewhere();
-// Sends again key-ups that did not go in.
-void SettleOwedKeys();
+// Destroy's end: stops the monitor, waiting up to 3 s for a completion on
+// its thread; past that bound the completion calls the host no more.
+void StopMonitorForDestroy();
 // The library leaves the process: owed key-ups go out, the session's flip is free.
 void ReleaseAtExit();
 void RememberApplication(IApplication* application);
 
-// The monitor's callback.  Reports that come while no flip shows (the
-// registration's own call among them) are ignored; dwm.exe and the system
-// switcher keep the flip shown; any other application ends it.  Every report
-// first sends again key-ups that did not go in.
-void OnForegroundChanged(wchar_t* name, uintptr_t context);
+// The watch's report.  Reports for another flip, or while none shows, are
+// dropped; the system's switcher keeps the flip shown, and so does dwm.exe
+// below Windows 8 (from 8 on it owns the stand-ins of hung windows, which the
+// user may pick); any other application ends it.  Every report first sends
+// again key-ups that did not go in.
+void OnForegroundChanged(wchar_t* name, FlipWindow kind, unsigned flip);
 
 // Lowercases A to Z in place; returns `text`.
 wchar_t* MakeLower(wchar_t* text);

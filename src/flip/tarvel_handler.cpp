@@ -2,8 +2,8 @@
 
 #include "flip/app_switcher.h"
 #include "flip/composition.h"
+#include "flip/flip_keys.h"
 #include "flip/flip_state.h"
-#include "foreground/foreground_monitor.h"
 #include "host/host.h"
 
 int32_t CTarvelHandler::Execute(MacroContext* context)
@@ -32,16 +32,15 @@ void CTarvelHandler::Destroy()
     // press, which may never come.  It ends here as a second press ends it.
     try {
         EndFlipFromHost();
-        SettleOwedKeys();  // key-ups that did not go in at the flip's start
+        SettleOwedKeys();  // key-ups owed by a flip that ended before
     } catch (...) {
         // A host object threw while the flip ended; the flip is over by
         // then.  Hosts call Destroy from destructors, where an exception
         // would end the process.
     }
-    // No completion is left inside the host's objects, which the host frees
-    // once Destroy returns (past the wait's bound, none is called again);
-    // the monitor, the library's whichever handler registered with it, goes.
-    WaitForCompletionElsewhere();
-    CForegroundMonitor::DestroyInstance();
+    // The monitor goes, whichever handler's flip started it; no completion
+    // is left inside the host's objects on its thread, which the host frees
+    // once Destroy returns (past the wait's bound, none is called again).
+    StopMonitorForDestroy();
     delete this;
 }

@@ -5,34 +5,31 @@
 #include <wchar.h>
 
 #include "common/new.h"
+#include "common/system_dwmapi.h"
+#include "foreground/switcher_windows.h"
+#include "strings/atl_exception.h"
 
 namespace {
 
 constexpr DWORD kStartWaitMs = 200;
-constexpr DWORD kStopWaitMs = 200;
-constexpr UINT_PTR kTimerId = 666;
+// Thread messages of the monitor thread: a foreground switch (wParam: the
+// window), posted by its own hook procedure; a watch started (wParam: the
+// flip), posted by a host thread.
+constexpr UINT kSwitchMessage = WM_APP + 1;
+constexpr UINT kWatchMessage = WM_APP + 2;
 // Long enough for a burst of switches (the user cycling through the flip) to
 // settle into one look-up.
 constexpr UINT kSettleMs = 700;
-// How soon a check comes back when a registration's immediate call was running.
-constexpr UINT kRetryMs = 50;
-// A pick behind the switcher is decisive: checked at once (the timer's
-// minimum, about 10 ms), not after the settling delay.
-constexpr UINT kPickMs = 0;
-constexpr DWORD kPathCapacity = 1024;
 // The host's executable decides the monitor thread's stack, as for its own
 // threads: the host's device and application objects run on it (and may go
 // through COM, the registry or a HID stack), and so do exception dispatch and
 // the C runtime's output.  Only the pages it touches are committed.
 constexpr unsigned kDefaultStack = 0;
 
-// s_lock guards s_instance (which holds one reference) and s_running, the
-// monitors whose threads run; it is held only for short sections.
-// s_createLock lets one host thread make the monitor while others wait.
+// s_lock guards s_instance, which holds one reference.  A monitor is made
+// under it, so a second host thread waits for the first one's (at most 200 ms).
 SrwLock s_lock;
-SrwLock s_createLock;
 CForegroundMonitor* s_instance = nullptr;
-CForegroundMonitor* s_running = nullptr;
 
 // The text after the last backslash of a device path; the whole text when it has none.
 const wchar_t* FileNamePart(const wchar_t* path)
@@ -41,40 +38,35 @@ const wchar_t* FileNamePart(const wchar_t* path)
     return slash != nullptr ? slash + 1 : path;
 }
 
-// A walk's copy of the registrations, freed however the walk ends.
-struct Snapshot {
-    Registration* pairs = nullptr;
-    size_t count = 0;
-    ~Snapshot() { delete[] pairs; }
-};
-
-CForegroundMonitor* CurrentInstance()
+// The earlier of two due times (0: none).
+ULONGLONG Earlier(ULONGLONG first, ULONGLONG second)
 {
-    SrwGuard guard(s_lock);
-    return s_instance;
+    return first == 0 || (second != 0 && second < first) ? second : first;
 }
 
 }  // namespace
 
-CForegroundMonitor* CForegroundMonitor::GetInstance()
+CForegroundMonitor* CForegroundMonitor::Acquire(bool create)
 {
-    if (CForegroundMonitor* own = OfThisThread())
-        return own;  // kept alive by this thread's reference
-    if (CForegroundMonitor* existing = CurrentInstance())
-        return existing;
-    SrwGuard creating(s_createLock);
-    if (CForegroundMonitor* existing = CurrentInstance())
-        return existing;  // another host thread made it meanwhile
-    auto* monitor = new (std::nothrow) CForegroundMonitor();
-    if (monitor == nullptr)
-        ATL::AtlThrow(E_OUTOFMEMORY);
-    monitor->Start();  // kept whatever it reports: a monitor that is not running still registers
     SrwGuard guard(s_lock);
-    s_instance = monitor;
-    return monitor;
+    if (s_instance == nullptr && create) {
+        s_instance = new (std::nothrow) CForegroundMonitor();
+        if (s_instance == nullptr)
+            ATL::AtlThrow(E_OUTOFMEMORY);
+        s_instance->Start();  // kept however it went: a monitor whose thread is not up takes watches, and reports nothing
+    }
+    if (s_instance != nullptr)
+        InterlockedIncrement(&s_instance->m_references);
+    return s_instance;
 }
 
-void CForegroundMonitor::DestroyInstance()
+void CForegroundMonitor::Release() noexcept
+{
+    if (InterlockedDecrement(&m_references) == 0)
+        delete this;
+}
+
+bool CForegroundMonitor::DestroyInstance(DWORD waitMs)
 {
     CForegroundMonitor* monitor = nullptr;
     {
@@ -84,31 +76,23 @@ void CForegroundMonitor::DestroyInstance()
         s_instance = nullptr;
     }
     if (monitor == nullptr)
-        return;
-    monitor->Shutdown();
+        return true;
+    {
+        SrwGuard guard(monitor->m_lock);
+        monitor->m_watch = {};  // dropped unreported
+    }
+    const bool ended = monitor->Stop(waitMs);
     monitor->Release();  // the singleton's reference
+    return ended;
 }
 
-void CForegroundMonitor::AddReference() noexcept
-{
-    InterlockedIncrement(&m_references);
-}
-
-void CForegroundMonitor::Release() noexcept
-{
-    if (InterlockedDecrement(&m_references) == 0)
-        delete this;
-}
-
-HRESULT CForegroundMonitor::Start()
+void CForegroundMonitor::Start()
 {
     m_readyEvent.reset(CreateEventW(nullptr, FALSE, FALSE, nullptr));
-    m_stopEvent.reset(CreateEventW(nullptr, FALSE, FALSE, nullptr));
-    m_standstillTimer.reset(CreateWaitableTimerW(nullptr, FALSE, nullptr));
-    if (!m_readyEvent || !m_stopEvent || !m_standstillTimer)
-        return E_UNEXPECTED;
-
-    AddReference();  // the thread's, let go of when ThreadProc ends
+    m_stopEvent.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    if (!m_readyEvent || !m_stopEvent)
+        return;
+    InterlockedIncrement(&m_references);  // the thread's, let go of when ThreadProc ends
     unsigned threadId = 0;
     // _beginthreadex, not CreateThread: the C runtime holds a reference on
     // this library for as long as the thread runs, so a host that unloads the
@@ -117,66 +101,44 @@ HRESULT CForegroundMonitor::Start()
         reinterpret_cast<HANDLE>(_beginthreadex(nullptr, kDefaultStack, ThreadProc, this, 0, &threadId)));
     if (!m_thread) {
         Release();
-        return E_UNEXPECTED;
+        return;
     }
     m_threadId = threadId;
     // A thread that is merely slow is not stopped: once up, it works as usual.
-    return WaitForSingleObject(m_readyEvent.get(), kStartWaitMs) == WAIT_OBJECT_0 ? S_OK : E_UNEXPECTED;
+    WaitForSingleObject(m_readyEvent.get(), kStartWaitMs);
 }
 
-HRESULT CForegroundMonitor::Stop()
+// Waits on the thread's handle, answering what other threads send to this
+// one meanwhile (a host object on the monitor thread may call into the host's
+// windows); posted messages stay queued for the host's own loop.
+bool CForegroundMonitor::Stop(DWORD waitMs) noexcept
 {
-    HRESULT result = E_UNEXPECTED;
-    if (m_thread) {
-        SetEvent(m_stopEvent.get());
-        // A monitor destroyed from inside one of its own callbacks cannot wait
-        // for itself; its thread ends when the callback returns.
-        if (m_threadId != GetCurrentThreadId() &&
-            WaitForSingleObject(m_thread.get(), kStopWaitMs) == WAIT_OBJECT_0)
-            result = S_OK;
+    if (!m_thread)
+        return true;
+    SetEvent(m_stopEvent.get());
+    // Destroyed from inside one of its own reports: the thread cannot wait for
+    // itself, and ends when the report returns.
+    if (m_threadId == GetCurrentThreadId())
+        return true;
+    HANDLE thread = m_thread.get();
+    const ULONGLONG deadline = GetTickCount64() + waitMs;
+    for (ULONGLONG now = GetTickCount64(); now < deadline; now = GetTickCount64()) {
+        const DWORD woken =
+            MsgWaitForMultipleObjects(1, &thread, FALSE, static_cast<DWORD>(deadline - now), QS_SENDMESSAGE);
+        if (woken == WAIT_OBJECT_0)
+            return true;
+        if (woken != WAIT_OBJECT_0 + 1)
+            return false;
+        MSG message;
+        PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
     }
-    m_thread.reset();
-    m_threadId = 0;
-    return result;
-}
-
-void CForegroundMonitor::Shutdown() noexcept
-{
-    Stop();
-    CBstr released;
-    SrwGuard guard(m_lock);
-    m_registrations.RemoveAll();
-    released.Str = m_currentName.Detach();
-}
-
-CForegroundMonitor* CForegroundMonitor::OfThisThread() noexcept
-{
-    const DWORD self = GetCurrentThreadId();
-    SrwGuard guard(s_lock);
-    for (CForegroundMonitor* monitor = s_running; monitor != nullptr; monitor = monitor->m_nextRunning) {
-        if (monitor->m_runningThreadId == self)
-            return monitor;
-    }
-    return nullptr;
+    return false;
 }
 
 unsigned __stdcall CForegroundMonitor::ThreadProc(void* parameter)
 {
     auto* monitor = static_cast<CForegroundMonitor*>(parameter);
-    {
-        SrwGuard guard(s_lock);
-        monitor->m_runningThreadId = GetCurrentThreadId();
-        monitor->m_nextRunning = s_running;
-        s_running = monitor;
-    }
     monitor->Run();
-    {
-        SrwGuard guard(s_lock);
-        CForegroundMonitor** link = &s_running;
-        while (*link != monitor)
-            link = &(*link)->m_nextRunning;
-        *link = monitor->m_nextRunning;
-    }
     monitor->Release();  // the reference Start took for this thread
     return 0;
 }
@@ -189,341 +151,232 @@ void CForegroundMonitor::Run() noexcept
                                             WinEventProc, 0, 0, WINEVENT_OUTOFCONTEXT));
     if (!hook)
         return;
-    // A foreground that cannot be named now (none, or a process we may not
-    // open) leaves the name null: the first name read later is a change.
-    try {
-        CBstr name;
-        FlipWindow kind = FlipWindow::Ordinary;
-        if (SUCCEEDED(GetForegroundProcessName(&name, &kind)))
-            AdoptCurrentName(name, kind == FlipWindow::Switcher);
-    } catch (...) {
-    }
     SetEvent(m_readyEvent.get());
-
     RunMessageLoop();
-
-    m_pendingTimer.reset();
-    CBstr released;
-    SrwGuard guard(m_lock);
-    released.Str = m_currentName.Detach();
+    m_dwmapi.reset();  // here, not with the last reference, which may go under the loader lock
 }
 
+// The thread's two timers are due times that bound its wait: none while
+// nothing is due, so an idle monitor never wakes, and arming one costs no
+// call to the system.
 void CForegroundMonitor::RunMessageLoop() noexcept
 {
-    const HANDLE waits[] = {m_stopEvent.get(), m_standstillTimer.get()};
+    const HANDLE stop = m_stopEvent.get();
     for (;;) {
-        const DWORD woken = MsgWaitForMultipleObjects(2, waits, FALSE, INFINITE, QS_ALLINPUT);
-        if (woken == WAIT_OBJECT_0 + 1) {
-            try {
-                ReportStandstill();
-            } catch (...) {
-                // No memory for the name or the walk, or a callback threw.
-            }
-            continue;
-        }
-        // Anything but input ends the loop: the stop event, or a failed wait,
-        // which would otherwise come back at once, for ever.
-        if (woken != WAIT_OBJECT_0 + 2)
+        const ULONGLONG due = Earlier(m_settleDue, m_neverShownDue);
+        const ULONGLONG now = GetTickCount64();
+        const DWORD waitMs = due == 0 ? INFINITE : due > now ? static_cast<DWORD>(due - now) : 0;
+        const DWORD woken = MsgWaitForMultipleObjects(1, &stop, FALSE, waitMs, QS_ALLINPUT);
+        // Anything but input or a due time ends the loop: the stop event, or
+        // a failed wait, which would otherwise come back at once, for ever.
+        if (woken != WAIT_OBJECT_0 + 1 && woken != WAIT_TIMEOUT)
             return;
         MSG message;
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
-            DispatchMessageW(&message);
+        while (woken != WAIT_TIMEOUT && PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            if (message.hwnd == nullptr && message.message == kSwitchMessage)
+                OnSwitch(reinterpret_cast<HWND>(message.wParam));
+            else if (message.hwnd == nullptr && message.message == kWatchMessage)
+                OnWatchStarted(static_cast<unsigned>(message.wParam));
+            else
+                DispatchMessageW(&message);
+        }
+        RunDue();  // also amid a stream of messages, which never lets the wait time out
     }
 }
 
+void CForegroundMonitor::RunDue() noexcept
+{
+    const ULONGLONG now = GetTickCount64();
+    if (m_settleDue != 0 && m_settleDue <= now) {
+        m_settleDue = 0;  // the delay fires once
+        OnSettled();
+    }
+    if (m_neverShownDue != 0 && m_neverShownDue <= now) {
+        m_neverShownDue = 0;
+        OnNeverShownBound();
+    }
+}
+
+// Out of context, the event comes on the hook's own thread, inside its loop:
+// posted to that loop, it is handled where the monitor is at hand.
 void CALLBACK CForegroundMonitor::WinEventProc(HWINEVENTHOOK, DWORD, HWND window, LONG, LONG, DWORD,
                                                DWORD) noexcept
 {
-    if (CForegroundMonitor* monitor = OfThisThread()) {
-        const bool pick = monitor->NoteSwitch(window);
-        if (pick)
-            monitor->m_pendingTimer.reset();  // the pick shortens a delay under way
-        monitor->ArmTimer(pick ? kPickMs : kSettleMs);
-    }
+    PostThreadMessageW(GetCurrentThreadId(), kSwitchMessage, reinterpret_cast<WPARAM>(window), 0);
 }
 
-// A burst may show the switcher and end where it began (a quick Escape, a
-// click on the window the user came from): the check has to know, or it
-// would see no change and report nothing.  An ordinary window after the
-// switcher is the user's pick: checked at once.
-bool CForegroundMonitor::NoteSwitch(HWND window) noexcept
+void CForegroundMonitor::OnSwitch(HWND window) noexcept
 {
     const FlipWindow kind = ClassifyFlipWindow(window);
-    bool pick = false;
+    BurstStep step = BurstStep::Nothing;
     {
         SrwGuard guard(m_lock);
-        m_standstillArmed = false;  // a switch came: the flip showed, or the user moved on
-        pick = kind == FlipWindow::Ordinary && (m_burstShowedSwitcher || m_currentIsSwitcher);
+        step = m_rules.OnSwitch(kind);
     }
-    if (kind == FlipWindow::Switcher)
-        m_burstShowedSwitcher = true;
-    return pick;
+    m_neverShownDue = 0;
+    Take(step);
 }
 
-void CForegroundMonitor::ArmTimer(UINT elapseMs) noexcept
+void CForegroundMonitor::OnWatchStarted(unsigned flip) noexcept
 {
-    if (m_pendingTimer)
-        return;  // a switch while armed neither restarts nor extends the delay
-    // Without a window the platform picks the identifier; the one it returns
-    // is the one to kill.
-    m_pendingTimer.reset(SetTimer(nullptr, kTimerId, elapseMs, TimerProc));
-}
-
-void CALLBACK CForegroundMonitor::TimerProc(HWND, UINT, UINT_PTR, DWORD) noexcept
-{
-    CForegroundMonitor* monitor = OfThisThread();
-    if (monitor == nullptr)
-        return;
-    monitor->m_pendingTimer.reset();  // the delay fires once
-    try {
-        monitor->CheckForeground();
-    } catch (...) {
-        // Out of memory for the name or the walk (CAtlException), or a host
-        // callback that threw: the check is dropped and the next switch tries
-        // again.  Nothing may leave a timer procedure.
-    }
-}
-
-HRESULT CForegroundMonitor::CheckForeground()
-{
-    CBstr fresh;
-    FlipWindow kind = FlipWindow::Ordinary;
-    const HRESULT resolved = GetForegroundProcessName(&fresh, &kind);
-    if (FAILED(resolved) || kind == FlipWindow::Transient) {
-        if (!TakeUnnamedAsPick())
-            return resolved;
-        kind = FlipWindow::Ordinary;
-        if (FAILED(resolved))
-            fresh = L"";
-    }
-    m_unnamedChecked = false;
-    const bool switcher = kind == FlipWindow::Switcher;
-    CBstr current;
-    current = fresh.Str;  // allocated before anything changes
-
-    Snapshot walk;
-    unsigned generation = 0;
+    DWORD bound = 0;
     {
         SrwGuard guard(m_lock);
-        if (m_immediateCalls > 0) {
-            // A registration is calling its callback with a name it made
-            // current: a walk now could call that callback twice at once.
-            ArmTimer(kRetryMs);
-            return resolved;
+        if (m_watch.Report == nullptr || m_watch.Flip != flip)
+            return;  // ended before its message came
+        m_rules.NeverShownArmed = true;
+        bound = m_watch.NeverShownMs;
+    }
+    m_neverShownDue = GetTickCount64() + bound;
+}
+
+void CForegroundMonitor::Take(BurstStep step) noexcept
+{
+    // A pick behind the switcher is decisive: checked at once, and so it
+    // shortens a delay under way.  Otherwise a switch while armed neither
+    // restarts nor extends the delay.
+    if (step == BurstStep::CheckAtOnce)
+        m_settleDue = GetTickCount64();
+    else if (step == BurstStep::CheckAfterSettling && m_settleDue == 0)
+        m_settleDue = GetTickCount64() + kSettleMs;
+}
+
+void CForegroundMonitor::OnSettled() noexcept
+{
+    Front front;
+    ReadFront(front);
+    Watch watch;
+    BurstStep step = BurstStep::Nothing;
+    {
+        SrwGuard guard(m_lock);
+        const bool same = front.Named && m_named && wcscmp(front.Name, m_currentName) == 0;
+        step = m_rules.OnCheck(front.Named, front.Kind, same);
+        if (step == BurstStep::Report) {
+            Adopt(front);
+            ReportLocked(watch, front);
         }
-        // Left the switcher within the burst: a change even on the same window.
-        const bool leftSwitcher = m_burstShowedSwitcher && !switcher;
-        m_burstShowedSwitcher = false;
-        if (m_currentName.Str != nullptr && wcscmp(m_currentName.Str, fresh.Str) == 0 &&
-            m_currentIsSwitcher == switcher && !leftSwitcher)
-            return resolved;
-        walk.pairs = m_registrations.Snapshot(walk.count);  // the last step that can fail
-        generation = AdoptLocked(current, switcher);
     }
-    CallEach(walk.pairs, walk.count, fresh.Str);
-    KeepCallersName(generation, fresh);
-    return resolved;
+    if (step != BurstStep::Report)
+        return Take(step);
+    Deliver(watch, front);
 }
 
-// Explorer's window between two others, or a foreground nobody can name (an
-// empty virtual desktop, a process we may not open), is no place the user
-// went to: the switch that follows it is checked instead.  After the
-// switcher, though, it may be all that is left once the switcher closed:
-// checked once more, it then counts as a pick, so no flip stays on for ever.
-bool CForegroundMonitor::TakeUnnamedAsPick()
+void CForegroundMonitor::Deliver(const Watch& watch, Front& report) noexcept
 {
-    if (!m_burstShowedSwitcher && !SwitcherInFront())
-        return false;
-    if (m_unnamedChecked)
-        return true;
-    m_unnamedChecked = true;
-    ArmTimer(kSettleMs);
-    return false;
-}
-
-void CForegroundMonitor::CallEach(const Registration* pairs, size_t count, wchar_t* name)
-{
-    for (size_t i = 0; i < count; ++i) {
-        // Removed since the walk began (perhaps by the callback before it): skip.
-        if (IsRegistered(pairs[i].Callback, pairs[i].Context))
-            pairs[i].Callback(name, pairs[i].Context);
-    }
-}
-
-bool CForegroundMonitor::IsRegistered(ForegroundCallback callback, uintptr_t context)
-{
-    SrwGuard guard(m_lock);
-    return m_registrations.Find(callback, context) != nullptr;
-}
-
-// Makes `name` current, taking it over.  Returns the new generation.
-unsigned CForegroundMonitor::AdoptCurrentName(CBstr& name, bool switcher) noexcept
-{
-    SrwGuard guard(m_lock);
-    return AdoptLocked(name, switcher);
-}
-
-unsigned CForegroundMonitor::AdoptLocked(CBstr& name, bool switcher) noexcept
-{
-    BSTR replaced = m_currentName.Detach();
-    m_currentName.Str = name.Detach();
-    m_currentIsSwitcher = switcher;
-    SysFreeString(replaced);
-    return ++m_nameGeneration;
-}
-
-CForegroundMonitor::ImmediateCall::~ImmediateCall()
-{
-    SrwGuard guard(monitor.m_lock);
-    --monitor.m_immediateCalls;
-}
-
-// After the callbacks ran on their own copy: that copy, as they may have
-// changed it, becomes the current name, unless a newer one came meanwhile.
-void CForegroundMonitor::KeepCallersName(unsigned generation, CBstr& name) noexcept
-{
-    CBstr replaced;
-    SrwGuard guard(m_lock);
-    if (m_nameGeneration != generation || m_currentName.Str == nullptr)
+    if (watch.Report == nullptr)
         return;
-    replaced.Str = m_currentName.Detach();
-    m_currentName.Str = name.Detach();
-}
-
-void CForegroundMonitor::RegisterCallback(ForegroundCallback callback, uintptr_t context)
-{
-    if (callback == nullptr || IsRegistered(callback, context))
-        return;
-    CBstr name;
-    CBstr current;
-    FlipWindow kind = FlipWindow::Ordinary;
-    HRESULT resolved = E_UNEXPECTED;
     try {
-        resolved = GetForegroundProcessName(&name, &kind);
-        if (SUCCEEDED(resolved))
-            current = name.Str;
+        watch.Report(report.Name, report.Kind, watch.Flip);
     } catch (...) {
-        AddRegistration(callback, context);  // the registration stays
-        throw;
+        // A host object threw in the flip's end, which is over by then.
+        // Nothing may leave the monitor's loop.
     }
-    unsigned generation = 0;
+}
+
+// The never-shown bound of the watch passed.  The window is compared as
+// well: Wine (and a switch made while the hook was being replaced) can
+// change the foreground without an event.
+void CForegroundMonitor::OnNeverShownBound() noexcept
+{
     {
         SrwGuard guard(m_lock);
-        if (m_registrations.Find(callback, context) != nullptr)
-            return;  // another thread registered the pair meanwhile
-        m_registrations.Append(callback, context);
-        if (FAILED(resolved))
-            return;  // registered, but there is no name to call it with
-        generation = AdoptLocked(current, kind == FlipWindow::Switcher);
-        ++m_immediateCalls;
+        if (m_watch.Report == nullptr || !m_rules.NeverShownArmed)
+            return;  // the flip ended, or a switch came: no walk of the windows
     }
-    ImmediateCall running{*this};
-    callback(name.Str, context);
-    KeepCallersName(generation, name);
-}
-
-void CForegroundMonitor::AddRegistration(ForegroundCallback callback, uintptr_t context)
-{
-    SrwGuard guard(m_lock);
-    if (m_registrations.Find(callback, context) == nullptr)
-        m_registrations.Append(callback, context);
-}
-
-void CForegroundMonitor::UnregisterCallback(ForegroundCallback callback, uintptr_t context)
-{
-    if (callback == nullptr)
-        return;
-    SrwGuard guard(m_lock);
-    if (CallbackEntry* entry = m_registrations.Find(callback, context))
-        m_registrations.Remove(entry);
-}
-
-bool CForegroundMonitor::SwitcherInFront()
-{
-    SrwGuard guard(m_lock);
-    return m_currentIsSwitcher;
-}
-
-void CForegroundMonitor::ReportIfNoSwitch(DWORD withinMs)
-{
-    if (!m_standstillTimer)
-        return;  // not started: nothing would wait on it
-    {
-        SrwGuard guard(m_lock);
-        m_standstillWindow = GetForegroundWindow();
-        m_standstillArmed = true;
-    }
-    SetStandstillTimer(withinMs);
-}
-
-void CForegroundMonitor::SetStandstillTimer(DWORD dueMs) noexcept
-{
-    LARGE_INTEGER due{};
-    due.QuadPart = -10000LL * dueMs;  // relative, in 100 ns units
-    SetWaitableTimer(m_standstillTimer.get(), &due, 0, nullptr, nullptr, FALSE);
-}
-
-// The timer of ReportIfNoSwitch fired.  The window is compared as well: Wine
-// (and a switch made while the hook was being replaced) can change the
-// foreground without an event.
-void CForegroundMonitor::ReportStandstill()
-{
-    CBstr name;
-    Snapshot walk;
-    unsigned generation = 0;
-    // Looked at before the lock: the walk opens processes and loads a system
-    // library, and a host that destroys its handler under the loader lock
-    // waits for this lock.
     const HWND front = GetForegroundWindow();
-    const bool switcherShows = SwitcherWindowShows();
+    const bool switcherShows = SwitcherWindowShows(CloakQuery());
+    Front report;
+    Watch watch;
+    BurstStep step = BurstStep::Nothing;
     {
         SrwGuard guard(m_lock);
-        if (!m_standstillArmed || m_currentName.Str == nullptr)
-            return;
-        if (m_immediateCalls > 0) {
-            SetStandstillTimer(kRetryMs);  // see CheckForeground
-            return;
-        }
-        m_standstillArmed = false;
-        // A switcher that shows without the foreground (or without an event
-        // that said so): the flip showed, and the user's pick ends it.
-        if (front != m_standstillWindow || switcherShows)
-            return;
-        name = m_currentName.Str;
-        walk.pairs = m_registrations.Snapshot(walk.count);
-        generation = m_nameGeneration;
+        if (m_watch.Report != nullptr)
+            step = m_rules.OnNeverShown(front == m_watch.StartWindow, switcherShows);
+        watch = m_watch;
+        if (step == BurstStep::Report)
+            ReportLocked(watch, report);
     }
-    CallEach(walk.pairs, walk.count, name.Str);
-    KeepCallersName(generation, name);
+    if (step == BurstStep::WaitAgain)
+        m_neverShownDue = GetTickCount64() + watch.NeverShownMs;
+    else if (step != BurstStep::Report)
+        Take(step);
+    else
+        Deliver(watch, report);
 }
 
-HRESULT CForegroundMonitor::GetForegroundProcessName(BSTR* name, FlipWindow* kind)
+// The current name and kind, copied for a report, and the watch to call.
+void CForegroundMonitor::ReportLocked(Watch& watch, Front& report) noexcept
 {
-    DWORD processId = 0;  // stays 0 without a foreground window, which no process has
-    HWND window = GetForegroundWindow();
+    wcscpy(report.Name, m_currentName);
+    report.Kind = m_rules.CurrentIsSwitcher ? FlipWindow::Switcher : FlipWindow::Ordinary;
+    watch = m_watch;
+}
+
+// A front nobody could name that is adopted (a pick after the switcher) has the empty name.
+void CForegroundMonitor::Adopt(const Front& front) noexcept
+{
+    wcscpy(m_currentName, front.Named ? front.Name : L"");
+    m_named = true;
+}
+
+void CForegroundMonitor::StartWatch(WatchReport report, unsigned flip, DWORD neverShownMs)
+{
+    Front front;
+    HWND window = nullptr;
+    ReadFront(front, &window);
+    {
+        SrwGuard guard(m_lock);
+        m_watch = {report, flip, window, neverShownMs};
+        m_rules.NeverShownArmed = false;  // until the monitor thread arms its timer
+        if (front.Named) {
+            Adopt(front);
+            m_rules.CurrentIsSwitcher = front.Kind == FlipWindow::Switcher;
+        }
+    }
+    PostThreadMessageW(m_threadId, kWatchMessage, flip, 0);
+}
+
+void CForegroundMonitor::EndWatch(unsigned flip) noexcept
+{
+    SrwGuard guard(m_lock);
+    if (m_watch.Flip == flip)
+        m_watch = {};  // its never-shown bound, if still due, then finds no watch
+}
+
+// The foreground's file name, unless its process cannot be opened (none in
+// front, or a process we may not open); an unreadable path gives the empty name.
+void CForegroundMonitor::ReadFront(Front& front, HWND* window) noexcept
+{
+    const HWND foreground = GetForegroundWindow();
     if (window != nullptr)
-        GetWindowThreadProcessId(window, &processId);
-    const HRESULT resolved = GetProcessName(processId, name);
-    *kind = SUCCEEDED(resolved) ? ClassifyFlipWindow(window) : FlipWindow::Ordinary;
-    return resolved;
-}
-
-HRESULT CForegroundMonitor::GetProcessName(DWORD processId, BSTR* name)
-{
+        *window = foreground;
+    DWORD processId = 0;  // stays 0 without a foreground window, which no process has
+    if (foreground != nullptr)
+        GetWindowThreadProcessId(foreground, &processId);
     // The limited right is all GetProcessImageFileNameW needs, and unlike
     // PROCESS_QUERY_INFORMATION it is granted on a process with higher rights
     // than ours, such as an elevated window picked in the flip.
     UniqueHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId));
     if (!process)
-        return E_UNEXPECTED;
-    wchar_t path[kPathCapacity + 1] = L"";
-    if (GetProcessImageFileNameW(process.get(), path, kPathCapacity) == 0)
-        path[0] = L'\0';  // an unreadable path gives the empty name
-    path[kPathCapacity] = L'\0';
+        return;
+    wchar_t path[kNameCapacity + 1] = L"";
+    if (GetProcessImageFileNameW(process.get(), path, kNameCapacity) == 0)
+        path[0] = L'\0';
+    path[kNameCapacity] = L'\0';
     process.reset();
+    wcscpy(front.Name, FileNamePart(path));
+    front.Named = true;
+    front.Kind = ClassifyFlipWindow(foreground);
+}
 
-    CBstr result;
-    result = FileNamePart(path);
-    *name = result.Detach();
-    return S_OK;
+// dwmapi.dll, for the test of cloaked windows, is loaded once, at the first
+// never-shown bound (most flips show, and never need it).
+WindowAttributeQuery CForegroundMonitor::CloakQuery() noexcept
+{
+    if (!m_dwmapiTried) {
+        m_dwmapiTried = true;
+        m_dwmapi.reset(LoadSystemDwmapi());
+    }
+    return reinterpret_cast<WindowAttributeQuery>(
+        reinterpret_cast<void*>(m_dwmapi ? GetProcAddress(m_dwmapi.get(), "DwmGetWindowAttribute") : nullptr));
 }

@@ -37,17 +37,12 @@ bool ImageIs(HWND window, const wchar_t* image)
 }
 
 // A cloaked window (a UWP CoreWindow kept for later, Windows 8 and up) is
-// "visible" to IsWindowVisible but not on screen.  The desktop window
-// manager says so; without it (Windows 7) nothing is cloaked.
-bool IsCloaked(HWND window)
+// "visible" to IsWindowVisible but not on screen.
+bool IsCloaked(HWND window, WindowAttributeQuery query)
 {
-    using GetAttribute = HRESULT(WINAPI*)(HWND, DWORD, void*, DWORD);
-    UniqueModule dwmapi(LoadLibraryExW(L"dwmapi.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
-    auto get = reinterpret_cast<GetAttribute>(
-        reinterpret_cast<void*>(dwmapi ? GetProcAddress(dwmapi.get(), "DwmGetWindowAttribute") : nullptr));
     DWORD cloaked = 0;
     constexpr DWORD kCloaked = 14;  // DWMWA_CLOAKED
-    return get != nullptr && SUCCEEDED(get(window, kCloaked, &cloaked, sizeof(cloaked))) && cloaked != 0;
+    return query != nullptr && SUCCEEDED(query(window, kCloaked, &cloaked, sizeof(cloaked))) && cloaked != 0;
 }
 
 // Explorer keeps some windows of these classes "visible" with no area or
@@ -73,13 +68,13 @@ FlipWindow ClassifyFlipWindow(HWND window)
     return FlipWindow::Ordinary;
 }
 
-bool SwitcherWindowShows()
+bool SwitcherWindowShows(WindowAttributeQuery dwmGetWindowAttribute)
 {
     for (const KnownWindow& known : kKnownWindows) {
         if (known.kind != FlipWindow::Switcher)
             continue;
         for (HWND window = nullptr; (window = FindWindowExW(nullptr, window, known.className, nullptr)) != nullptr;) {
-            if (IsWindowVisible(window) && OnScreen(window) && !IsCloaked(window) && ImageIs(window, known.image))
+            if (IsWindowVisible(window) && OnScreen(window) && !IsCloaked(window, dwmGetWindowAttribute) && ImageIs(window, known.image))
                 return true;
         }
     }

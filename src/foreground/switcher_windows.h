@@ -5,17 +5,17 @@
 
 #include <windows.h>
 
-enum class FlipWindow {
-    Ordinary,   // an application's window: a pick
-    Transient,  // Explorer's window during switches (ForegroundStaging): neither shown nor picked
-    Switcher,   // the system's switcher: Task View, Alt+Tab, Flip3D
-};
+#include "foreground/burst_rules.h"
 
 // Reads the window's class; only for a known class does it look up the
 // window's process, whose image name must match too (UWP apps have
 // CoreWindows of their own).
 FlipWindow ClassifyFlipWindow(HWND window);
 
+// DwmGetWindowAttribute, which its caller loads once; null where there is
+// none (nothing is cloaked then).
+using WindowAttributeQuery = HRESULT(WINAPI*)(HWND, DWORD, void*, DWORD);
+
 // Whether a visible (and not cloaked) top-level window of a switcher's
 // class, in its process, exists now, in front or not.
-bool SwitcherWindowShows();
+bool SwitcherWindowShows(WindowAttributeQuery dwmGetWindowAttribute);

@@ -26,25 +26,31 @@ int32_t Guarded(Call call) noexcept
 
 extern "C" {
 
-int32_t PrGetInstance(void** monitor)
+int32_t PrStartMonitor(void)
 {
-    *monitor = nullptr;
-    return Guarded([&] { *monitor = CForegroundMonitor::GetInstance(); });
+    return Guarded([] { CForegroundMonitor::Acquire()->Release(); });
 }
 
-int32_t PrDestroyInstance(void)
+int32_t PrDestroyInstance(uint32_t waitMs)
 {
-    return Guarded([] { CForegroundMonitor::DestroyInstance(); });
+    return Guarded([&] { CForegroundMonitor::DestroyInstance(waitMs); });
 }
 
-int32_t PrRegisterCallback(void* monitor, PrForegroundCallback callback, uintptr_t context)
+int32_t PrStartWatch(PrWatchReport report, uint32_t flip, uint32_t neverShownMs)
 {
-    return Guarded([&] { static_cast<CForegroundMonitor*>(monitor)->RegisterCallback(callback, context); });
+    return Guarded([&] {
+        MonitorReference monitor(CForegroundMonitor::Acquire());
+        monitor->StartWatch(reinterpret_cast<WatchReport>(report), flip, neverShownMs);
+    });
 }
 
-int32_t PrUnregisterCallback(void* monitor, PrForegroundCallback callback, uintptr_t context)
+int32_t PrEndWatch(uint32_t flip)
 {
-    return Guarded([&] { static_cast<CForegroundMonitor*>(monitor)->UnregisterCallback(callback, context); });
+    return Guarded([&] {
+        MonitorReference monitor(CForegroundMonitor::Acquire(false));
+        if (monitor)
+            monitor->EndWatch(flip);
+    });
 }
 
 int32_t PrStartFlip(void* record)
@@ -61,9 +67,14 @@ int32_t PrEndFlipFromHost(void)
     return Guarded([] { EndFlipFromHost(); });
 }
 
-int32_t PrOnForegroundChanged(wchar_t* name, uintptr_t context)
+int32_t PrOnForegroundChanged(wchar_t* name, int32_t kind, uint32_t flip)
 {
-    return Guarded([&] { OnForegroundChanged(name, context); });
+    return Guarded([&] { OnForegroundChanged(name, static_cast<FlipWindow>(kind), flip); });
+}
+
+uint32_t PrFlipNumber(void)
+{
+    return static_cast<uint32_t>(InterlockedCompareExchange(&g_flipState.Flip, 0, 0));
 }
 
 int32_t PrFlipPhase(void)

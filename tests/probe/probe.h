@@ -22,19 +22,25 @@
 extern "C" {
 #endif
 
-typedef void (*PrForegroundCallback)(wchar_t* processName, uintptr_t context);
+/* A report to the flip's watch: the name, the kind of window in front (0 an
+ * application's, 1 Explorer's transient one, 2 the switcher) and the flip. */
+typedef void (*PrWatchReport)(wchar_t* name, int32_t kind, uint32_t flip);
 
-/* CForegroundMonitor::GetInstance; *monitor receives it (null when it threw). */
-PR_API int32_t PrGetInstance(void** monitor);
-PR_API int32_t PrDestroyInstance(void);
-PR_API int32_t PrRegisterCallback(void* monitor, PrForegroundCallback callback, uintptr_t context);
-PR_API int32_t PrUnregisterCallback(void* monitor, PrForegroundCallback callback, uintptr_t context);
+/* CForegroundMonitor: made and started (Acquire, then Release); destroyed,
+ * waiting up to waitMs for its thread; the watch, each call holding a
+ * reference on the monitor for its length. */
+PR_API int32_t PrStartMonitor(void);
+PR_API int32_t PrDestroyInstance(uint32_t waitMs);
+PR_API int32_t PrStartWatch(PrWatchReport report, uint32_t flip, uint32_t neverShownMs);
+PR_API int32_t PrEndWatch(uint32_t flip);
 
 /* The flip.  `record` is a host record (MacroContext) of tarvel-bridge.dll
  * (TbContextRecord); its application becomes the flip's. */
 PR_API int32_t PrStartFlip(void* record);
 PR_API int32_t PrEndFlipFromHost(void);
-PR_API int32_t PrOnForegroundChanged(wchar_t* name, uintptr_t context);
+PR_API int32_t PrOnForegroundChanged(wchar_t* name, int32_t kind, uint32_t flip);
+/* The number of the latest flip, which its watch's reports carry. */
+PR_API uint32_t PrFlipNumber(void);
 /* The flip's phase: 0 idle, 1 starting, 2 showing, 3 completing. */
 PR_API int32_t PrFlipPhase(void);
 
