@@ -48,7 +48,7 @@ target_include_directories(host_tray_test PRIVATE ${TARVEL_HOST_INCLUDE_DIRS})
 tarvel_test(host_tray_parts_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/host_tray_parts_test.cpp
           ${TARVEL_HOST_DIR}/tray/tray_icon.cpp ${TARVEL_HOST_DIR}/tray/autostart.cpp
-          ${TARVEL_HOST_DIR}/tray/hook_watchdog.cpp ${TARVEL_HOST_DIR}/input/button_hook.cpp
+          ${TARVEL_HOST_DIR}/input/hook_watchdog.cpp ${TARVEL_HOST_DIR}/input/button_hook.cpp
           ${TARVEL_HOST_DIR}/input/hook_thread.cpp ${TARVEL_HOST_DIR}/input/press_decision.cpp
           ${TARVEL_HOST_DIR}/input/press_timing.cpp ${TARVEL_HOST_DIR}/input/hot_corners.cpp
           ${TARVEL_HOST_DIR}/tray/tray_choices.cpp ${TARVEL_HOST_DIR}/tray/settings.cpp
