@@ -269,6 +269,22 @@ TEST(ButtonHookPress, ReinstalledBetweenAReSentDownAndItsUp_TheUpIsDelivered)
     press_timing::SetHoldMs(0);
 }
 
+// Windows dropped the hook while the button was held: only Raw Input saw the
+// up, and the wheel must scroll again.  A late report of the last press's up
+// must not end the press under way.
+TEST(PressTiming, AnUpOnlyRawInputSaw_EndsThePress_ALateUpOfTheLastPressDoesNot)
+{
+    press_timing::Reset([](press_timing::PressKind) {});
+    press_timing::SetGestures(true, false);
+    press_timing::OnDown(MSLLHOOKSTRUCT{}, MouseButton::XButton1);  // no hold time: shown at once
+    press_timing::OnRawButtons(RI_MOUSE_BUTTON_4_UP);
+    EXPECT_TRUE(press_timing::OnWheel(-WHEEL_DELTA)) << "a late up ended the press under way";
+    press_timing::OnRawButtons(RI_MOUSE_BUTTON_4_DOWN);
+    press_timing::OnRawButtons(RI_MOUSE_BUTTON_4_UP);
+    EXPECT_FALSE(press_timing::OnWheel(-WHEEL_DELTA)) << "the wheel stays swallowed after an up the hook missed";
+    press_timing::SetGestures(false, false);
+}
+
 // The program as shipped: a manifest that makes it sharp at every scale, and
 // icons with an image for each size the shell asks for between 100 and 300 %.
 TEST(HostProgramResources, ManifestAndEveryIconSize)

@@ -49,6 +49,10 @@ struct Press {
     int desktopDistance = 0;
     int wheel = 0;         // the wheel's turn not yet a whole notch (high-resolution wheels)
     bool stepped = false;  // the switcher was opened or stepped by the wheel
+    // Raw Input saw this press's button go down, and then up: an up that a
+    // hook which died meanwhile never saw.
+    bool rawDown = false;
+    bool rawUp = false;
     UINT_PTR timer = 0;
 } g_press;
 
@@ -130,11 +134,25 @@ void MeasureDistances(POINT point)
 }
 
 // The middle button's press moved beyond the drag distance: the
-// application's drag.  A side button's press stays a press.
+// application's drag (with the desktop drag on, only a mostly upright one).
+// A side button's press stays a press.
 bool IsApplicationDrag(int dx, int dy)
 {
-    return g_press.button == MouseButton::Middle && !g_press.desktopDrag &&
-           (std::abs(dx) > g_press.dragDistance || std::abs(dy) > g_press.dragDistance);
+    if (g_press.button != MouseButton::Middle)
+        return false;
+    if (g_press.desktopDrag)
+        return std::abs(dy) > g_press.dragDistance && std::abs(dy) >= std::abs(dx);
+    return std::abs(dx) > g_press.dragDistance || std::abs(dy) > g_press.dragDistance;
+}
+
+// A press whose up only Raw Input saw is over: it swallows no more wheel and
+// makes no drag until the button's next down.
+void ForgetPressWithLostUp()
+{
+    if (g_press.phase != Phase::Idle && g_press.rawUp) {
+        StopTimer();
+        g_press.phase = Phase::Idle;
+    }
 }
 
 // Mostly sideways, and beyond half an inch.
@@ -178,6 +196,7 @@ void OnDown(const MSLLHOOKSTRUCT& event, MouseButton button)
     g_press.desktopDrag = g_desktopDrag.load();
     g_press.wheel = 0;
     g_press.stepped = false;
+    g_press.rawDown = g_press.rawUp = false;
     g_press.phase = Phase::Held;
     MeasureDistances(event.pt);
     if (holdMs == 0) {
@@ -192,6 +211,7 @@ void OnDown(const MSLLHOOKSTRUCT& event, MouseButton button)
 
 void OnMove(POINT point)
 {
+    ForgetPressWithLostUp();
     if (g_press.phase != Phase::Held)
         return;
     const int dx = point.x - g_press.down.x, dy = point.y - g_press.down.y;
@@ -208,6 +228,7 @@ void OnMove(POINT point)
 
 bool OnWheel(short delta)
 {
+    ForgetPressWithLostUp();
     const Phase phase = g_press.phase;
     if (!g_wheelSteps.load() || phase == Phase::Idle || phase == Phase::Dragged)
         return false;
@@ -251,6 +272,21 @@ bool OnUp()
         Tell(PressKind::Pick);
     }
     return phase != Phase::Dragged;
+}
+
+void OnRawButtons(USHORT buttonFlags)
+{
+    static constexpr USHORT kDown[] = {RI_MOUSE_BUTTON_4_DOWN, RI_MOUSE_BUTTON_5_DOWN, RI_MOUSE_MIDDLE_BUTTON_DOWN};
+    static constexpr USHORT kUp[] = {RI_MOUSE_BUTTON_4_UP, RI_MOUSE_BUTTON_5_UP, RI_MOUSE_MIDDLE_BUTTON_UP};
+    if (g_press.phase == Phase::Idle)
+        return;
+    const auto index = static_cast<size_t>(g_press.button);
+    // Only an up after this press's own down: a late report of the last
+    // press's up may come after this press's down reached the hook.
+    if (buttonFlags & kDown[index])
+        g_press.rawDown = true;
+    if ((buttonFlags & kUp[index]) && g_press.rawDown)
+        g_press.rawUp = true;
 }
 
 bool IsReplay(ULONG_PTR extraInfo) { return extraInfo == kReplayMark; }

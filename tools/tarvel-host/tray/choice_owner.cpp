@@ -69,10 +69,13 @@ void ChoiceOwner::Choose(const TrayChoices& next, bool fromWindow)
     const bool takesAutostart = (changes & ChangedAutostart) != 0 && next.autostart;
     const std::wstring takeover = takesAutostart ? AutostartTakeover(ThisProgram()) : std::wstring();
     std::wstring problem;
-    if (!SaveChoices(next, changes, problem))
+    const bool saved = SaveChoices(next, changes, problem);
+    // Kept and applied before any message box: its loop lets the pause key,
+    // the icon and the settings window choose again meanwhile.
+    m_settings = next.settings;
+    m_applied(changes);
+    if (!saved)
         Tell(m_window, problem, MB_ICONWARNING);
     else if (!takeover.empty())
         Tell(m_window, takeover);
-    m_settings = next.settings;
-    m_applied(changes);
 }

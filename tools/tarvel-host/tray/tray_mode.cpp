@@ -113,7 +113,8 @@ SecondStart DecideSecondStart(const TrayStart& start)
         return SecondStart::Replace;
     const std::wstring running = ProgramOfWindow(FindRunningWindow(nullptr));
     const std::wstring program = ThisProgram();
-    if (running.empty() || SamePath(running, program))
+    // "--settings" asks for the running copy's window, whichever copy runs.
+    if (running.empty() || SamePath(running, program) || start.settings)
         return SecondStart::ShowRunning;
     Say("tarvel-host: another copy runs: %s\n", Narrow(running));
     if (start.logon)
