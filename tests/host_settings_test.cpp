@@ -57,6 +57,8 @@ std::wstring Tooltip(HWND tray)
 TEST(HostSettings, SettingsWindowApplied_TheNextPressFollowsTheHoldTime_PauseKeyTakenIsSaidThenPauses)
 {
     const TarvelSettingsForTest settings;
+    settings.Set(L"PauseKey", L"Ctrl+Alt+Tab");  // a key the hot-key box cannot show
+    settings.Set(L"DesktopDrag", 1);
     ButtonObserver observer;  // before the host's hook, so asked after it
     ASSERT_TRUE(observer.Installed());
     HostProcess tray;
@@ -68,6 +70,12 @@ TEST(HostSettings, SettingsWindowApplied_TheNextPressFollowsTheHoldTime_PauseKey
     HWND dialog = FindSettingsWindow();
     ASSERT_NE(dialog, nullptr) << "no settings window";
     EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, IDC_APPLY))) << "Apply enabled with nothing to apply";
+    Press(dialog, IDC_FULL_SCREEN);  // ticked and unticked: still nothing to apply
+    Press(dialog, IDC_FULL_SCREEN);
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, IDC_APPLY))) << "OK would clear the key the box cannot show";
+    // Before Windows 10 (as Wine says it is) the drag is off, as the menu shows it.
+    if (!IsWindowEnabled(GetDlgItem(dialog, IDC_DESKTOP_DRAG)))
+        EXPECT_EQ(SendDlgItemMessageW(dialog, IDC_DESKTOP_DRAG, BM_GETCHECK, 0, 0), BST_UNCHECKED) << "ticked but off";
     // The long press chosen (a radio button's click needs the pointer on it under Wine).
     SendDlgItemMessageW(dialog, IDC_CLICK_FLIPS, BM_SETCHECK, BST_UNCHECKED, 0);
     SendDlgItemMessageW(dialog, IDC_HOLD_FLIPS, BM_SETCHECK, BST_CHECKED, 0);
@@ -118,6 +126,18 @@ TEST(HostSettings, SettingsWindowApplied_TheNextPressFollowsTheHoldTime_PauseKey
     TypeWithCtrlAlt('P');
     EXPECT_TRUE(WaitUntil([&] { return Tooltip(trayWindow) == L"Tarvel: first side button, on"; },
                           std::chrono::milliseconds(kGenerous)));
+
+    // Pressed in its own box, the pause key is entered there and does not pause.
+    EXPECT_EQ(RunHost(L"--settings").exitCode, 0);
+    dialog = FindSettingsWindow();
+    SendDlgItemMessageW(dialog, IDC_PAUSE_KEY, HKM_SETHOTKEY, 0, 0);
+    SendMessageW(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(dialog, IDC_PAUSE_KEY)), TRUE);
+    TypeWithCtrlAlt('P');
+    EXPECT_TRUE(WaitUntil([&] { return LOWORD(SendDlgItemMessageW(dialog, IDC_PAUSE_KEY, HKM_GETHOTKEY, 0, 0)) ==
+                                       MAKEWORD('P', HOTKEYF_CONTROL | HOTKEYF_ALT); },
+                          std::chrono::milliseconds(kGenerous)))
+        << "the box did not take the pause key";
+    EXPECT_EQ(Tooltip(trayWindow), L"Tarvel: first side button, on");
     EXPECT_EQ(RunHost(L"--quit").exitCode, 0);
     EXPECT_EQ(tray.WaitForExit(kGenerous), 0);
 }

@@ -424,6 +424,11 @@ TEST(HostProgramResources, SettingsDialogSaysSwitchNeverFlip_ItsPauseKeyIsAHotKe
     wchar_t className[32]{};
     GetClassNameW(GetDlgItem(dialog, IDC_PAUSE_KEY), className, 32);
     EXPECT_STREQ(className, HOTKEY_CLASSW);
+    // At most about 600 pixels at 96 DPI: OK and Apply above a 768-pixel screen's taskbar.
+    RECT bound{0, 0, 0, 300}, client{};
+    MapDialogRect(dialog, &bound);
+    GetClientRect(dialog, &client);
+    EXPECT_LE(client.bottom, bound.bottom);
     DestroyWindow(dialog);
 }
 

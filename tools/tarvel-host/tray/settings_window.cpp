@@ -60,22 +60,29 @@ bool Extended(UINT key)
            key == VK_NEXT;
 }
 
-// The hot-key control shows the keys in Windows' own words ("Ctrl + Alt + P").
-void ShowPauseKey(HWND dialog, const std::wstring& text)
+// The hot-key control's value for `text` ("Ctrl + Alt + P" in Windows' own
+// words); 0 for a key it cannot show, the Windows key's among them.
+WORD HotKeyValue(const std::wstring& text)
 {
     UINT modifiers = 0, key = 0;
-    WORD value = 0;
-    if (ParsePauseKey(text, modifiers, key)) {
-        const BYTE flags = ((modifiers & MOD_SHIFT) ? HOTKEYF_SHIFT : 0) | ((modifiers & MOD_CONTROL) ? HOTKEYF_CONTROL : 0) |
-                           ((modifiers & MOD_ALT) ? HOTKEYF_ALT : 0) | (Extended(key) ? HOTKEYF_EXT : 0);
-        value = MAKEWORD(key, flags);
-    }
-    SendDlgItemMessageW(dialog, IDC_PAUSE_KEY, HKM_SETHOTKEY, value, 0);
+    if (!ParsePauseKey(text, modifiers, key) || (modifiers & MOD_WIN) != 0)
+        return 0;
+    const BYTE flags = ((modifiers & MOD_SHIFT) ? HOTKEYF_SHIFT : 0) | ((modifiers & MOD_CONTROL) ? HOTKEYF_CONTROL : 0) |
+                       ((modifiers & MOD_ALT) ? HOTKEYF_ALT : 0) | (Extended(key) ? HOTKEYF_EXT : 0);
+    return MAKEWORD(key, flags);
+}
+
+void ShowPauseKey(HWND dialog, const std::wstring& text)
+{
+    SendDlgItemMessageW(dialog, IDC_PAUSE_KEY, HKM_SETHOTKEY, HotKeyValue(text), 0);
 }
 
 std::wstring ReadPauseKey(HWND dialog)
 {
     const WORD value = LOWORD(SendDlgItemMessageW(dialog, IDC_PAUSE_KEY, HKM_GETHOTKEY, 0, 0));
+    // Untouched, the box keeps the key in force, even one it cannot show.
+    if (value == HotKeyValue(g_open.shown.settings.pauseKey))
+        return g_open.shown.settings.pauseKey;
     const BYTE flags = HIBYTE(value);
     const UINT modifiers = ((flags & HOTKEYF_SHIFT) ? MOD_SHIFT : 0) | ((flags & HOTKEYF_CONTROL) ? MOD_CONTROL : 0) |
                            ((flags & HOTKEYF_ALT) ? MOD_ALT : 0);
@@ -91,14 +98,6 @@ std::wstring ReadPauseKey(HWND dialog)
     std::wstring held = FormatPauseKey(modifiers, 'A');
     held.pop_back();
     return held + (name[0] != 0 ? name : L"?");
-}
-
-// The same text as the hot-key control gives back, so that a key written
-// differently in the registry ("ctrl+alt+p") is no edit.
-std::wstring AsTheControlWritesIt(const std::wstring& text)
-{
-    UINT modifiers = 0, key = 0;
-    return ParsePauseKey(text, modifiers, key) ? FormatPauseKey(modifiers & ~MOD_WIN, key) : text;
 }
 
 // The tap and the hold time mean something only with the long press.
@@ -123,7 +122,7 @@ void ShowExcluded(HWND dialog, const SettingsView& view, const std::vector<std::
     EnableWindow(GetDlgItem(dialog, IDC_EXCLUDED_REMOVE), !g_open.listed.empty());
 }
 
-void Show(HWND dialog, const TrayChoices& choices)
+void Show(HWND dialog, const TrayChoices& choices, bool desktopsExist)
 {
     const TraySettings& settings = choices.settings;
     SendDlgItemMessageW(dialog, IDC_BUTTON_CHOICE, CB_SETCURSEL, static_cast<WPARAM>(settings.button), 0);
@@ -133,7 +132,7 @@ void Show(HWND dialog, const TrayChoices& choices)
     SetDlgItemInt(dialog, IDC_HOLD_MS, settings.holdMs == 0 ? kSuggestedHoldMs : settings.holdMs, FALSE);
     Check(dialog, IDC_TAP_PREVIOUS, settings.tapPrevious);
     Check(dialog, IDC_WHEEL_STEPS, settings.wheelSteps);
-    Check(dialog, IDC_DESKTOP_DRAG, settings.desktopDrag);
+    Check(dialog, IDC_DESKTOP_DRAG, settings.desktopDrag && desktopsExist);
     for (unsigned i = 0; i < 4; ++i)
         Check(dialog, kCornerIds[i], (settings.corners & (1u << i)) != 0);
     SetDlgItemInt(dialog, IDC_CORNER_MS, settings.cornerMs, FALSE);
@@ -159,7 +158,9 @@ Edits Read(HWND dialog)
     }
     settings.tapPrevious = Checked(dialog, IDC_TAP_PREVIOUS);
     settings.wheelSteps = Checked(dialog, IDC_WHEEL_STEPS);
-    settings.desktopDrag = Checked(dialog, IDC_DESKTOP_DRAG);
+    // Disabled (before Windows 10), the box is unticked but the choice kept.
+    settings.desktopDrag = IsWindowEnabled(GetDlgItem(dialog, IDC_DESKTOP_DRAG))
+                               ? Checked(dialog, IDC_DESKTOP_DRAG) : g_open.shown.settings.desktopDrag;
     settings.corners = 0;
     for (unsigned i = 0; i < 4; ++i)
         settings.corners |= Checked(dialog, kCornerIds[i]) ? 1u << i : 0;
@@ -247,7 +248,7 @@ INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) no
 void ShowView(HWND dialog, const SettingsView& view, const TrayChoices& choices)
 {
     g_open.showing = true;
-    Show(dialog, choices);
+    Show(dialog, choices, view.desktopsExist);
     ShowExcluded(dialog, view, choices.settings.excluded);
     SetDlgItemTextW(dialog, IDC_PAUSE_STATUS, view.pauseKeyProblem.c_str());
     EnableWindow(GetDlgItem(dialog, IDC_DESKTOP_DRAG), view.desktopsExist);
@@ -278,7 +279,6 @@ void OpenSettingsWindow(HWND owner, const SettingsView& current, ApplyEdits appl
         Fill(dialog, IDC_BUTTON_CHOICE, {L"First side button", L"Second side button", L"Middle button"});
         Fill(dialog, IDC_SLOWS_CHOICE, {L"The wheel", L"The pointer"});
         g_open.shown = current.choices;
-        g_open.shown.settings.pauseKey = AsTheControlWritesIt(current.choices.settings.pauseKey);
         ShowView(dialog, current, g_open.shown);
         if (!current.desktopsExist)
             SetDlgItemTextW(dialog, IDC_DESKTOP_DRAG, L"A sideways &drag with the button held changes desktops "
@@ -300,8 +300,7 @@ void ShowSettingsView(const SettingsView& current)
     const Edits edits = Read(dialog);
     const std::wstring holdText = Text(dialog, IDC_HOLD_MS);
     const std::wstring cornerText = Text(dialog, IDC_CORNER_MS);
-    TrayChoices inForce = current.choices;
-    inForce.settings.pauseKey = AsTheControlWritesIt(inForce.settings.pauseKey);
+    const TrayChoices& inForce = current.choices;
     const TrayChoices showing = ChooseFromWindow(inForce, g_open.shown, edits.choices);
     g_open.shown = inForce;
     ShowView(dialog, current, showing);
@@ -320,3 +319,13 @@ bool SettingsWindowMessage(MSG& message)
 }
 
 HWND SettingsWindow() { return g_open.window; }
+
+bool PauseKeyTypedInSettingsWindow(LPARAM hotKey)
+{
+    HWND box = GetDlgItem(g_open.window, IDC_PAUSE_KEY);
+    if (g_open.window == nullptr || box == nullptr || GetFocus() != box)
+        return false;
+    ShowPauseKey(g_open.window, FormatPauseKey(LOWORD(hotKey), HIWORD(hotKey)));
+    UpdateApply(g_open.window);
+    return true;
+}

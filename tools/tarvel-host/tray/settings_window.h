@@ -42,3 +42,8 @@ void ShowSettingsView(const SettingsView& current);
 bool SettingsWindowMessage(MSG& message);
 // The open window, or null.
 HWND SettingsWindow();
+// A registered hot key reaches the tray's window as WM_HOTKEY, never the
+// focus as keys: the pause key pressed in the window's pause-key box is
+// given to the box (true) instead of toggling Pause.  `hotKey`: WM_HOTKEY's
+// lParam.
+bool PauseKeyTypedInSettingsWindow(LPARAM hotKey);

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "pause_key.h"
+#include "settings_window.h"
 #include "tray_icon.h"
 #include "tray_menu.h"
 
@@ -76,7 +77,7 @@ LRESULT TrayWindow::Dispatch(UINT message, WPARAM wParam, LPARAM lParam)
         return 0;
     case WM_CLOSE: m_events.end(); return 0;
     default:
-        if (DispatchShellMessage(message, wParam))
+        if (DispatchShellMessage(message, wParam, lParam))
             return message == WM_POWERBROADCAST ? TRUE : 0;
         return DefWindowProcW(m_window, message, wParam, lParam);
     }
@@ -84,7 +85,7 @@ LRESULT TrayWindow::Dispatch(UINT message, WPARAM wParam, LPARAM lParam)
 
 // What the system, the shell and other copies tell the instance; false for
 // anything else.
-bool TrayWindow::DispatchShellMessage(UINT message, WPARAM wParam)
+bool TrayWindow::DispatchShellMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == WM_TIMER && wParam == TrayIcon::kRetryTimer) {
         m_events.iconRetryTimer();
@@ -97,7 +98,8 @@ bool TrayWindow::DispatchShellMessage(UINT message, WPARAM wParam)
     } else if (message == WM_DPICHANGED || message == WM_DISPLAYCHANGE) {
         m_events.displayChanged(message == WM_DPICHANGED);
     } else if (message == WM_HOTKEY && wParam == PauseKey::kId) {
-        m_events.command(TrayCommandPause);
+        if (!PauseKeyTypedInSettingsWindow(lParam))
+            m_events.command(TrayCommandPause);
     } else if (message == m_settingsMessage && message != 0) {
         m_events.settingsAsked();  // "--settings"
     } else if (message == m_taskbarCreated && message != 0) {

@@ -65,7 +65,7 @@ public:
 private:
     static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
     LRESULT Dispatch(UINT message, WPARAM wParam, LPARAM lParam);
-    bool DispatchShellMessage(UINT message, WPARAM wParam);
+    bool DispatchShellMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
     TrayWindowEvents m_events;
     HWND m_window = nullptr;
