@@ -8,6 +8,7 @@
 #include <string>
 
 #include "host_process.h"
+#include "pause_key.h"
 #include "settings_window_ids.h"
 #include "support/foreground_switcher.h"
 #include "tray_menu.h"
@@ -130,9 +131,13 @@ TEST(HostSettings, SettingsWindowApplied_TheNextPressFollowsTheHoldTime_PauseKey
     // Pressed in its own box, the pause key is entered there and does not pause.
     EXPECT_EQ(RunHost(L"--settings").exitCode, 0);
     dialog = FindSettingsWindow();
+    // Typed keys go to the thread in front (see above): wait for the window.
+    ASSERT_TRUE(WaitUntil([&] { return GetForegroundWindow() == dialog; }, std::chrono::milliseconds(kGenerous)));
     SendDlgItemMessageW(dialog, IDC_PAUSE_KEY, HKM_SETHOTKEY, 0, 0);
     SendMessageW(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(dialog, IDC_PAUSE_KEY)), TRUE);
-    TypeWithCtrlAlt('P');
+    // The hot key as Windows delivers it: Wine drops some typed keys while a
+    // window of another process has just come to the front.
+    PostMessageW(trayWindow, WM_HOTKEY, PauseKey::kId, MAKELPARAM(MOD_CONTROL | MOD_ALT, 'P'));
     EXPECT_TRUE(WaitUntil([&] { return LOWORD(SendDlgItemMessageW(dialog, IDC_PAUSE_KEY, HKM_GETHOTKEY, 0, 0)) ==
                                        MAKEWORD('P', HOTKEYF_CONTROL | HOTKEYF_ALT); },
                           std::chrono::milliseconds(kGenerous)))

@@ -276,11 +276,12 @@ TEST(PressTiming, AnUpOnlyRawInputSaw_EndsThePress_ALateUpOfTheLastPressDoesNot)
 {
     press_timing::Reset([](press_timing::PressKind) {});
     press_timing::SetGestures(true, false);
-    press_timing::OnDown(MSLLHOOKSTRUCT{}, MouseButton::XButton1);  // no hold time: shown at once
-    press_timing::OnRawButtons(RI_MOUSE_BUTTON_4_UP);
+    MSLLHOOKSTRUCT down{};
+    down.time = 1000;
+    press_timing::OnDown(down, MouseButton::XButton1);  // no hold time: shown at once
+    press_timing::OnRawButtons(RI_MOUSE_BUTTON_4_UP, 990);
     EXPECT_TRUE(press_timing::OnWheel(-WHEEL_DELTA)) << "a late up ended the press under way";
-    press_timing::OnRawButtons(RI_MOUSE_BUTTON_4_DOWN);
-    press_timing::OnRawButtons(RI_MOUSE_BUTTON_4_UP);
+    press_timing::OnRawButtons(RI_MOUSE_BUTTON_4_UP, 1100);
     EXPECT_FALSE(press_timing::OnWheel(-WHEEL_DELTA)) << "the wheel stays swallowed after an up the hook missed";
     press_timing::SetGestures(false, false);
 }

@@ -61,7 +61,7 @@ void OnRawInput(HRAWINPUT input)
     if (GetRawInputData(input, RID_INPUT, &raw, &size, sizeof(RAWINPUTHEADER)) == static_cast<UINT>(-1) ||
         !CountsForWatchdog(raw.header.dwType, raw.data.mouse.ulExtraInformation))
         return;
-    press_timing::OnRawButtons(raw.data.mouse.usButtonFlags);
+    press_timing::OnRawButtons(raw.data.mouse.usButtonFlags, static_cast<DWORD>(GetMessageTime()));
     const DWORD now = GetTickCount();
     if (!g_sink.hookInstalled) {
         // Asked again as the mouse moves, at most once within the grace.

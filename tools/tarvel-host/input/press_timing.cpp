@@ -49,9 +49,9 @@ struct Press {
     int desktopDistance = 0;
     int wheel = 0;         // the wheel's turn not yet a whole notch (high-resolution wheels)
     bool stepped = false;  // the switcher was opened or stepped by the wheel
-    // Raw Input saw this press's button go down, and then up: an up that a
-    // hook which died meanwhile never saw.
-    bool rawDown = false;
+    DWORD downTime = 0;  // the down's event time
+    // Raw Input saw this press's button go up: an up that a hook which died
+    // meanwhile never saw.
     bool rawUp = false;
     UINT_PTR timer = 0;
 } g_press;
@@ -196,7 +196,8 @@ void OnDown(const MSLLHOOKSTRUCT& event, MouseButton button)
     g_press.desktopDrag = g_desktopDrag.load();
     g_press.wheel = 0;
     g_press.stepped = false;
-    g_press.rawDown = g_press.rawUp = false;
+    g_press.downTime = event.time;
+    g_press.rawUp = false;
     g_press.phase = Phase::Held;
     MeasureDistances(event.pt);
     if (holdMs == 0) {
@@ -274,18 +275,14 @@ bool OnUp()
     return phase != Phase::Dragged;
 }
 
-void OnRawButtons(USHORT buttonFlags)
+void OnRawButtons(USHORT buttonFlags, DWORD time)
 {
-    static constexpr USHORT kDown[] = {RI_MOUSE_BUTTON_4_DOWN, RI_MOUSE_BUTTON_5_DOWN, RI_MOUSE_MIDDLE_BUTTON_DOWN};
     static constexpr USHORT kUp[] = {RI_MOUSE_BUTTON_4_UP, RI_MOUSE_BUTTON_5_UP, RI_MOUSE_MIDDLE_BUTTON_UP};
-    if (g_press.phase == Phase::Idle)
-        return;
-    const auto index = static_cast<size_t>(g_press.button);
-    // Only an up after this press's own down: a late report of the last
-    // press's up may come after this press's down reached the hook.
-    if (buttonFlags & kDown[index])
-        g_press.rawDown = true;
-    if ((buttonFlags & kUp[index]) && g_press.rawDown)
+    // Only an up later than this press's down, by the events' times: the
+    // report and the hook's call reach this thread by different ways, in
+    // either order, and the last press's up may be reported late.
+    if (g_press.phase != Phase::Idle && (buttonFlags & kUp[static_cast<size_t>(g_press.button)]) &&
+        static_cast<LONG>(time - g_press.downTime) > 0)
         g_press.rawUp = true;
 }
 

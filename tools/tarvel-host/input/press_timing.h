@@ -75,11 +75,11 @@ void OnMove(POINT point);
 bool OnWheel(short delta);
 // The chosen button came up: true when the hook is to swallow the up.
 bool OnUp();
-// Raw Input's report of the mouse's buttons (RAWMOUSE's usButtonFlags), on
-// the hook thread: an up of the press's button that the hook never reports
-// (it died meanwhile, or the up came on the secure desktop) ends the press
-// at the next move or notch.
-void OnRawButtons(USHORT buttonFlags);
+// Raw Input's report of the mouse's buttons (RAWMOUSE's usButtonFlags) and
+// its time, on the hook thread: an up of the press's button that the hook
+// never reports (it died meanwhile, or the up came on the secure desktop)
+// ends the press at the next move or notch.
+void OnRawButtons(USHORT buttonFlags, DWORD time);
 // Whether the hook sees input this unit sent again itself.
 bool IsReplay(ULONG_PTR extraInfo);
 inline bool IsReplay(const MSLLHOOKSTRUCT& event)

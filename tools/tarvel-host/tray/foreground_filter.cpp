@@ -8,6 +8,7 @@
 
 #include "foreground/switcher_windows.h"
 #include "plugin_library.h"
+#include "previous_window.h"
 #include "shell_actions.h"
 
 namespace {
@@ -233,15 +234,15 @@ bool ForegroundFilter::TakeAsLastApplication(HWND window)
 void ForegroundFilter::ReadLastApplication()
 {
     for (HWND window = GetTopWindow(nullptr); window != nullptr; window = GetWindow(window, GW_HWNDNEXT)) {
-        if (!IsWindowVisible(window) || IsIconic(window) ||
-            (GetWindowLongPtrW(window, GWL_EXSTYLE) & WS_EX_TOOLWINDOW) != 0 ||
-            ProcessOf(window) == GetCurrentProcessId() || IsTaskbar(window) ||
-            ClassifyFlipWindow(window) != FlipWindow::Ordinary)
-            continue;
         wchar_t className[16]{};
         GetClassNameW(window, className, ARRAYSIZE(className));
-        if (lstrcmpW(className, L"Progman") == 0 || lstrcmpW(className, L"WorkerW") == 0)
+        if (IsWindowVisible(window) && (lstrcmpW(className, L"Progman") == 0 || lstrcmpW(className, L"WorkerW") == 0))
             break;  // the desktop: no application above it
+        // The application in front as Alt+Tab would name it: not a window of
+        // another virtual desktop, a cloaked shell window or a topmost overlay.
+        if (!AltTabLists(window) || IsIconic(window) || ProcessOf(window) == GetCurrentProcessId() ||
+            IsTaskbar(window) || ClassifyFlipWindow(window) != FlipWindow::Ordinary)
+            continue;
         if (TakeAsLastApplication(window))
             return;
     }

@@ -34,11 +34,11 @@ bool ShellWindow(HWND window)
     return false;
 }
 
-// What Alt+Tab lists: visible top-level application windows, not tool
-// windows unless they ask to be, not owned ones unless they ask to be.
-// Topmost windows are left out: they stay on top of the stacking order
-// whether they were used or not.
-bool Listed(HWND window)
+
+
+}  // namespace
+
+bool AltTabLists(HWND window)
 {
     if (!IsWindowVisible(window) || window == GetShellWindow() || ShellWindow(window))
         return false;
@@ -51,15 +51,13 @@ bool Listed(HWND window)
     return !Cloaked(window);
 }
 
-}  // namespace
-
 HWND PreviousWindow()
 {
     HWND front = GetForegroundWindow();
     HWND frontRoot = front != nullptr ? GetAncestor(front, GA_ROOTOWNER) : nullptr;
     for (HWND window = GetTopWindow(nullptr); window != nullptr; window = GetWindow(window, GW_HWNDNEXT)) {
         if (window != front && window != frontRoot && GetAncestor(window, GA_ROOTOWNER) != frontRoot &&
-            Listed(window))
+            AltTabLists(window))
             return window;
     }
     return nullptr;

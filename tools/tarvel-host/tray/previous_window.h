@@ -4,6 +4,12 @@
 
 #include <windows.h>
 
+// What Alt+Tab lists: visible top-level application windows, not tool
+// windows unless they ask to be, not owned ones unless they ask to be, not
+// cloaked ones (other virtual desktops, suspended Store apps, the shell's
+// hidden CoreWindows).  Topmost windows are left out: they stay on top of
+// the stacking order whether they were used or not.
+bool AltTabLists(HWND window);
 // The first window below the one in front, in the order Windows stacks
 // them (the order of use), that Alt+Tab would list; null when there is none.
 HWND PreviousWindow();
