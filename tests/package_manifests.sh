@@ -10,7 +10,12 @@ build=$1 version=$2
 source_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-(cd "$work" && cpack --config "$build/CPackConfig.cmake" -G ZIP -B "$work" -D CPACK_OUTPUT_FILE_PREFIX="$work" >/dev/null)
+# cpack says why it failed on its standard output: shown only then.
+if ! (cd "$work" && cpack --config "$build/CPackConfig.cmake" -G ZIP -B "$work" -D CPACK_OUTPUT_FILE_PREFIX="$work" \
+      >"$work/cpack.log" 2>&1); then
+    cat "$work/cpack.log"
+    exit 1
+fi
 zip="$work/tarvel-$version-win64.zip" setup="$build/package/tarvel-$version-setup.exe"
 bash "$source_dir/tools/setup/write_manifests.sh" "$version" "$setup" "$zip" "$work/manifests"
 

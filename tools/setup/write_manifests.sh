@@ -37,7 +37,7 @@ fi
 setup_hash=$(sha256sum "$setup" | cut -d' ' -f1)
 zip_hash=$(sha256sum "$zip" | cut -d' ' -f1)
 # The ZIP's one top folder, which Scoop extracts.
-top=$(unzip -Z1 "$zip" | head -n1 | cut -d/ -f1)
+top=$(unzip -Z1 "$zip" | awk -F/ 'NR == 1 { print $1 }')  # reads it all: no SIGPIPE for unzip under pipefail
 
 id=Tarvel.Tarvel
 short="Switch windows with a mouse button."
